@@ -1,0 +1,175 @@
+#include "display/image.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/clock.h"
+#include "app/log.h"
+#include "app/threads.h"
+#include "display/glyph.h"
+#include "display/window.h"
+
+namespace kt {
+namespace {
+std::array<std::atomic<uint64_t>, graphicWindowCount> generations{};
+
+inline uint32_t argb(uint8_t r, uint8_t g, uint8_t b) {
+    return 0xFF000000u | (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
+}
+
+uint32_t paletteArgb(int number) {
+    const auto& e = t_Palette()[number & 15];
+    return argb(e.Red, e.Green, e.Blue);
+}
+
+void convert(const t_Window& w, uint32_t* out) {
+    const uint8_t* m = display().memory.data() + w.MemoryStart;
+    const int64_t width = w.Width, height = w.Height;
+    switch (w.BitDepth) {
+    case 1: {
+        const uint32_t white = paletteArgb(15), black = paletteArgb(0);
+        for (int64_t i = 0, n = width * height; i < n; ++i) out[i] = (m[i / 8] >> (7 - i % 8)) & 1 ? white : black;
+        break;
+    }
+    case 4: {
+        uint32_t colours[16];
+        for (int k = 0; k < 16; ++k) colours[k] = paletteArgb(k);
+        for (int64_t i = 0, n = width * height; i < n; ++i) {
+            uint8_t byte = m[i / 2];
+            out[i] = colours[(i % 2 == 0) ? byte >> 4 : byte & 15];
+        }
+        break;
+    }
+    case 8:
+        for (int64_t i = 0, n = width * height; i < n; ++i) out[i] = argb(m[i], m[i], m[i]);
+        break;
+    case 16:
+        for (int64_t i = 0, n = width * height; i < n; ++i) out[i] = argb(m[2 * i + 1], m[2 * i + 1], m[2 * i + 1]);
+        break;
+    case 24:
+        for (int64_t i = 0, n = width * height; i < n; ++i, m += 3) out[i] = argb(m[0], m[1], m[2]);
+        break;
+    case 32:
+        for (int64_t i = 0, n = width * height; i < n; ++i, m += 4) out[i] = argb(m[1], m[2], m[3]);
+        break;
+    default:
+        // A depth that no set-up stores: the picture stays black.
+        for (int64_t i = 0, n = width * height; i < n; ++i) out[i] = argb(0, 0, 0);
+        break;
+    }
+}
+
+bool hostHasView(int window) {
+    bool has = false;
+    host::host().runOnMainSync([&] { has = host::host().hasView(window); });
+    return has;
+}
+
+}  // namespace
+
+void touchWindow(uint8_t window) {
+    if (window < graphicWindowCount) generations[window].fetch_add(1, std::memory_order_release);
+}
+
+uint64_t windowGeneration(uint8_t window) { return generations[window].load(std::memory_order_acquire); }
+
+bool viewWantsUpdateLayer(int window) {
+    if (window < 0 || window >= graphicWindowCount || !memoryReady()) return false;
+    const t_Window& w = windowRecord(static_cast<uint8_t>(window));
+    return w.Initialized && w.QuickUpdate;
+}
+
+bool viewRedraw(int window, host::Image& into, uint64_t& generation) {
+    if (window < 0 || window >= graphicWindowCount || !memoryReady()) return false;
+    auto n = static_cast<uint8_t>(window);
+    t_Window& w = windowRecord(n);
+    uint64_t now = windowGeneration(n);
+    // The memory is unchanged since the last picture: it would come out the same.
+    if (generation == now && w.Initialized && w.Visible && into.width == w.Width && into.height == w.Height &&
+        !into.pixels.empty())
+        return true;
+    if (n == 0) w.VerticalBlank = false;
+    bool ok = t_WindowImage(n, into);
+    if (n == 0) w.VerticalBlank = true;
+    if (ok) generation = now;
+    return ok;
+}
+
+}  // namespace kt
+
+bool t_WindowImage(uint8_t window, host::Image& into) {
+    if (!kt::memoryReady() || window >= kt::graphicWindowCount) return false;
+    t_Window& w = kt::windowRecord(window);
+    if (!w.Initialized) {
+        kt::logLine("t_WindowImage: Graphic window #" + std::to_string(window) + " not initialized.");
+        return false;
+    }
+    if (!w.Visible) return false;
+    if (w.BitDepth != 1 && w.BitDepth != 4 && w.BitDepth != 8 && w.BitDepth != 16 && w.BitDepth != 24 &&
+        w.BitDepth != 32)
+        kt::logLine("t_WindowImage: Illegal bit depth.");
+    int64_t start = kt::microseconds();
+    into.width = static_cast<int>(w.Width);
+    into.height = static_cast<int>(w.Height);
+    into.pixels.resize(static_cast<size_t>(w.Width * w.Height));
+    if (!into.pixels.empty()) kt::convert(w, into.pixels.data());
+    w.UpdateDuration = kt::microseconds() - start;
+    w.UpdateFinished = kt::milliseconds();
+    return true;
+}
+
+std::optional<host::Image> t_WindowImage(uint8_t window) {
+    host::Image image;
+    if (!t_WindowImage(window, image)) return std::nullopt;
+    return image;
+}
+
+void t_WindowUpdate(uint8_t window, bool deferred) {
+    if (!kt::memoryReady()) return;
+    if (window >= kt::graphicWindowCount) {
+        kt::logLine("t_WindowUpdate: Window is not a graphic window.");
+        return;
+    }
+    host::host().runOnMainSync([&] {
+        if (!host::host().hasView(window)) {
+            kt::logLine("t_WindowUpdate: Window #" + std::to_string(window) + " view is nil, resource undefined.");
+            return;
+        }
+        if (deferred)
+            host::host().setNeedsDisplay(window);
+        else
+            host::host().displayNow(window);
+    });
+}
+
+void t_WindowAutoUpdateProcess() {
+    using namespace std::chrono_literals;
+    kt::Display& d = kt::display();
+    kt::logLine("t_WindowAutoUpdateProcess: Start.");
+    if (kt::threadNumber() >= 3) kt::nameThread("t_WindowAutoUpdate");
+    d.updateThreadRunning = true;
+    while (kt::memoryReady() && d.updateThreadRunning) {
+        bool asked = false;
+        for (uint8_t n = 0; n < kt::graphicWindowCount; ++n) {
+            t_Window& w = kt::windowRecord(n);
+            if (!w.Initialized || !w.AutoUpdate || !w.VerticalBlank) continue;
+            int64_t interval = w.RefreshRate > 0 ? 1000 / w.RefreshRate : 0;
+            int64_t now = kt::milliseconds();
+            if (now - w.UpdateStarted < interval) continue;
+            if (!kt::hostHasView(n)) {
+                kt::logLine("t_WindowAutoUpdateProcess: Window #" + std::to_string(n) +
+                            " view is nil, resource undefined.");
+                continue;
+            }
+            w.UpdateStarted = now;
+            host::host().runOnMainSync([n] { host::host().setNeedsDisplay(n); });
+            asked = true;
+        }
+        if (!asked) std::this_thread::sleep_for(1ms);
+    }
+    d.updateThreadRunning = false;
+    kt::logLine("t_WindowAutoUpdateProcess: End.");
+}

@@ -1,0 +1,250 @@
+#include "host/headless/headless_host.h"
+
+#include "app/threads.h"
+#include "display/image.h"
+#include "files/fileio.h"
+#include "host/folders.h"
+#include "host/menu_definition.h"
+
+namespace host {
+
+HeadlessHost::HeadlessHost(std::string resourceFolder)
+    : resources_(resourceFolder.empty() ? defaultResourceFolder() : std::move(resourceFolder)) {
+    exists_.fill(true);
+    menus_ = menuDefinition();
+}
+
+HeadlessHost::~HeadlessHost() {
+    stop();
+    if (hasHost() && &host() == this) setHost(nullptr);
+}
+
+void HeadlessHost::start() {
+    if (thread_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = false;
+    }
+    thread_ = std::thread([this] { loop(); });
+    while (mainId_.load() == std::thread::id{}) std::this_thread::yield();
+    setHost(this);
+}
+
+void HeadlessHost::stop() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+    mainId_.store(std::thread::id{});
+}
+
+void HeadlessHost::loop() {
+    kt::claimThreadNumber(1);
+    mainId_.store(std::this_thread::get_id());
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+            if (tasks_.empty()) return;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        task();
+        // A drawing cycle: views marked as needing display are drawn once the tasks that
+        // marked them have run.
+        for (int n = 0; n < 8; ++n) {
+            if (windows_[n].needsDisplay > 0) {
+                windows_[n].needsDisplay = 0;
+                displayNow(n);
+            }
+        }
+    }
+}
+
+bool HeadlessHost::isMainThread() const { return std::this_thread::get_id() == mainId_.load(); }
+
+void HeadlessHost::runOnMainSync(const std::function<void()>& fn) {
+    if (isMainThread() || !thread_.joinable()) {
+        fn();
+        return;
+    }
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+    bool done = false;
+    runOnMainAsync([&] {
+        fn();
+        std::lock_guard lock(doneMutex);
+        done = true;
+        doneSignal.notify_all();
+    });
+    std::unique_lock lock(doneMutex);
+    doneSignal.wait(lock, [&] { return done; });
+}
+
+void HeadlessHost::runOnMainAsync(std::function<void()> fn) {
+    {
+        std::lock_guard lock(mutex_);
+        tasks_.push_back(std::move(fn));
+    }
+    wake_.notify_one();
+}
+
+bool HeadlessHost::hasWindow(int number) const { return valid(number) && exists_[number]; }
+bool HeadlessHost::hasView(int number) const { return number >= 0 && number < 8 && exists_[number]; }
+bool HeadlessHost::hasTextView(int number) const { return number >= 8 && number <= 10 && exists_[number]; }
+
+Rect HeadlessHost::windowFrame(int number) const { return hasWindow(number) ? windows_[number].frame : Rect{}; }
+
+void HeadlessHost::setWindowFrame(int number, const Rect& frame) {
+    if (hasWindow(number)) windows_[number].frame = frame;
+}
+
+void HeadlessHost::setViewFrame(int number, const Rect& frame) {
+    if (hasView(number)) windows_[number].viewFrame = frame;
+}
+
+std::string HeadlessHost::windowTitle(int number) const { return hasWindow(number) ? windows_[number].title : ""; }
+
+void HeadlessHost::setWindowTitle(int number, const std::string& title) {
+    if (hasWindow(number)) windows_[number].title = title;
+}
+
+void HeadlessHost::setWindowTitled(int number, bool titled) {
+    if (hasWindow(number)) windows_[number].titled = titled;
+}
+
+bool HeadlessHost::windowShown(int number) const { return hasWindow(number) && windows_[number].shown; }
+
+void HeadlessHost::orderFront(int number) {
+    if (hasWindow(number)) windows_[number].shown = true;
+}
+
+void HeadlessHost::orderOut(int number) {
+    if (!hasWindow(number)) return;
+    windows_[number].shown = false;
+    if (keyWindow_ == number) keyWindow_ = 255;
+}
+
+void HeadlessHost::makeKey(int number) {
+    if (hasWindow(number) && windows_[number].shown) keyWindow_ = number;
+}
+
+void HeadlessHost::centerWindow(int number) {
+    if (!hasWindow(number)) return;
+    Rect& f = windows_[number].frame;
+    f.x = (screen_.width - f.width) / 2;
+    f.y = (screen_.height - f.height) / 2;
+}
+
+void HeadlessHost::setWindowBackground(int number, const Color& color) {
+    if (hasWindow(number)) windows_[number].background = color;
+}
+
+Size HeadlessHost::screenSize(int) const { return screen_; }
+
+int HeadlessHost::mainWindowNumber() const { return keyWindow_; }
+
+void HeadlessHost::setNeedsDisplay(int number) {
+    if (hasView(number)) windows_[number].needsDisplay++;
+}
+
+void HeadlessHost::displayNow(int number) {
+    if (!hasView(number)) return;
+    windows_[number].displayed++;
+    if (!kt::viewRedraw(number, images_[number], generations_[number])) images_[number] = Image{};
+}
+
+std::optional<Image> HeadlessHost::viewImage(int number) {
+    std::optional<Image> copy;
+    runOnMainSync([&] {
+        if (hasView(number) && !images_[number].pixels.empty()) copy = images_[number];
+    });
+    return copy;
+}
+
+std::string HeadlessHost::textViewText(int number) const { return hasTextView(number) ? windows_[number].text : ""; }
+
+void HeadlessHost::setTextViewText(int number, const std::string& text) {
+    if (hasTextView(number)) windows_[number].text = text;
+}
+
+void HeadlessHost::prepareTextView(int number) {
+    if (!hasTextView(number)) return;
+    windows_[number].textPrepared = true;
+    windows_[number].text.clear();
+}
+
+void HeadlessHost::pasteboardClear() {
+    pasteText_.reset();
+    pasteImage_.reset();
+}
+
+void HeadlessHost::pasteboardSetText(const std::string& text) { pasteText_ = text; }
+
+std::optional<std::string> HeadlessHost::pasteboardText() const { return pasteText_; }
+
+void HeadlessHost::pasteboardSetImage(const Image& image) { pasteImage_ = image; }
+
+std::vector<std::string> HeadlessHost::runOpenPanel(const OpenPanelRequest& request) {
+    openRequests_.push_back(request);
+    if (openAnswers_.empty()) return {};
+    std::vector<std::string> urls;
+    for (const auto& path : openAnswers_.front()) urls.push_back(kt::pathToFileUrl(path));
+    openAnswers_.pop_front();
+    if (!request.multiple && urls.size() > 1) urls.resize(1);
+    return urls;
+}
+
+std::string HeadlessHost::runSavePanel(const SavePanelRequest& request) {
+    saveRequests_.push_back(request);
+    if (saveAnswers_.empty()) return {};
+    std::string path = saveAnswers_.front();
+    saveAnswers_.pop_front();
+    return path.empty() ? std::string() : kt::pathToFileUrl(path);
+}
+
+std::string HeadlessHost::standardFolder(Folder folder) const { return userFolder(folder); }
+
+HeadlessHost::WindowState HeadlessHost::window(int number) {
+    WindowState state;
+    runOnMainSync([&] { state = valid(number) ? windows_[number] : WindowState{}; });
+    return state;
+}
+
+void HeadlessHost::setWindowExists(int number, bool exists) {
+    runOnMainSync([&] {
+        if (valid(number)) exists_[number] = exists;
+    });
+}
+
+void HeadlessHost::prepareOpenPanel(std::vector<std::string> paths) {
+    runOnMainSync([&] { openAnswers_.push_back(std::move(paths)); });
+}
+
+void HeadlessHost::prepareSavePanel(std::string path) {
+    runOnMainSync([&] { saveAnswers_.push_back(std::move(path)); });
+}
+
+std::vector<OpenPanelRequest> HeadlessHost::openPanelRequests() {
+    std::vector<OpenPanelRequest> copy;
+    runOnMainSync([&] { copy = openRequests_; });
+    return copy;
+}
+
+std::vector<SavePanelRequest> HeadlessHost::savePanelRequests() {
+    std::vector<SavePanelRequest> copy;
+    runOnMainSync([&] { copy = saveRequests_; });
+    return copy;
+}
+
+std::optional<Image> HeadlessHost::pasteboardImage() {
+    std::optional<Image> copy;
+    runOnMainSync([&] { copy = pasteImage_; });
+    return copy;
+}
+
+}  // namespace host
