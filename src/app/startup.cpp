@@ -53,7 +53,12 @@ void applicationDidFinishLaunching(std::function<void()> program) {
     kt::logLine("applicationDidFinishLaunching: Start.");
     startToolkit();
     kt::logLine("Program: Start.");
-    startprocess(std::move(program), programStackSize);
+    startprocess(
+        [program = std::move(program)] {
+            program();
+            host::host().programEnded();
+        },
+        programStackSize);
     kt::logLine("applicationDidFinishLaunching: End.");
 }
 

@@ -42,8 +42,10 @@ void t_Window::reset() {
 namespace kt {
 
 Display& display() {
-    static Display instance;
-    return instance;
+    // Never destroyed: the update thread and the views may still read it while the
+    // process exits.
+    static Display* instance = new Display;
+    return *instance;
 }
 
 void createVideoMemory() {

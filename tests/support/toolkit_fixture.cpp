@@ -9,6 +9,8 @@
 
 #include "app/log.h"
 #include "app/startup.h"
+#include "display/setup.h"
+#include "host/placement.h"
 
 namespace testing_support {
 
@@ -58,6 +60,39 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+t_Window& textWindow(uint8_t n, int64_t columns, int64_t lines) {
+    LogCapture quiet;
+    t_InitWindow(n, 24, columns, lines, 16, "DejaVuSansMono 16x32.font");
+    t_WindowVisible(n, true);
+    t_Window& w = kt::windowRecord(n);
+    w.TextDisplayMode = 0;
+    w.TextInverse = false;
+    w.TextCursorLevel = 0;
+    w.TextRedirectOutput = 1;
+    return w;
+}
+
+uint8_t cellCode(uint8_t n, int64_t x, int64_t y) {
+    const t_Window& w = kt::windowRecord(n);
+    return kt::display().memory[static_cast<size_t>(w.TextMemoryStart + (x - 1) + w.TextWidth * (y - 1))];
+}
+
+uint8_t cellColour(uint8_t n, int64_t x, int64_t y) {
+    const t_Window& w = kt::windowRecord(n);
+    return kt::display()
+        .memory[static_cast<size_t>(w.TextMemoryStart + kt::textHalf(w) + (x - 1) + w.TextWidth * (y - 1))];
+}
+
+std::string screenLine(uint8_t n, int64_t y) {
+    const t_Window& w = kt::windowRecord(n);
+    std::vector<uint8_t> codes;
+    for (int64_t x = 1; x <= w.TextWidth; ++x) codes.push_back(cellCode(n, x, y));
+    while (!codes.empty() && codes.back() == 32) codes.pop_back();
+    std::string out;
+    for (uint8_t c : codes) out += kt::utf8Of(c);
+    return out;
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

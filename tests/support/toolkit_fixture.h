@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "display/window.h"
 #include "host/headless/headless_host.h"
 
 namespace testing_support {
@@ -40,6 +41,15 @@ public:
 private:
     std::string path_;
 };
+
+// Sets up graphic window n with the editor's font (columns × lines cells, 24 bits) and
+// shows it; the cursor, colours and modes start afresh.
+t_Window& textWindow(uint8_t n = 0, int64_t columns = 80, int64_t lines = 25);
+// Line y (from 1) of window n's text memory as UTF-8 of its codes, trailing blanks removed.
+std::string screenLine(uint8_t n, int64_t y);
+// The code and colour byte stored for cell (x, y).
+uint8_t cellCode(uint8_t n, int64_t x, int64_t y);
+uint8_t cellColour(uint8_t n, int64_t x, int64_t y);
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);

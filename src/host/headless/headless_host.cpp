@@ -2,6 +2,7 @@
 
 #include "app/threads.h"
 #include "display/image.h"
+#include "input/events.h"
 #include "files/fileio.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
@@ -205,6 +206,38 @@ std::string HeadlessHost::runSavePanel(const SavePanelRequest& request) {
     std::string path = saveAnswers_.front();
     saveAnswers_.pop_front();
     return path.empty() ? std::string() : kt::pathToFileUrl(path);
+}
+
+void HeadlessHost::programIdle() {
+    std::lock_guard lock(idleMutex_);
+    // Input that has arrived since the program last looked keeps it busy.
+    if (kt::inputPending()) return;
+    idle_ = true;
+    idleSignal_.notify_all();
+}
+
+void HeadlessHost::programEnded() {
+    std::lock_guard lock(idleMutex_);
+    ended_ = true;
+    idleSignal_.notify_all();
+}
+
+void HeadlessHost::deliver(const std::function<void()>& fn) {
+    // Held while the input is queued, so that the program can't report itself idle between
+    // the reset and the arrival.
+    std::lock_guard lock(idleMutex_);
+    idle_ = false;
+    runOnMainSync(fn);
+}
+
+bool HeadlessHost::waitUntilIdle(std::chrono::milliseconds limit) {
+    std::unique_lock lock(idleMutex_);
+    return idleSignal_.wait_for(lock, limit, [this] { return idle_ || ended_; });
+}
+
+bool HeadlessHost::programHasEnded() {
+    std::lock_guard lock(idleMutex_);
+    return ended_;
 }
 
 std::string HeadlessHost::standardFolder(Folder folder) const { return userFolder(folder); }

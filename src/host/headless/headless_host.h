@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -78,12 +79,21 @@ public:
     std::string runSavePanel(const SavePanelRequest& request) override;
 
     void playAlert() override { alerts_.fetch_add(1); }
+    void programIdle() override;
+    void programEnded() override;
 
     std::string standardFolder(Folder folder) const override;
     std::string resourceFolder() const override { return resources_; }
     std::string applicationName() const override { return "Ostrakonix"; }
 
     // --- For tests and scripts ---------------------------------------------------------
+    // Runs fn on the main thread as the delivery of input (a key, a click, a file): the
+    // program counts as busy from here until it next waits for input with nothing queued.
+    void deliver(const std::function<void()>& fn);
+    // Waits until the program waits for input with every queue empty, or has ended; false
+    // when that did not happen within the time limit.
+    bool waitUntilIdle(std::chrono::milliseconds limit = std::chrono::milliseconds(10000));
+    bool programHasEnded();
     // A window's state, read on the main thread.
     WindowState window(int number);
     // Removes or restores a host window (a host interface definition that lacks it).
@@ -125,6 +135,10 @@ private:
     std::vector<OpenPanelRequest> openRequests_;
     std::vector<SavePanelRequest> saveRequests_;
     std::atomic<int> alerts_{0};
+    std::mutex idleMutex_;
+    std::condition_variable idleSignal_;
+    bool idle_ = false;
+    bool ended_ = false;
     std::string resources_;
     double titleBar_ = 22;
     Size screen_{1920, 1080};

@@ -1,0 +1,122 @@
+#include "input/mouse.h"
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+
+#include "app/clock.h"
+#include "app/entries.h"
+#include "app/log.h"
+#include "app/threads.h"
+#include "display/window.h"
+#include "host/placement.h"
+
+std::atomic<bool>& t_MouseEventAvailable() { return kt::mouseQueue().available; }
+std::vector<t_Event> t_MouseEventQueue() { return kt::mouseQueue().snapshot(); }
+t_Event t_LastMouseEvent() { return kt::mouseQueue().lastTaken(); }
+
+std::atomic<bool>& t_LeftMouseDown() {
+    static std::atomic<bool> flag{false};
+    return flag;
+}
+
+std::atomic<bool>& t_RightMouseDown() {
+    static std::atomic<bool> flag{false};
+    return flag;
+}
+
+std::function<void()>& t_ProgramMouseHandler() {
+    static std::function<void()> handler = [] {};
+    return handler;
+}
+
+void t_MouseEventHandler(uint8_t window, const host::MouseEvent& event, double x, double y) {
+    const auto X = static_cast<int64_t>(x), Y = static_cast<int64_t>(y);
+    int64_t column = -3, line = -3;
+    std::string where;
+    if (window >= kt::graphicWindowCount) {
+        kt::logLine("t_MouseEventHandler: Unknown window, AbsX = " + std::to_string(X) + ", AbsY = " +
+                    std::to_string(Y));
+    } else if (!kt::memoryReady() || !kt::windowRecord(window).Initialized) {
+        kt::logLine("t_MouseEventHandler: Window #" + std::to_string(window) + " not initialized.");
+    } else {
+        const t_Window& w = kt::windowRecord(window);
+        column = X - w.BorderWidth;
+        if (column < 0)
+            column = -1;
+        else if (column >= w.Width)
+            column = -2;
+        line = w.BorderHeight + w.Height - Y;
+        if (line < 0)
+            line = -1;
+        else if (line >= w.Height)
+            line = -2;
+        t_Event e;
+        e.Kind = 2;
+        e.Index = static_cast<int64_t>(event.buttons);
+        e.WindowX = X;
+        e.WindowY = Y;
+        e.ClickX = column;
+        e.ClickY = line;
+        kt::applyModifiers(e, event.modifierFlags);
+        e.Window = window;
+        e.Time = kt::milliseconds();
+        kt::mouseQueue().append(std::move(e));
+        where = "Graphic #" + std::to_string(window);
+    }
+    kt::logLine("t_MouseEventHandler: " + where + " window, X = " + std::to_string(column) + ", Y = " +
+                std::to_string(line));
+    t_MouseEventAvailable() = kt::mouseQueue().size() > 0;
+    startasyncprocess([] {
+        if (kt::threadNumber() >= 3) kt::nameThread("t_EventMouse");
+        t_ProgramMouseHandler()();
+    });
+    kt::logLine("t_MouseEventHandler: Calling program mouse handler asynchronously.");
+}
+
+std::pair<int64_t, int64_t> t_GetMouseText(uint8_t window) {
+    if (!kt::checkWindow("t_GetMouseText", window)) return {-1, -1};
+    auto& queue = kt::mouseQueue();
+    t_Event event;
+    {
+        std::lock_guard guard(queue.lock);
+        auto found = std::find_if(queue.items.begin(), queue.items.end(),
+                                  [&](const t_Event& e) { return e.Window == window; });
+        if (found == queue.items.end()) return {-1, -1};
+        queue.last = *found;
+        event = *found;
+        queue.items.erase(found);
+        queue.available.store(!queue.items.empty(), std::memory_order_release);
+    }
+    const t_Font& font = kt::windowRecord(window).Font;
+    int64_t column = font.Width ? event.ClickX / font.Width : 0;
+    int64_t line = font.Height ? event.ClickY / font.Height : 0;
+    return {column + 1, line + 1};
+}
+
+void t_MouseEventPostCloseBoxClick(uint8_t window) {
+    t_WindowVisible(window, false);
+    kt::logLine("t_MouseEventPostCloseBoxClick: Window = " + std::to_string(window));
+}
+
+void viewMouseDown(uint8_t window, const host::MouseEvent& event, bool right) {
+    if (kt::memoryReady() && window < kt::graphicWindowCount) {
+        const t_Window& w = kt::windowRecord(window);
+        if (!w.Initialized)
+            kt::logLine("viewMouseDown: Graphic window (" + std::to_string(window) + ") not initialized.");
+        else if (!w.IgnoreEvents)
+            t_MouseEventHandler(window, event, event.x, event.y);
+    }
+    t_LeftMouseDown() = !right;
+    t_RightMouseDown() = right;
+}
+
+void viewMouseUp(uint8_t) {
+    t_LeftMouseDown() = false;
+    t_RightMouseDown() = false;
+}
+
+bool windowShouldClose(int window) {
+    if (window >= 0 && window <= 12) t_MouseEventPostCloseBoxClick(static_cast<uint8_t>(window));
+    return false;
+}

@@ -1,0 +1,25 @@
+// Mouse events: presses in graphic windows, their queue and the text cell of a click.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "host/host.h"
+#include "input/events.h"
+
+std::atomic<bool>& t_MouseEventAvailable();
+std::vector<t_Event> t_MouseEventQueue();
+t_Event t_LastMouseEvent();
+std::atomic<bool>& t_LeftMouseDown();
+std::atomic<bool>& t_RightMouseDown();
+// The program's mouse handler, run on a worker after every press.
+std::function<void()>& t_ProgramMouseHandler();
+
+void t_MouseEventHandler(uint8_t window, const host::MouseEvent& event, double x, double y);
+// Takes the oldest click of `window` and returns its text column and line (from 1);
+// (−1, −1) when there is none.
+std::pair<int64_t, int64_t> t_GetMouseText(uint8_t window);
+void t_MouseEventPostCloseBoxClick(uint8_t window);
