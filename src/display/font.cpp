@@ -9,7 +9,7 @@
 namespace kt {
 namespace {
 
-uint64_t bigEndian(const std::vector<uint8_t>& bytes, size_t offset, size_t count) {
+uint64_t bigEndian(std::span<const uint8_t> bytes, size_t offset, size_t count) {
     uint64_t value = 0;
     for (size_t i = 0; i < count; ++i) value = (value << 8) | bytes[offset + i];
     return value;
@@ -125,7 +125,7 @@ std::vector<uint8_t> lzwPack(const std::vector<uint8_t>& bytes, int codeWidth) {
     return out;
 }
 
-t_Font parseFont(const std::vector<uint8_t>& file, const std::string& name) {
+t_Font parseFont(std::span<const uint8_t> file, const std::string& name) {
     t_Font font;
     if (file.empty()) {
         logLine("t_LoadFontResource: Could not load file „" + name + "“");

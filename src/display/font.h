@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@ t_Font t_LoadFontResource(const std::string& name);
 namespace kt {
 
 // Parses the bytes of a font file as t_LoadFontResource does (name is only for the log).
-t_Font parseFont(const std::vector<uint8_t>& file, const std::string& name);
+t_Font parseFont(std::span<const uint8_t> file, const std::string& name);
 
 // Unpacks Lempel-Ziv-Welch data with a fixed code width given by the first byte. Corrupt
 // data gives an empty result.

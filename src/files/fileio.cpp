@@ -24,10 +24,10 @@ std::string errorDescription(int code, const std::string& what, const std::strin
     return std::to_string(code) + ": The file “" + path + "” could not be " + what + ": " + std::strerror(code) + ".";
 }
 
-std::vector<uint8_t> readWhole(const std::string& path, const char* prefix) {
+kt::ByteArray readWhole(const std::string& path, const char* prefix) {
     auto fail = [&](int code) {
         kt::logLine(std::string(prefix) + errorDescription(code, "read", path));
-        return std::vector<uint8_t>{};
+        return kt::ByteArray{};
     };
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return fail(errno);
@@ -41,22 +41,16 @@ std::vector<uint8_t> readWhole(const std::string& path, const char* prefix) {
         ::close(fd);
         return fail(EISDIR);
     }
-    // The file is read without keeping it in the page cache longer than needed.
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    std::vector<uint8_t> bytes;
+    // Sized from the file's length and read straight into; a file that grows meanwhile
+    // (or reports no length) is read on until its end.
+    kt::ByteArray bytes;
     size_t expected = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
-    // Size the buffer without zero-filling it: the read fills it.
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[expected + 1]);
-    size_t capacity = expected + 1, used = 0;
+    bytes.resize(expected + 1);
+    size_t used = 0;
     for (;;) {
-        if (used == capacity) {
-            size_t bigger = capacity * 2;
-            std::unique_ptr<uint8_t[]> grown(new uint8_t[bigger]);
-            std::memcpy(grown.get(), buffer.get(), used);
-            buffer = std::move(grown);
-            capacity = bigger;
-        }
-        ssize_t n = ::read(fd, buffer.get() + used, capacity - used);
+        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
             int code = errno;
@@ -66,13 +60,14 @@ std::vector<uint8_t> readWhole(const std::string& path, const char* prefix) {
         if (n == 0) break;
         used += static_cast<size_t>(n);
     }
+    // The file is not kept in the page cache on our account.
     posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     ::close(fd);
-    bytes.assign(buffer.get(), buffer.get() + used);
+    bytes.resize(used);
     return bytes;
 }
 
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+bool writeAll(int fd, std::span<const uint8_t> bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -105,7 +100,7 @@ std::string resolveLinks(const std::string& path) {
 }
 
 // Writes in place, truncating first: only for folders that can't take a temporary file.
-int writeInPlace(const std::string& path, const std::vector<uint8_t>& bytes) {
+int writeInPlace(const std::string& path, std::span<const uint8_t> bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     int code = 0;
@@ -114,7 +109,7 @@ int writeInPlace(const std::string& path, const std::vector<uint8_t>& bytes) {
     return code;
 }
 
-int writeReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
+int writeReplacing(const std::string& path, std::span<const uint8_t> bytes) {
     const std::string target = resolveLinks(path);
     std::string folder = f_PathDirectory(target);
     std::string temporary = (folder.empty() ? std::string("./") : folder) + "." + f_PathName(target) + ".ostrakonix-XXXXXX";
@@ -208,11 +203,11 @@ std::vector<std::string> splitTypes(const std::string& types) {
 
 }  // namespace
 
-std::vector<uint8_t> getbinaryfromfile(const std::string& path) { return readWhole(path, "getbinaryfromfile: Error #"); }
+kt::ByteArray getbinaryfromfile(const std::string& path) { return readWhole(path, "getbinaryfromfile: Error #"); }
 
-std::vector<uint8_t> gettextfromfile(const std::string& path) { return readWhole(path, "gettextfromfile: Error #"); }
+kt::ByteArray gettextfromfile(const std::string& path) { return readWhole(path, "gettextfromfile: Error #"); }
 
-int64_t setbinarytofile(const std::string& path, const std::vector<uint8_t>& bytes) {
+int64_t setbinarytofile(const std::string& path, std::span<const uint8_t> bytes) {
     int code = path.empty() ? ENOENT : writeReplacing(path, bytes);
     if (code != 0) kt::logLine("setbinarytofile: Error #" + errorDescription(code, "written", path));
     return code;

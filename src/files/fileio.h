@@ -2,15 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "app/bytes.h"
+
 // Read a whole file; empty on failure (with one log line) and for an empty file.
-std::vector<uint8_t> getbinaryfromfile(const std::string& path);
-std::vector<uint8_t> gettextfromfile(const std::string& path);
+kt::ByteArray getbinaryfromfile(const std::string& path);
+kt::ByteArray gettextfromfile(const std::string& path);
 // Write a whole file; 0 on success, otherwise the error code (with one log line). The file
 // is replaced in one step: a failed write leaves the old content in place.
-int64_t setbinarytofile(const std::string& path, const std::vector<uint8_t>& bytes);
+int64_t setbinarytofile(const std::string& path, std::span<const uint8_t> bytes);
 
 std::string f_PathDirectory(const std::string& path);
 std::string f_PathName(const std::string& path);

@@ -127,7 +127,7 @@ TEST(FontFile, BadHeadersAreRejectedWithTheirMessage) {
     wrongType.push_back(1);
     EXPECT_TRUE(kt::parseFont(wrongType, "b.font").Data.empty());
     // A file of fewer than 5 bytes can't hold the identifier.
-    EXPECT_TRUE(kt::parseFont({2, 'k', 'e'}, "c.font").Data.empty());
+    EXPECT_TRUE(kt::parseFont(std::vector<uint8_t>{2, 'k', 'e'}, "c.font").Data.empty());
     EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_LoadFontResource: Invalid header size",
                                                      "t_LoadFontResource: Invalid file type",
                                                      "t_LoadFontResource: Invalid file type"}));

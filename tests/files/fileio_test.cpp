@@ -46,7 +46,7 @@ TEST(WholeFileIo, ReadsEveryByteOfAFile) {
     std::vector<uint8_t> bytes(300000);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
     writeFile(folder.file("data.bin"), bytes);
-    EXPECT_EQ(getbinaryfromfile(folder.file("data.bin")), bytes);
+    EXPECT_EQ(getbinaryfromfile(folder.file("data.bin")), kt::ByteArray(bytes.begin(), bytes.end()));
 }
 
 TEST(WholeFileIo, SavingReplacesTheFileAndKeepsItsPermissions) {
