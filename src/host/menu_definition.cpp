@@ -9,7 +9,8 @@ constexpr uint64_t shift = 1u << 17, control = 1u << 18;
 constexpr uint64_t controlShift = control | shift;
 
 MenuItem item(std::string title, int64_t tag, std::string key = {}, uint64_t modifiers = 0) {
-    return {std::move(title), std::move(key), key.empty() ? 0 : modifiers, tag};
+    const uint64_t mods = key.empty() ? 0 : modifiers;
+    return {std::move(title), std::move(key), mods, tag};
 }
 MenuItem separator() { return {}; }
 }  // namespace

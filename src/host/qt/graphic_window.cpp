@@ -1,0 +1,165 @@
+#include "host/qt/graphic_window.h"
+
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/entries.h"
+#include "display/image.h"
+#include "display/window.h"
+#include "host/qt/key_mapping.h"
+#include "host/qt/view_geometry.h"
+
+namespace host::qt {
+namespace {
+
+bool windowInitialized(int number) {
+    return kt::memoryReady() && kt::windowRecord(static_cast<uint8_t>(number)).Initialized;
+}
+
+uint64_t mouseModifiers(Qt::KeyboardModifiers modifiers) {
+    KeyInput input;
+    input.modifiers = modifiers;
+    return modifierFlags(input);
+}
+
+}  // namespace
+
+GraphicView::GraphicView(int number, GraphicWindow* window) : QWidget(window), number_(number), window_(window) {
+    setFocusPolicy(Qt::StrongFocus);
+    // Every paint covers the whole view.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QSize GraphicView::pictureSize() const {
+    if (!image_.pixels.empty()) return {image_.width, image_.height};
+    if (windowInitialized(number_)) {
+        const t_Window& record = kt::windowRecord(static_cast<uint8_t>(number_));
+        return {static_cast<int>(record.Width), static_cast<int>(record.Height)};
+    }
+    return size();
+}
+
+QRectF GraphicView::pictureRect() const { return qt::pictureRect(QSizeF(size()), pictureSize()); }
+
+void GraphicView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const bool shown = windowInitialized(number_) && kt::viewRedraw(number_, image_, generation_) && image_.width > 0 &&
+                       image_.height > 0 &&
+                       image_.pixels.size() == static_cast<size_t>(image_.width) * static_cast<size_t>(image_.height);
+    if (!shown) {
+        painter.fillRect(rect(), window_->borderColor());
+        return;
+    }
+    const QImage picture(reinterpret_cast<const uchar*>(image_.pixels.data()), image_.width, image_.height,
+                         image_.width * 4, QImage::Format_RGB32);
+    const QRectF target = qt::pictureRect(QSizeF(size()), picture.size());
+    if (target.toAlignedRect() != rect()) painter.fillRect(rect(), window_->borderColor());
+    // Nearest neighbour: at whole scales every pixel stays a sharp square.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(target, picture);
+}
+
+void GraphicView::keyPressEvent(QKeyEvent* event) {
+    const KeyInput input = keyInputFrom(*event);
+    if (isModifierKey(input.key))
+        viewFlagsChanged(static_cast<uint8_t>(number_), modifierFlags(input, true));
+    else
+        viewKeyDown(static_cast<uint8_t>(number_), mapKey(input));
+}
+
+void GraphicView::keyReleaseEvent(QKeyEvent* event) {
+    const KeyInput input = keyInputFrom(*event);
+    if (isModifierKey(input.key))
+        viewFlagsChanged(static_cast<uint8_t>(number_), modifierFlags(input, false));
+    else if (!event->isAutoRepeat())  // a held key repeats its press, not its release
+        viewKeyUp(static_cast<uint8_t>(number_));
+}
+
+void GraphicView::mousePress(QPointF inView, Qt::MouseButton button, Qt::MouseButtons buttons,
+                             Qt::KeyboardModifiers modifiers) {
+    if (button != Qt::LeftButton && button != Qt::RightButton) return;
+    double borderWidth = window_->viewFrame().x, borderHeight = window_->viewFrame().y;
+    if (windowInitialized(number_)) {
+        const t_Window& record = kt::windowRecord(static_cast<uint8_t>(number_));
+        borderWidth = static_cast<double>(record.BorderWidth);
+        borderHeight = static_cast<double>(record.BorderHeight);
+    }
+    const QPointF point = toolkitPoint(inView, pictureRect(), pictureSize(), borderWidth, borderHeight);
+    host::MouseEvent mouse;
+    mouse.x = point.x();
+    mouse.y = point.y();
+    mouse.buttons = (buttons & Qt::LeftButton ? 1u : 0u) | (buttons & Qt::RightButton ? 2u : 0u);
+    mouse.modifierFlags = mouseModifiers(modifiers);
+    setFocus(Qt::MouseFocusReason);
+    viewMouseDown(static_cast<uint8_t>(number_), mouse, button == Qt::RightButton);
+}
+
+void GraphicView::mouseRelease(Qt::MouseButton button) {
+    if (button == Qt::LeftButton || button == Qt::RightButton) viewMouseUp(static_cast<uint8_t>(number_));
+}
+
+void GraphicView::mousePressEvent(QMouseEvent* event) {
+    mousePress(event->position(), event->button(), event->buttons(), event->modifiers());
+}
+
+void GraphicView::mouseReleaseEvent(QMouseEvent* event) { mouseRelease(event->button()); }
+
+GraphicWindow::GraphicWindow(int number, int titleBarHeight)
+    : HostWindow(number), titleBar_(titleBarHeight), view_(new GraphicView(number, this)) {
+    setFocusProxy(view_);
+    setMinimumSize(64, 48);
+    resize(640, 480);
+    layOut();
+}
+
+void GraphicWindow::setMenus(const std::vector<host::Menu>& menus, const MenuChoice& choose) {
+    // The old bar may be the sender of the choice that changed the menus: it goes later.
+    if (menuBar_) {
+        menuBar_->hide();
+        menuBar_->deleteLater();
+    }
+    menuBar_ = buildMenuBar(menus, choose, this);
+    menuBar_->setVisible(titled());
+    layOut();
+}
+
+void GraphicWindow::setTitled(bool titled) {
+    HostWindow::setTitled(titled);
+    if (menuBar_) menuBar_->setVisible(titled);
+    layOut();
+}
+
+void GraphicWindow::setViewFrame(const host::Rect& frame) {
+    viewFrame_ = frame;
+    layOut();
+}
+
+void GraphicWindow::setBorderColor(const QColor& color) {
+    border_ = color;
+    update();
+    view_->update();
+}
+
+// The window's background is the border colour. Painted here rather than set in the palette,
+// which the menu bar would inherit.
+void GraphicWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), border_);
+}
+
+void GraphicWindow::layOut() {
+    if (menuBar_) menuBar_->setGeometry(0, 0, width(), titleHeight());
+    view_->setGeometry(viewRect(size(), titleHeight(), viewFrame_));
+}
+
+// Presses in the border reach the toolkit as points outside the picture.
+void GraphicWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->position().y() < titleHeight()) return;
+    view_->mousePress(view_->mapFrom(this, event->position()), event->button(), event->buttons(), event->modifiers());
+}
+
+void GraphicWindow::mouseReleaseEvent(QMouseEvent* event) { view_->mouseRelease(event->button()); }
+
+}  // namespace host::qt

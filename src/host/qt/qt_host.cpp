@@ -1,0 +1,348 @@
+#include "host/qt/qt_host.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <memory>
+
+#include "app/entries.h"
+#include "host/folders.h"
+#include "host/menu_definition.h"
+#include "host/qt/graphic_window.h"
+#include "host/qt/host_window.h"
+#include "host/qt/panels.h"
+
+namespace host::qt {
+namespace {
+
+// A synchronous call's end: signalled when the posted task has run, or when Qt throws the
+// task away unrun (its receiver went before the loop reached it), so no caller waits forever.
+struct Completion {
+    std::mutex mutex;
+    std::condition_variable signal;
+    bool done = false;
+
+    void finish() {
+        std::lock_guard lock(mutex);
+        done = true;
+        signal.notify_all();
+    }
+    void wait() {
+        std::unique_lock lock(mutex);
+        signal.wait(lock, [this] { return done; });
+    }
+};
+
+// Finishes the completion when it goes; shared by every copy of the posted task.
+class CompletionToken {
+public:
+    explicit CompletionToken(std::shared_ptr<Completion> completion) : completion_(std::move(completion)) {}
+    CompletionToken(const CompletionToken&) = delete;
+    CompletionToken& operator=(const CompletionToken&) = delete;
+    ~CompletionToken() { completion_->finish(); }
+
+private:
+    std::shared_ptr<Completion> completion_;
+};
+
+int measureTitleBar() {
+    QMenuBar* probe = buildMenuBar(menuDefinition(), {}, nullptr);
+    const int height = probe->sizeHint().height();
+    delete probe;
+    return height;
+}
+
+QScreen* screenOf(const QWidget* window) {
+    QScreen* screen = window ? window->screen() : nullptr;
+    return screen ? screen : QGuiApplication::primaryScreen();
+}
+
+QRect screenGeometry(const QWidget* window) {
+    QScreen* screen = screenOf(window);
+    return screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
+}
+
+void menuChosen(const std::string& title, const host::MenuItem& item) {
+    // Quitting leaves the loop at once: QApplication::quit would first ask every window to
+    // close, and ours never close.
+    if (item.tag == quitMenuTag)
+        QCoreApplication::exit(0);
+    else
+        t_MenuEventHandler(title, item);
+}
+
+}  // namespace
+
+QtHost::QtHost(std::string resourceFolder)
+    : mainThread_(std::this_thread::get_id()),
+      dispatcher_(new QObject),
+      titleBar_(measureTitleBar()),
+      resources_(resourceFolder.empty() ? defaultResourceFolder() : std::move(resourceFolder)) {
+    menus_ = menuDefinition();
+    for (int n = 0; n < 8; ++n) {
+        auto* window = new GraphicWindow(n, titleBar_);
+        window->setMenus(menus_, menuChosen);
+        windows_[n] = window;
+    }
+    windows_[8] = new TextWindow(8, false);
+    windows_[9] = new TextWindow(9, true);
+    windows_[10] = new TextWindow(10, true);
+    windows_[11] = new HostWindow(11);
+    windows_[12] = new HostWindow(12);
+    const char* names[] = {"Zwischenablage", "Drucker", "Konsole", "Einstellungen", "Ostrakonix"};
+    for (int n = 8; n <= 12; ++n) windows_[n]->setWindowTitle(QString::fromUtf8(names[n - 8]));
+    windows_[11]->resize(480, 320);
+    windows_[12]->resize(480, 320);
+}
+
+QtHost::~QtHost() { shutDown(); }
+
+void QtHost::stopAccepting() {
+    {
+        std::lock_guard lock(postMutex_);
+        accepting_ = false;
+    }
+    if (dispatcher_ && isMainThread()) QCoreApplication::sendPostedEvents(dispatcher_, QEvent::MetaCall);
+}
+
+void QtHost::shutDown() {
+    stopAccepting();
+    for (auto*& window : windows_) {
+        delete window;
+        window = nullptr;
+    }
+    // Tasks posted between the two steps are thrown away with their receiver, which
+    // releases whoever waits for them.
+    delete dispatcher_;
+    dispatcher_ = nullptr;
+}
+
+bool QtHost::isMainThread() const { return std::this_thread::get_id() == mainThread_; }
+
+bool QtHost::post(std::function<void()> task) {
+    std::lock_guard lock(postMutex_);
+    if (!accepting_ || !dispatcher_) return false;
+    return QMetaObject::invokeMethod(dispatcher_, std::move(task), Qt::QueuedConnection);
+}
+
+void QtHost::runOnMainSync(const std::function<void()>& fn) {
+    if (isMainThread()) {
+        fn();
+        return;
+    }
+    auto completion = std::make_shared<Completion>();
+    auto token = std::make_shared<CompletionToken>(completion);
+    if (!post([&fn, token] { fn(); })) return;
+    // From here the token lives only in the posted task: it ends when the task has run or
+    // has been thrown away.
+    token.reset();
+    completion->wait();
+}
+
+void QtHost::runOnMainAsync(std::function<void()> fn) { post(std::move(fn)); }
+
+QWidget* QtHost::window(int number) const { return number >= 0 && number <= 12 ? windows_[number] : nullptr; }
+
+GraphicWindow* QtHost::graphicWindow(int number) const {
+    return number >= 0 && number < 8 ? static_cast<GraphicWindow*>(windows_[number]) : nullptr;
+}
+
+TextWindow* QtHost::textWindow(int number) const {
+    return number >= 8 && number <= 10 ? static_cast<TextWindow*>(windows_[number]) : nullptr;
+}
+
+bool QtHost::hasWindow(int number) const { return window(number) != nullptr; }
+bool QtHost::hasView(int number) const { return graphicWindow(number) != nullptr; }
+bool QtHost::hasTextView(int number) const { return textWindow(number) != nullptr; }
+
+double QtHost::hiddenTitle(int number) const {
+    return number >= 8 && windows_[number] && windows_[number]->titled() ? titleBar_ : 0;
+}
+
+Rect QtHost::windowFrame(int number) const {
+    const QWidget* w = window(number);
+    if (!w) return {};
+    const QRect client = w->geometry(), screen = screenGeometry(w);
+    return {double(client.x() - screen.x()), double(screen.y() + screen.height() - (client.y() + client.height())),
+            double(client.width()), double(client.height()) + hiddenTitle(number)};
+}
+
+void QtHost::setWindowFrame(int number, const Rect& frame) {
+    HostWindow* w = number >= 0 && number <= 12 ? windows_[number] : nullptr;
+    if (!w) return;
+    const QRect screen = screenGeometry(w);
+    const int width = std::max(1, static_cast<int>(std::lround(frame.width)));
+    const int height = std::max(1, static_cast<int>(std::lround(frame.height - hiddenTitle(number))));
+    const int bottom = screen.y() + screen.height() - static_cast<int>(std::lround(frame.y));
+    w->setClientGeometry({screen.x() + static_cast<int>(std::lround(frame.x)), bottom - height, width, height});
+}
+
+void QtHost::setViewFrame(int number, const Rect& frame) {
+    if (GraphicWindow* w = graphicWindow(number)) w->setViewFrame(frame);
+}
+
+std::string QtHost::windowTitle(int number) const {
+    const QWidget* w = window(number);
+    return w ? w->windowTitle().toStdString() : std::string();
+}
+
+void QtHost::setWindowTitle(int number, const std::string& title) {
+    if (QWidget* w = window(number)) w->setWindowTitle(QString::fromStdString(title));
+}
+
+void QtHost::setWindowTitled(int number, bool titled) {
+    if (hasWindow(number)) windows_[number]->setTitled(titled);
+}
+
+bool QtHost::windowShown(int number) const {
+    const QWidget* w = window(number);
+    return w && w->isVisible();
+}
+
+void QtHost::orderFront(int number) {
+    HostWindow* w = number >= 0 && number <= 12 ? windows_[number] : nullptr;
+    if (!w) return;
+    // As on the toolkit's home platform, a titled window comes in with its top on the screen:
+    // frames keep their bottom edge, so a window that grew would otherwise hide its menu bar.
+    if (w->titled()) {
+        if (QScreen* screen = screenOf(w)) {
+            const QRect area = screen->availableGeometry();
+            QRect client = w->geometry();
+            if (client.top() < area.top()) {
+                client.moveTop(area.top());
+                w->setClientGeometry(client);
+            }
+        }
+    }
+    w->show();
+    w->raise();
+}
+
+void QtHost::orderOut(int number) {
+    if (QWidget* w = window(number)) w->hide();
+}
+
+void QtHost::makeKey(int number) {
+    QWidget* w = window(number);
+    if (!w || !w->isVisible()) return;
+    w->activateWindow();
+    if (GraphicWindow* graphic = graphicWindow(number)) graphic->view()->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void QtHost::centerWindow(int number) {
+    HostWindow* w = number >= 0 && number <= 12 ? windows_[number] : nullptr;
+    if (!w) return;
+    QScreen* screen = screenOf(w);
+    const QRect area = screen ? screen->availableGeometry() : screenGeometry(w);
+    QRect client = w->geometry();
+    client.moveCenter(area.center());
+    w->setClientGeometry(client);
+}
+
+void QtHost::setWindowBackground(int number, const Color& color) {
+    if (GraphicWindow* w = graphicWindow(number)) {
+        w->setBorderColor(
+            QColor::fromRgbF(float(color.red), float(color.green), float(color.blue), float(color.alpha)));
+        return;
+    }
+    if (QWidget* w = window(number)) {
+        QPalette colours = w->palette();
+        colours.setColor(QPalette::Window,
+                         QColor::fromRgbF(float(color.red), float(color.green), float(color.blue), float(color.alpha)));
+        w->setPalette(colours);
+        w->setAutoFillBackground(true);
+    }
+}
+
+Size QtHost::screenSize(int number) const {
+    const QRect screen = screenGeometry(window(number));
+    return {double(screen.width()), double(screen.height())};
+}
+
+int QtHost::mainWindowNumber() const {
+    const QWidget* active = QApplication::activeWindow();
+    for (int n = 0; n <= 12; ++n)
+        if (active && windows_[n] == active) return n;
+    return 255;
+}
+
+void QtHost::setNeedsDisplay(int number) {
+    if (GraphicWindow* w = graphicWindow(number)) w->view()->update();
+}
+
+void QtHost::displayNow(int number) {
+    if (GraphicWindow* w = graphicWindow(number)) w->view()->repaint();
+}
+
+std::string QtHost::textViewText(int number) const {
+    const TextWindow* w = textWindow(number);
+    return w ? w->text().toStdString() : std::string();
+}
+
+void QtHost::setTextViewText(int number, const std::string& text) {
+    if (TextWindow* w = textWindow(number)) w->setText(QString::fromStdString(text));
+}
+
+void QtHost::prepareTextView(int number) {
+    if (TextWindow* w = textWindow(number)) w->prepare();
+}
+
+void QtHost::menuBarChanged() {
+    for (int n = 0; n < 8; ++n)
+        if (GraphicWindow* w = graphicWindow(n)) w->setMenus(menus_, menuChosen);
+}
+
+void QtHost::pasteboardClear() { QGuiApplication::clipboard()->clear(); }
+
+void QtHost::pasteboardSetText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+std::optional<std::string> QtHost::pasteboardText() const {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !data->hasText()) return std::nullopt;
+    return data->text().toStdString();
+}
+
+void QtHost::pasteboardSetImage(const Image& image) {
+    // A picture whose pixels do not fill its size is not read past its end.
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height))
+        return;
+    const QImage picture(reinterpret_cast<const uchar*>(image.pixels.data()), image.width, image.height,
+                         image.width * 4, QImage::Format_RGB32);
+    QGuiApplication::clipboard()->setImage(picture.copy());
+}
+
+std::vector<std::string> QtHost::runOpenPanel(const OpenPanelRequest& request) {
+    return qt::runOpenPanel(request, QApplication::activeWindow());
+}
+
+std::string QtHost::runSavePanel(const SavePanelRequest& request) {
+    return qt::runSavePanel(request, QApplication::activeWindow());
+}
+
+void QtHost::playAlert() {
+    // Any thread may ring. One alert at a time: a beep lasts about this long.
+    const int64_t now =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    int64_t last = lastAlert_.load();
+    do {
+        if (last != 0 && now - last < 300) return;
+    } while (!lastAlert_.compare_exchange_weak(last, now));
+    if (isMainThread())
+        QApplication::beep();
+    else
+        runOnMainAsync([] { QApplication::beep(); });
+}
+
+std::string QtHost::standardFolder(Folder folder) const { return userFolder(folder); }
+
+}  // namespace host::qt
