@@ -1,0 +1,342 @@
+#include "files/catalog.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "files/fileio.h"
+#include "support/toolkit_fixture.h"
+#include "terminal/text.h"
+
+using namespace testing_support;
+
+namespace {
+
+void emptyCatalog() {
+    f_Catalog().clear();
+    f_CatStatus() = 0;
+    f_CatCount() = 0;
+    f_CatSelected() = -1;
+}
+
+std::vector<std::string> names() {
+    std::vector<std::string> out;
+    for (const auto& item : f_Catalog()) out.push_back(item.Name);
+    return out;
+}
+
+// Loads folder (given without its trailing "/") into an empty catalog.
+void loadFresh(const std::string& folder, bool recursive = false, bool invisible = false, bool aliases = false,
+               const std::string& filter = "") {
+    emptyCatalog();
+    f_CatLoad(folder + "/", recursive, invisible, aliases, filter);
+}
+
+// Sets or clears the immutable flag; false where the file system or our rights don't allow it.
+bool setImmutable(const std::string& path, bool on) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
+}  // namespace
+
+TEST(CatalogRules, HiddenNames) {
+    for (const char* name :
+         {".profile", ".", "THUMBS.DB", "Thumbs.db", "thumbs.DB", "Icon\r", "mach_kernel", "Synchronize! Volume ID"})
+        EXPECT_TRUE(f_IsHiddenName(name)) << name;
+    for (const char* name : {"", "profile.", "Icon", "Icon\r\r", "thumbs.db2", "Mach_kernel", "x.profile"})
+        EXPECT_FALSE(f_IsHiddenName(name)) << name;
+}
+
+TEST(CatalogRules, TypeCodesByExtensionAndTheFilter) {
+    EXPECT_EQ(f_FileKind("JPG"), "JPEG");
+    EXPECT_EQ(f_FileKind("kefs"), "VOLU");
+    EXPECT_EQ(f_FileKind("Graphic"), "GRPH");
+    EXPECT_EQ(f_FileKind("otf"), "sfnt");
+    EXPECT_EQ(f_FileKind("database"), "DATB");
+    EXPECT_EQ(f_FileKind(""), "????");
+    EXPECT_EQ(f_FileKind("jpgx"), "????");
+
+    EXPECT_TRUE(f_TypeMatches("TEXT", ""));
+    EXPECT_TRUE(f_TypeMatches("PDF ", "txt,pdf"));
+    EXPECT_FALSE(f_TypeMatches("TEXT", "txt,pdf"));  // txt is not within "text"
+    EXPECT_TRUE(f_TypeMatches("TEXT", "pdf,TeXt"));
+    EXPECT_TRUE(f_TypeMatches("PNGf", "pn"));
+    EXPECT_FALSE(f_TypeMatches("DIR ", "text,pdf"));
+    EXPECT_FALSE(f_TypeMatches("TEXT", "pdf,"));  // a stray comma lets nothing through
+}
+
+TEST(CatalogRules, SizeTexts) {
+    EXPECT_EQ(f_SizeStr(0), "0 B ");
+    EXPECT_EQ(f_SizeStr(1023), "1023 B ");
+    EXPECT_EQ(f_SizeStr(1024), "1 KB");
+    EXPECT_EQ(f_SizeStr(1048575), "1023 KB");
+    EXPECT_EQ(f_SizeStr(1048576), "1 MB");
+    EXPECT_EQ(f_SizeStr(int64_t{5} << 30), "5 GB");
+    EXPECT_EQ(f_SizeStr(int64_t{3} << 40), "3 TB");
+}
+
+TEST(CatalogLines, TheThreeWidthsPlainAndWithTheFontsSymbols) {
+    f_CatItem file;
+    file.Name = "Brief.txt";
+    file.Path = "/home/x/";
+    file.KindNum = 1;
+    file.FileType = "TEXT";
+    file.Size = 1048575;
+    file.ModifiedStr = "24.12.2023 18:30:00";
+    std::string line = f_CatStr(file, 80, true);
+    EXPECT_EQ(line, " Brief.txt" + std::string(40, ' ') + "  TEXT  1023 KB  24.12.2023");
+    EXPECT_EQ(line.size(), 77u);
+    EXPECT_EQ(f_CatStr(file, 60, true), " Brief.txt" + std::string(23, ' ') + " TEXT 1023 KB 24.12.2023");
+    EXPECT_EQ(f_CatStr(file, 50, true), f_CatStr(file, 60, true));
+    // The 40-column line cuts the name and writes the year with two digits; a size of four
+    // digits loses the blank before its unit rather than its first digit.
+    file.Name = "Ein recht langer Name.txt";
+    file.ReadOnly = true;
+    EXPECT_EQ(f_CatStr(file, 40, true), "*Ein recht lange TEXT 1023KB 24.12.23");
+    EXPECT_EQ(f_CatStr(file, 40, false), "\u0080Ein recht lange TEXT 1023KB 24.12.23");
+    file.Size = 1023;
+    EXPECT_EQ(f_CatStr(file, 40, true), "*Ein recht lange TEXT 1023B  24.12.23");
+    file.Size = 999;
+    EXPECT_EQ(f_CatStr(file, 40, true), "*Ein recht lange TEXT 999 B  24.12.23");
+    EXPECT_EQ(kt::scalarCount(f_CatStr(file, 40, false)), 37u);
+
+    f_CatItem folder = file;
+    folder.Name = "Briefe";
+    folder.KindNum = 2;
+    folder.FileType = "DIR ";
+    folder.ReadOnly = false;
+    EXPECT_EQ(f_CatStr(folder, 80, true),
+              " Briefe" + std::string(43, ' ') + "  DIR " + std::string(11, ' ') + "24.12.2023");
+    EXPECT_EQ(f_CatStr(folder, 80, false),
+              " Briefe" + std::string(43, ' ') + "  \u0082\u0083\u0083\u0084" + std::string(11, ' ') + "24.12.2023");
+    folder.Path = f_VolumesFolder();
+    EXPECT_NE(f_CatStr(folder, 60, true).find(" VOL "), std::string::npos);
+    EXPECT_NE(f_CatStr(folder, 60, false).find(" \u0081\u0083\u0083\u0084 "), std::string::npos);
+
+    // An entry whose attributes could not be read still gives a full line.
+    EXPECT_EQ(kt::scalarCount(f_CatStr(f_CatItem{}, 60, false)), 57u);
+}
+
+TEST(CatalogLines, NamesAreConvertedAndHiddenExtensionsDropped) {
+    LogCapture log;
+    f_CatItem item;
+    item.Name = "\u00C6sop \u20AC.pdf";
+    item.KindNum = 1;
+    item.FileType = "PDF ";
+    item.ModifiedStr = "01.02.2003 04:05:06";
+    EXPECT_EQ(kt::scalarsOf(f_CatStr(item, 60, true)).at(1), 'A');
+    EXPECT_EQ(kt::scalarsOf(f_CatStr(item, 60, true)).at(7), 164u);
+    item.ExtHidden = true;
+    EXPECT_EQ(f_CatStr(item, 60, true).substr(0, 13), " Aesop \u00A4    ");
+    EXPECT_EQ(log.text(), "");
+    item.Name = "Notiz.longext";
+    EXPECT_EQ(f_CatStr(item, 60, true).substr(0, 14), " Notiz.longext");
+    EXPECT_EQ(log.text(), "f_CatStr: Extension too long to hide.\n");
+}
+
+TEST(CatalogLoad, EntriesAreSortedWithoutRegardToCaseAndFiltered) {
+    TempFolder folder;
+    for (const char* name : {"b.txt", "A.pdf", "c.PDF", "B2.txt", "a1", ".hidden", "Thumbs.db", "\u00E4rger.txt"})
+        writeFile(folder.file(name), {1, 2, 3});
+    std::filesystem::create_directory(folder.file("Zeta"));
+    std::filesystem::create_symlink(folder.file("b.txt"), folder.file("link"));
+    std::filesystem::create_symlink(folder.file("gone"), folder.file("dangling"));
+    LogCapture log;
+    loadFresh(folder.path());
+    EXPECT_EQ(names(), (std::vector<std::string>{"A.pdf", "a1", "b.txt", "B2.txt", "c.PDF", "Zeta", "\u00E4rger.txt"}));
+    EXPECT_EQ(f_CatStatus(), 1);
+    EXPECT_EQ(f_CatCount(), 7);
+    EXPECT_EQ(f_CatFolder(), folder.path() + "/");
+    const f_CatItem& pdf = f_Catalog()[0];
+    EXPECT_EQ(pdf.Path, folder.path() + "/");
+    EXPECT_EQ(pdf.Kind, "NSFileTypeRegular");
+    EXPECT_EQ(pdf.KindNum, 1);
+    EXPECT_EQ(pdf.FileType, "PDF ");
+    EXPECT_EQ(pdf.FileCreator, "????");
+    EXPECT_EQ(pdf.Size, 3);
+    EXPECT_EQ(f_Catalog()[1].FileType, "????");
+    const f_CatItem& zeta = f_Catalog()[5];
+    EXPECT_EQ(zeta.Kind, "NSFileTypeDirectory");
+    EXPECT_EQ(zeta.FileType, "DIR ");
+    EXPECT_EQ(zeta.FileCreator, "----");
+    EXPECT_EQ(log.text(), "");
+
+    // Invisible entries and links on request; the dangling link can't be read and stays out.
+    loadFresh(folder.path(), false, true, true);
+    EXPECT_EQ(names(), (std::vector<std::string>{".hidden", "A.pdf", "a1", "b.txt", "B2.txt", "c.PDF", "link",
+                                                 "Thumbs.db", "Zeta", "\u00E4rger.txt"}));
+    const f_CatItem& link = f_Catalog()[6];
+    EXPECT_EQ(link.KindNum, 3);
+    EXPECT_EQ(link.Kind, "NSFileTypeSymbolicLink");
+    EXPECT_TRUE(link.Alias);
+    EXPECT_TRUE(f_Catalog()[0].Invisible);
+
+    loadFresh(folder.path(), false, false, false, "txt,pdf");
+    EXPECT_EQ(names(), (std::vector<std::string>{"A.pdf", "c.PDF"}));
+    EXPECT_EQ(f_CatFilter(), "txt,pdf");
+    loadFresh(folder.path(), false, false, false, "text,pdf");
+    EXPECT_EQ(names(), (std::vector<std::string>{"A.pdf", "b.txt", "B2.txt", "c.PDF", "\u00E4rger.txt"}));
+
+    // The catalog grows with every load until its user empties it.
+    f_CatLoad(folder.path() + "/", false, false, false, "pdf");
+    EXPECT_EQ(f_CatCount(), 7);
+}
+
+TEST(CatalogLoad, FoldersThatAreNoneOrMissingLeaveTheCatalogAlone) {
+    TempFolder folder;
+    writeFile(folder.file("file"), {1});
+    loadFresh(folder.path());
+    ASSERT_EQ(f_CatCount(), 1);
+    LogCapture log;
+    f_CatLoad(folder.file("file") + "/", false, false, false, "");
+    EXPECT_EQ(f_CatStatus(), -2);
+    f_CatLoad(folder.file("missing/"), false, false, false, "");
+    f_CatLoad("", false, false, false, "");
+    EXPECT_EQ(log.text(), "f_CatLoad: Path '" + folder.file("file") + "/' does not exist.\n" + "f_CatLoad: Path '" +
+                              folder.file("missing/") + "' does not exist.\n" + "f_CatLoad: Path '' does not exist.\n");
+    EXPECT_EQ(f_Catalog().size(), 1u);
+    EXPECT_EQ(f_CatFolder(), folder.path() + "/");
+
+    // A folder given without its "/" still gives whole paths.
+    loadFresh(folder.path().substr(0, folder.path().size()));
+    emptyCatalog();
+    f_CatLoad(folder.path(), false, false, false, "");
+    ASSERT_EQ(f_CatCount(), 1);
+    EXPECT_EQ(f_Catalog()[0].Path, folder.path() + "/");
+}
+
+TEST(CatalogLoad, RecursionCollectsEveryLevelAndStopsAtLinksBackUp) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder.file("a/b"));
+    writeFile(folder.file("a/b/deep.txt"), {1});
+    writeFile(folder.file("top.txt"), {1});
+    std::filesystem::create_directory_symlink(folder.path(), folder.file("a/up"));
+    LogCapture log;
+    loadFresh(folder.path(), true);
+    // The link back up is an alias and not listed; it is not followed into the folder that is
+    // being listed, which would never end.
+    EXPECT_EQ(names(), (std::vector<std::string>{"a", "b", "deep.txt", "top.txt"}));
+    EXPECT_EQ(f_Catalog()[2].Path, folder.path() + "/a/b/");
+    EXPECT_EQ(f_CatFolder(), folder.path() + "/");
+    EXPECT_EQ(f_CatStatus(), 1);
+    EXPECT_EQ(log.text(), "");
+}
+
+TEST(CatalogLoad, TheVolumesFolderListsOnlyFoldersAndLinks) {
+    EXPECT_TRUE(f_VolumesFolder() == "/mnt/" || f_VolumesFolder() == "/media/" ||
+                f_VolumesFolder().rfind("/media/", 0) == 0);
+    TempFolder folder;
+    std::filesystem::create_directory(folder.file("Stick"));
+    std::filesystem::create_directory(folder.file(".versteckt"));
+    std::filesystem::create_directory_symlink("/", folder.file("System"));
+    writeFile(folder.file("notes.txt"), {1});
+    kt::setVolumesFolder(folder.path() + "/");
+    LogCapture log;
+    loadFresh(folder.path(), false, false, false, "pdf");
+    kt::setVolumesFolder("");
+    EXPECT_EQ(names(), (std::vector<std::string>{".versteckt", "Stick", "System"}));
+    EXPECT_EQ(log.text(),
+              "f_CatLoad: Volume „.versteckt“ of type „DIR “ added to list\n"
+              "f_CatLoad: Volume „notes.txt“ of type „TEXT“ ignored\n"
+              "f_CatLoad: Volume „Stick“ of type „DIR “ added to list\n"
+              "f_CatLoad: Volume „System“ of type „SYM “ added to list\n");
+}
+
+TEST(CatalogAttributes, DatesLocksAndFailures) {
+    TempFolder folder;
+    const std::string path = folder.file("datei.bin");
+    writeFile(path, std::vector<uint8_t>(1500, 7));
+    std::tm when{};
+    when.tm_year = 2021 - 1900;
+    when.tm_mon = 2;
+    when.tm_mday = 4;
+    when.tm_hour = 5;
+    when.tm_min = 6;
+    when.tm_sec = 7;
+    when.tm_isdst = -1;
+    const timespec times[2] = {{std::mktime(&when), 0}, {std::mktime(&when), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    f_CatItem item = f_FileAttributes(path);
+    EXPECT_EQ(item.Name, "datei.bin");
+    EXPECT_EQ(item.Path, folder.path() + "/");
+    EXPECT_EQ(item.FileType, "BIN ");
+    EXPECT_EQ(item.Size, 1500);
+    EXPECT_EQ(item.ModifiedStr, "04.03.2021 05:06:07");
+    EXPECT_EQ(item.CreatedStr.size(), 19u);
+    EXPECT_FALSE(item.ReadOnly);
+    EXPECT_FALSE(item.ExtHidden);
+
+    if (setImmutable(path, true)) {
+        EXPECT_TRUE(f_FileAttributes(path).ReadOnly);
+        loadFresh(folder.path());
+        EXPECT_TRUE(f_Catalog().at(0).ReadOnly);
+        EXPECT_EQ(f_CatStr(f_Catalog()[0], 80, true)[0], '*');
+        setImmutable(path, false);
+    }
+
+    LogCapture log;
+    const auto before = std::chrono::system_clock::now();
+    f_CatItem missing = f_FileAttributes(folder.file("fehlt"));
+    EXPECT_EQ(log.text().rfind("f_FileAttributes: Error #2: ", 0), 0u);
+    EXPECT_EQ(missing.Name, "");
+    EXPECT_EQ(missing.KindNum, 0);
+    EXPECT_EQ(missing.FileType, "");
+    EXPECT_FALSE(missing.Invisible);
+    EXPECT_GE(missing.Modified, before);
+}
+
+TEST(CatalogAttributes, NamesThatAreNoUtf8AreShownAndKeepTheirBytes) {
+    TempFolder folder;
+    const std::string name = "bad\xFF.bin";
+    writeFile(folder.file(name), {42});
+    loadFresh(folder.path());
+    ASSERT_EQ(f_CatCount(), 1);
+    EXPECT_EQ(f_Catalog()[0].Name, name);
+    EXPECT_EQ(f_Catalog()[0].FileType, "BIN ");
+    LogCapture log;
+    auto shown = kt::scalarsOf(f_CatStr(f_Catalog()[0], 60, false));
+    EXPECT_EQ(std::vector<uint32_t>(shown.begin() + 1, shown.begin() + 9),
+              (std::vector<uint32_t>{'b', 'a', 'd', 127, '.', 'b', 'i', 'n'}));
+    f_CatSelected() = 0;
+    auto bytes = getbinaryfromfile(f_CatSelectedPath() + f_CatSelectedName());
+    ASSERT_EQ(bytes.size(), 1u);
+    EXPECT_EQ(bytes[0], 42);
+}
+
+TEST(CatalogSelection, SelectedEntryAndIndex) {
+    TempFolder folder;
+    writeFile(folder.file("eins"), {});
+    writeFile(folder.file("zwei"), {});
+    loadFresh(folder.path());
+    EXPECT_EQ(f_CatSelectedName(), "");  // nothing selected
+    f_CatSelected() = 1;
+    EXPECT_EQ(f_CatSelectedName(), "zwei");
+    EXPECT_EQ(f_CatSelectedPath(), folder.path() + "/");
+    f_CatSelected() = 2;  // past the end
+    EXPECT_EQ(f_CatSelectedName(), "");
+    EXPECT_EQ(f_CatIndex("zwei"), 1);
+    EXPECT_EQ(f_CatIndex("Zwei"), -1);
+    f_CatStatus() = -1;
+    f_CatSelected() = 0;
+    EXPECT_EQ(f_CatSelectedPath(), "");
+    emptyCatalog();
+    EXPECT_EQ(f_CatIndex("eins"), -1);
+
+    EXPECT_EQ(f_PathStatus(""), -1);
+    EXPECT_EQ(f_PathStatus(folder.file("fehlt")), 0);
+    EXPECT_EQ(f_PathStatus(folder.file("eins")), 1);
+    EXPECT_EQ(f_PathStatus(folder.path() + "/"), 2);
+}
