@@ -1,14 +1,24 @@
 // Ostrakonix: picks a host from the command line and starts the application.
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
+#include "app/entries.h"
 #include "app/log.h"
 #include "app/startup.h"
+#include "editor/editor.h"
 #include "host/headless/headless_host.h"
+#include "host/headless/script_runner.h"
+#ifdef OSTRAKONIX_HAVE_QT
+#include "host/qt/desktop.h"
+#endif
 
 namespace {
 
@@ -39,6 +49,8 @@ Options parse(int argc, char** argv) {
             value(options.log);
         else if (arg == "-h" || arg == "--help")
             options.help = true;
+        else if (arg == "--")
+            continue;
         else if (!arg.empty() && arg[0] == '-' && arg != "-")
             options.error = "unknown option " + arg;
         else if (options.file.empty())
@@ -46,20 +58,56 @@ Options parse(int argc, char** argv) {
         else
             options.error = "only one file can be opened";
     }
+    if (!options.script.empty() && !options.headless) options.error = "--script needs --headless";
     return options;
 }
 
 const char* usage =
-    "usage: ostrakonix [--headless [--script SCRIPT]] [--log LOGFILE] [FILE]\n"
+    "usage: ostrakonix [--log LOGFILE] [FILE]\n"
+    "       ostrakonix --headless [--script SCRIPT] [--log LOGFILE] [FILE]\n"
     "  FILE              the file to open\n"
     "  --headless        run without a display (tests, scripts, screenshots)\n"
-    "  --script SCRIPT   with --headless: run the steps of SCRIPT\n"
+    "  --script SCRIPT   with --headless: run the steps of SCRIPT, then end\n"
     "  --log LOGFILE     write the toolkit's log lines to LOGFILE instead of standard output\n";
 
-std::atomic<bool> programFinished{false};
+// An absolute path, as the desktop hands files over.
+std::string absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') return path;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved) {
+        std::string result = resolved;
+        std::free(resolved);
+        return result;
+    }
+    char* cwd = ::getcwd(nullptr, 0);
+    std::string result = cwd ? std::string(cwd) + "/" + path : path;
+    std::free(cwd);
+    return result;
+}
 
-// Stands in for the editor until it exists: starts and ends the program thread.
-void placeholderProgram() { kt::logLine("Program: Ostrakonix placeholder."); }
+int runHeadless(const Options& options) {
+    auto* headless = new host::HeadlessHost;  // lives until the process ends
+    headless->start();
+    const std::string file = absolute(options.file);
+    headless->runOnMainSync([&] {
+        app::applicationWillFinishLaunching();
+        // A file named on the command line is a request to open it before the program runs.
+        if (!file.empty()) f_FileEventHandler(file, 0);
+        app::applicationDidFinishLaunching(editor::mainProgram);
+    });
+    int status = 0;
+    if (!options.script.empty()) {
+        status = host::runScript(*headless, options.script, stdout);
+    } else {
+        while (!headless->programHasEnded()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    headless->runOnMainSync([] { app::applicationWillTerminate(); });
+    std::fflush(stdout);
+    std::fflush(kt::logStream());
+    // The program thread may still be waiting for input: end the process without tearing
+    // down what it uses.
+    std::_Exit(status);
+}
 
 }  // namespace
 
@@ -73,9 +121,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ostrakonix: %s\n%s", options.error.c_str(), usage);
         return 2;
     }
-    std::FILE* logFile = nullptr;
     if (!options.log.empty()) {
-        logFile = std::fopen(options.log.c_str(), "w");
+        std::FILE* logFile = std::fopen(options.log.c_str(), "w");
         if (!logFile) {
             std::fprintf(stderr, "ostrakonix: cannot write the log file %s: %s\n", options.log.c_str(),
                          std::strerror(errno));
@@ -83,20 +130,13 @@ int main(int argc, char** argv) {
         }
         kt::setLogStream(logFile);
     }
-
-    host::HeadlessHost headless;
-    headless.start();
-    headless.runOnMainSync([] {
-        app::applicationWillFinishLaunching();
-        app::applicationDidFinishLaunching([] {
-            placeholderProgram();
-            programFinished = true;
-        });
-    });
-    while (!programFinished) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    headless.runOnMainSync([] { app::applicationWillTerminate(); });
-    headless.stop();
-    kt::setLogStream(nullptr);
-    if (logFile) std::fclose(logFile);
-    return 0;
+    if (options.headless) return runHeadless(options);
+#ifdef OSTRAKONIX_HAVE_QT
+    std::vector<std::string> paths;
+    if (!options.file.empty()) paths.push_back(absolute(options.file));
+    return host::runDesktop(argc, argv, editor::mainProgram, paths);
+#else
+    std::fputs("ostrakonix: this build has no desktop host; use --headless\n", stderr);
+    return 2;
+#endif
 }

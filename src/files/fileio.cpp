@@ -24,8 +24,10 @@ std::string errorDescription(int code, const std::string& what, const std::strin
     return std::to_string(code) + ": The file “" + path + "” could not be " + what + ": " + std::strerror(code) + ".";
 }
 
-kt::ByteArray readWhole(const std::string& path, const char* prefix) {
+kt::ByteArray readWhole(const std::string& path, const char* prefix, int* error = nullptr) {
+    if (error) *error = 0;
     auto fail = [&](int code) {
+        if (error) *error = code;
         kt::logLine(std::string(prefix) + errorDescription(code, "read", path));
         return kt::ByteArray{};
     };
@@ -60,8 +62,6 @@ kt::ByteArray readWhole(const std::string& path, const char* prefix) {
         if (n == 0) break;
         used += static_cast<size_t>(n);
     }
-    // The file is not kept in the page cache on our account.
-    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
     ::close(fd);
     bytes.resize(used);
     return bytes;
@@ -206,6 +206,10 @@ std::vector<std::string> splitTypes(const std::string& types) {
 kt::ByteArray getbinaryfromfile(const std::string& path) { return readWhole(path, "getbinaryfromfile: Error #"); }
 
 kt::ByteArray gettextfromfile(const std::string& path) { return readWhole(path, "gettextfromfile: Error #"); }
+
+kt::ByteArray gettextfromfile(const std::string& path, int& error) {
+    return readWhole(path, "gettextfromfile: Error #", &error);
+}
 
 int64_t setbinarytofile(const std::string& path, std::span<const uint8_t> bytes) {
     int code = path.empty() ? ENOENT : writeReplacing(path, bytes);

@@ -11,6 +11,8 @@
 // Read a whole file; empty on failure (with one log line) and for an empty file.
 kt::ByteArray getbinaryfromfile(const std::string& path);
 kt::ByteArray gettextfromfile(const std::string& path);
+// The same, telling a failed read (error set to the system's code) from an empty file (0).
+kt::ByteArray gettextfromfile(const std::string& path, int& error);
 // Write a whole file; 0 on success, otherwise the error code (with one log line). The file
 // is replaced in one step: a failed write leaves the old content in place.
 int64_t setbinarytofile(const std::string& path, std::span<const uint8_t> bytes);

@@ -35,6 +35,18 @@ size_t scalarCount(std::string_view utf8) {
     return n;
 }
 
+bool isValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        utf8proc_int32_t c = 0;
+        auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + i),
+                                  static_cast<utf8proc_ssize_t>(text.size() - i), &c);
+        if (n < 1) return false;
+        i += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 std::string firstScalars(std::string_view utf8, size_t n) {
     std::string out;
     size_t taken = 0;

@@ -27,6 +27,7 @@ namespace kt {
 void forEachScalar(std::string_view utf8, const std::function<void(uint32_t)>& fn);
 std::vector<uint32_t> scalarsOf(std::string_view utf8);
 size_t scalarCount(std::string_view utf8);
+bool isValidUtf8(std::string_view text);
 // The first n scalars of a string.
 std::string firstScalars(std::string_view utf8, size_t n);
 // A string of scalars each below 256 from codes (Latin-1 to UTF-8).

@@ -1,0 +1,102 @@
+// The hex editor: one file as rows of sixteen bytes in graphic window 0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/bytes.h"
+
+namespace editor {
+
+constexpr uint8_t window = 0;
+constexpr int64_t columns = 80;
+constexpr int64_t rows = 25;
+constexpr const char* fontName = "DejaVuSansMono 16x32.font";
+
+// Everything the editor keeps; touched by the program thread only.
+struct State {
+    kt::ByteArray Buffer;
+    std::string CurrentPath;
+    std::string CurrentName;
+    bool Modified = false;
+    int64_t InsertMode = 0;
+    int64_t SearchMode = 0;
+    int64_t HeaderRows = 7;
+    bool MainMenuShown = true;
+    std::vector<uint8_t> SearchText;
+    std::vector<uint8_t> ChangeText;
+    int64_t FoundPosition = -1;
+    int64_t ChangedPosition = -1;
+    int64_t TopLine = 0;
+    int64_t Cursor = 0;
+};
+
+State& state();
+// Back to the state of a fresh start (tests run the editor more than once).
+void resetState();
+
+// The main program: runs on the program thread and ends through t_QuitProgram.
+void mainProgram();
+
+// --- Screen ---------------------------------------------------------------------------
+int64_t byteRows();  // 25 − HeaderRows
+std::pair<int64_t, int64_t> FitView(int64_t top, int64_t cursor);
+std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force);
+void DrawByte(int64_t top, int64_t cursor);
+void DrawHeader();
+void DrawStatus(int64_t cursor);
+void PrintMenuLine(const std::string& text);
+void TitleScreen();
+// Stores a redraw's result as the new TopLine and Cursor.
+void redraw(int64_t top, int64_t cursor, bool force);
+
+// --- Commands -------------------------------------------------------------------------
+// Carries out key K; true when the editor is to end (a completed quit).
+bool dispatch(int64_t key);
+void alert();
+// Shows a message box, waits for a key and removes the box.
+void showMessage(const std::string& title, const std::string& line1, const std::string& line2);
+// Waits for one key as t_GetKey does and returns its value.
+int64_t waitForKey();
+
+void byteLeft();
+void byteRight();
+void lineUp();
+void lineDown();
+void scrollUp();
+void scrollDown();
+void pageUp();
+void pageDown();
+void fileStart();
+void fileEnd();
+void deleteByte();
+void insertByte();
+void typeCharacter(uint8_t code);
+void hexEntry();
+void toggleInsertMode();
+void goToPosition();
+
+void enterSearchText(bool change);
+void nextSearchMode();
+int64_t SearchNext(int64_t start);
+int64_t ChangeFound(int64_t position);
+void searchCommand();
+void changeCommand();
+void changeAndSearchCommand();
+void changeAll();
+
+int64_t AskToSave(const std::string& title);
+void SaveFile();
+void LoadFile(const std::string& path);
+void CloseFile();
+void fileEvent();
+void saveCommand();
+void closeCommand();
+bool quitCommand();
+void loadCommand();
+std::string chooseWithBrowser();
+std::string defaultWindowTitle();
+
+}  // namespace editor

@@ -1,0 +1,253 @@
+// The editor's screen: the header rows, the byte rows and the status values.
+#include <utf8proc.h>
+
+#include <cstdlib>
+
+#include "app/log.h"
+#include "app/program.h"
+#include "app/startup.h"
+#include "display/glyph.h"
+#include "display/window.h"
+#include "editor/editor.h"
+#include "editor/texts.h"
+#include "terminal/area.h"
+#include "terminal/cursor.h"
+#include "terminal/modes.h"
+#include "terminal/print.h"
+#include "terminal/text.h"
+
+namespace editor {
+namespace {
+
+t_Window& record() { return kt::windowRecord(window); }
+
+// Draws one code at the text cursor and moves on, as printing does in display mode 0.
+// The editor draws its screen without the output pause of Control-S: that is its save
+// key, and a pause would swallow it.
+void putCode(uint32_t c) {
+    t_Window& w = record();
+    if (c <= 31) {
+        t_PrintControl(window, static_cast<uint8_t>(c));
+        return;
+    }
+    t_PrintSymbol(window, static_cast<uint8_t>(c > 255 ? '?' : c), w.TextColor, w.TextHpos, w.TextVpos);
+    t_CursorRight(window);
+}
+
+void putText(std::string_view utf8) { kt::forEachScalar(utf8, putCode); }
+
+void putHex(uint64_t value, int digits) {
+    const auto& table = t_HexDigits();
+    for (int i = digits - 1; i >= 0; --i) putCode(table[(value >> (4 * i)) & 15]);
+}
+
+// The character cell of a byte, drawn at the cursor without moving it: control bytes as
+// the letter 64 higher in red.
+void drawCharacterCell(uint8_t b) {
+    if (b < 32) {
+        t_Color(window, 1);
+        t_PrintSymbol(window, static_cast<uint8_t>(b + 64));
+        t_Color(window, 12);
+    } else {
+        t_PrintSymbol(window, b);
+    }
+}
+
+// A name in compatibility form (ligatures and the like taken apart, then composed).
+std::string normalizedKC(const std::string& name) {
+    utf8proc_uint8_t* out = nullptr;
+    auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(name.data()),
+                          static_cast<utf8proc_ssize_t>(name.size()), &out,
+                          static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT));
+    std::string result = n >= 0 && out ? std::string(reinterpret_cast<char*>(out), static_cast<size_t>(n)) : name;
+    std::free(out);
+    return result;
+}
+
+// A byte text as the user typed it: UTF-8 when it is, else each byte as its own code.
+std::string shownText(const std::vector<uint8_t>& bytes) {
+    std::string utf8(bytes.begin(), bytes.end());
+    return kt::isValidUtf8(utf8) ? utf8 : kt::latin1ToUtf8(bytes);
+}
+
+}  // namespace
+
+int64_t byteRows() { return rows - state().HeaderRows; }
+
+std::pair<int64_t, int64_t> FitView(int64_t top, int64_t cursor) {
+    const int64_t R = byteRows();
+    const auto N = static_cast<int64_t>(state().Buffer.size());
+    const int64_t LL = N == 0 ? 0 : (N - 1) / 16;
+    const int64_t MT = LL - R + 1;
+    int64_t t = top > MT ? MT : top;
+    if (t < 0) t = 0;
+    int64_t c = cursor < 0 ? 0 : cursor;
+    if ((t + R) * 16 - 1 < c) t = c / 16 - R + 1;
+    if (c < N || N == 0) {
+        int64_t resultTop = t < 0 ? 0 : (c < 16 * t ? c / 16 : t);
+        return {resultTop, c};
+    }
+    return {MT < 0 ? 0 : MT, N - 1};
+}
+
+std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) {
+    State& s = state();
+    t_Vtab(window, s.HeaderRows + 1);
+    t_Htab(window, 1);
+    auto [t, c] = FitView(top, cursor);
+    const int64_t R = byteRows();
+    if ((t == top && !force) || R == 0) return {t, c};
+    const auto N = static_cast<int64_t>(s.Buffer.size());
+    for (int64_t i = 0; i < R; ++i) {
+        const int64_t line = t + i, start = 16 * line;
+        if (start < N) {
+            putHex(static_cast<uint64_t>(start), 8);
+            putText(": ");
+            for (int64_t j = 0; j < 16; ++j) {
+                t_Htab(window, 11 + 3 * j);
+                if (start + j < N) {
+                    putHex(s.Buffer[static_cast<size_t>(start + j)], 2);
+                    putCode(' ');
+                } else {
+                    t_PrintSpc(window, 3);
+                }
+                t_Htab(window, 65 + j);
+                if (start + j < N)
+                    drawCharacterCell(s.Buffer[static_cast<size_t>(start + j)]);
+                else
+                    t_PrintSymbol(window, 32);
+            }
+            t_Htab(window, 59);
+            t_PrintSpc(window, 6);
+        } else {
+            t_ClearEndOfLine(window);
+        }
+        if (i < R - 1) t_Cr(window);
+    }
+    return {t, c};
+}
+
+void redraw(int64_t top, int64_t cursor, bool force) {
+    auto [t, c] = DrawScreen(top, cursor, force);
+    state().TopLine = t;
+    state().Cursor = c;
+}
+
+void DrawByte(int64_t top, int64_t cursor) {
+    State& s = state();
+    if (s.Buffer.empty() || cursor < 0 || cursor >= static_cast<int64_t>(s.Buffer.size())) return;
+    const int64_t d = cursor - 16 * top;
+    const int64_t row = d / 16, k = d - 16 * row;
+    // A byte that is not on the screen is not drawn (the header rows stay as they are).
+    if (d < 0 || row >= byteRows()) return;
+    t_Vtab(window, s.HeaderRows + row + 1);
+    t_Htab(window, 3 * k + 11);
+    const uint8_t b = s.Buffer[static_cast<size_t>(cursor)];
+    putHex(b, 2);
+    t_Htab(window, k + 65);
+    drawCharacterCell(b);
+}
+
+void PrintMenuLine(const std::string& text) {
+    putText(kt::firstScalars(text, 80));
+    if (t_Hpos(window) != 1) {
+        t_ClearEndOfLine(window);
+        t_Cr(window);
+    }
+}
+
+void DrawHeader() {
+    State& s = state();
+    t_CursorHome(window);
+    if (s.HeaderRows > 0) {
+        t_Inverse(window);
+        PrintMenuLine(texts::statusTemplate);
+        t_Normal(window);
+    }
+    if (s.HeaderRows == 7) {
+        if (s.MainMenuShown) {
+            for (const char* line : texts::mainMenu) PrintMenuLine(line);
+        } else {
+            PrintMenuLine(std::string(texts::searchPrompt) + shownText(s.SearchText));
+            PrintMenuLine(std::string(texts::changePrompt) + shownText(s.ChangeText));
+            t_TextLine(window);
+            PrintMenuLine(texts::searchMenu[0]);
+            PrintMenuLine(texts::searchMenu[1]);
+        }
+    }
+    if (s.HeaderRows > 1) {
+        t_Inverse(window);
+        PrintMenuLine(texts::columnHeader);
+        t_Normal(window);
+    }
+}
+
+void DrawStatus(int64_t cursor) {
+    State& s = state();
+    if (s.HeaderRows != 0) {
+        t_Inverse(window);
+        t_Vtab(window, 1);
+        t_Htab(window, 2);
+        putText(s.Modified ? ":" : "\u00B7");
+        std::string name = normalizedKC(s.CurrentName);
+        const size_t length = kt::scalarCount(name);
+        std::string shown = kt::firstScalars(name, 23);
+        shown.append(23 - std::min<size_t>(length, 23), ' ');
+        putText(shown);
+        // The mark of a cut name, or the template's blank again.
+        putCode(length > 23 ? 0xBF : ' ');
+        t_Htab(window, 33);
+        if (s.Buffer.empty())
+            putText("        ");
+        else
+            putHex(static_cast<uint64_t>(cursor), 8);
+        t_Htab(window, 50);
+        if (s.Buffer.empty())
+            putText("        ");
+        else
+            putHex(s.Buffer.size() - 1, 8);
+        t_Normal(window);
+    }
+    if (s.HeaderRows == 7 && !s.MainMenuShown) {
+        t_Vtab(window, 6);
+        t_Htab(window, 33);
+        putText(texts::searchModeNames[s.SearchMode]);
+        t_Htab(window, 56);
+        putText(texts::insertModeNames[s.InsertMode]);
+    }
+}
+
+void TitleScreen() {
+    const t_Window& w = record();
+    const int64_t C = w.TextLastColumn - w.TextFirstColumn + 1, F = w.TextFirstLine, E = w.TextLastColumn;
+    std::string t1;
+    kt::forEachScalar(ProgramName(), [&](uint32_t c) { t1 += kt::utf8Of(c) + " "; });
+    char version[32];
+    std::snprintf(version, sizeof version, "%.2f", static_cast<double>(ProgramVersion()) / 100.0);
+    t1 += std::string("  ") + version;
+    const std::string t2 = ProgramKind() + " " + ProgramNotice();
+
+    t_CursorHome(window);
+    t_ClearEndOfWindow(window);
+    t_Inverse(window);
+    putText(std::string(static_cast<size_t>(C + 10), '*'));
+    for (int i = 0; i < 4; ++i) {
+        t_ClearEndOfLine(window);
+        t_Htab(window, E - 9);
+        putText(std::string(20, '*'));
+    }
+    t_ClearEndOfLine(window);
+    t_Htab(window, E - 9);
+    putText(std::string(static_cast<size_t>(C + 10), '*'));
+    t_Vtab(window, F + 2);
+    t_Htab(window, C / 2 - static_cast<int64_t>(kt::scalarCount(t1)) / 2);
+    putText(t1);
+    t_Vtab(window, F + 4);
+    t_Htab(window, C / 2 - static_cast<int64_t>(kt::scalarCount(t2)) / 2);
+    putText(t2);
+    t_Normal(window);
+    t_Vtab(window, F + 6);
+    t_Cr(window);
+}
+
+}  // namespace editor

@@ -1,0 +1,55 @@
+// The editor's fixed screen texts and messages.
+#pragma once
+
+namespace editor::texts {
+
+inline constexpr const char* statusTemplate =
+    "                          Pos =           Ende =           Esc = Hilfe & Status ";
+inline constexpr const char* columnHeader =
+    "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       Alphanumerisch  ";
+inline constexpr const char* mainMenu[] = {
+    "^H = Zeichen links  ^U = Zeichen rechts ^K = Zeile oben     ^J = Zeile unten    ",
+    "^W = Scrollen oben  ^Y = Scrollen unten ^R = Seite oben     ^C = Seite unten    ",
+    "^B = Dateianfang    ^E = Dateiende      ^G = Zchn. löschen  ^I = Zchn. einfügen ",
+    "Zn = Text ändern    ^M = Hex ändern     ^L = Datei laden    ^S = Datei speichern",
+    "^F = Suchen Menü    ^Ö = Position       ^Q = Beenden        ^X = Datei schließen",
+};
+inline constexpr const char* searchMenu[] = {
+    "^N = Suchen         ^O = Ändern         ^A = Alles ändern   ^Z = Ändern & Suchen",
+    "^F = Hauptmenü      ^P = Modus (        ^V = Einfügen (   ) ^Ü = Über Ostrakonix",
+};
+inline constexpr const char* searchPrompt = "^D = Suchen: ";
+inline constexpr const char* changePrompt = "^T = Ändern: ";
+inline constexpr const char* searchModeNames[] = {"Hex)  ", "Text) ", "Alpha)"};
+inline constexpr const char* insertModeNames[] = {"Aus", "Ein"};
+
+inline constexpr const char* pressAnyKey = "Bitte irgendeine Taste drücken";
+inline constexpr const char* pressAnyKeyPrompt = "Bitte irgendeine Taste drücken ";
+
+inline constexpr const char* badDigitTitle = "Unzulässige Hex-Ziffer";
+inline constexpr const char* badSearchDigit = "Der Suchen-Text enthält eine unzulässige Hex-Ziffer.";
+inline constexpr const char* badChangeDigit = "Der Ändern-Text enthält eine unzulässige Hex-Ziffer.";
+inline constexpr const char* allowedDigits = "Es dürfen nur 0-9, a-f und A-F verwendet werden.";
+inline constexpr const char* searchEndedTitle = "Suche beendet";
+inline constexpr const char* notFound = "Suchbegriff nicht gefunden.";
+inline constexpr const char* noMoreFound = "Keine weiteren Vorkommnisse gefunden.";
+inline constexpr const char* changeErrorTitle = "Fehler beim Ändern";
+inline constexpr const char* cursorMoved = "Der Cursor wurde seit der letzten Suche bewegt.";
+inline constexpr const char* changeOnlyAfterSearch = "Ändern kann nur direkt nach der Suche erfolgen.";
+inline constexpr const char* lengthsDiffer1 = "Bei ausgeschaltetem Einfügen-Modus müssen die";
+inline constexpr const char* lengthsDiffer2 = "Längen von Suchtext und Änderntext identisch sein.";
+
+inline constexpr const char* saveQuestion = "Aktuelle Datei vorher speichern?";
+inline constexpr const char* saveAnswers = "Ja [Return], Nein, Abbrechen [Esc]";
+inline constexpr const char* loadTitle = "Datei laden";
+inline constexpr const char* closeTitle = "Datei schließen";
+inline constexpr const char* quitTitle = "Ostrakonix beenden";
+
+// Our own: shown when a file could not be read, so the user sees more than an empty buffer.
+inline constexpr const char* readFailedTitle = "Datei nicht lesbar";
+inline constexpr const char* readFailed = "Die Datei konnte nicht gelesen werden.";
+inline constexpr const char* saveFailedTitle = "Fehler beim Speichern";
+inline constexpr const char* saveFailed = "Die Datei konnte nicht gespeichert werden.";
+inline constexpr const char* noFileLoaded = "Es ist keine Datei geladen.";
+
+}  // namespace editor::texts

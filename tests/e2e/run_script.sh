@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs one editor script on the headless host in a fresh folder holding copies of the test
+# data. Lines of the script that start with "#!" are shell checks run in that folder after
+# the editor has ended (for example a comparison of the saved bytes).
+set -euo pipefail
+program="$1"
+script="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
+data="$(cd "$(dirname "$0")/data" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cp -r "$data"/. "$work"/
+cd "$work"
+status=0
+"$program" --headless --script "$script" --log "$work/log.txt" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "--- log of the toolkit"
+  tail -n 40 "$work/log.txt" || true
+  exit "$status"
+fi
+while IFS= read -r check; do
+  if ! bash -c "$check"; then
+    echo "check failed: $check"
+    exit 1
+  fi
+done < <(sed -n 's/^#! //p' "$script")
