@@ -360,7 +360,9 @@ std::string f_CatBrowser(uint8_t window, const std::string& startPath, const std
     b.clickTime = -1;
     emptyCatalog();
     if (b.desktop.empty()) b.desktop = standardFolder(host::Folder::Desktop);
-    const std::string folder = !startPath.empty() && f_PathStatus(startPath) == 2 ? withSlash(startPath) : b.desktop;
+    // Many Linux accounts have no desktop folder: start in the home folder then.
+    const std::string start = f_PathStatus(b.desktop) == 2 ? b.desktop : withSlash(host::host().standardFolder(host::Folder::Home));
+    const std::string folder = !startPath.empty() && f_PathStatus(startPath) == 2 ? withSlash(startPath) : start;
     b.folders = flags & f_BrowseChooseFolders;
     // Set before loading, so that a folder that can't be listed still shows its name and the
     // later folder changes keep this browse's filter.

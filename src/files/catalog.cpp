@@ -119,13 +119,14 @@ f_CatItem emptyItem(Clock::time_point now) {
     return item;
 }
 
-// The extension of a file name; the quick way for the common plain ASCII name.
+// The extension of a name or path; the quick way for the common plain ASCII one.
 std::string extensionOf(const char* name) {
     bool ascii = true;
     const char* dot = nullptr;
     for (const char* p = name; *p; ++p) {
         if (static_cast<unsigned char>(*p) >= 0x80) ascii = false;
         if (*p == '.') dot = p;
+        if (*p == '/') dot = nullptr;
     }
     if (!ascii) return f_PathExtension(name);
     return dot ? std::string(dot + 1) : std::string();

@@ -7,14 +7,17 @@ program="$1"
 script="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
 data="$(cd "$(dirname "$0")/data" && pwd)"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+log="$(mktemp)"
+trap 'rm -rf "$work" "$log"' EXIT
 cp -r "$data"/. "$work"/
 cd "$work"
+# The folder is the user's home too, so the file browser starts in it.
+export HOME="$work" XDG_CONFIG_HOME="$work/.config"
 status=0
-"$program" --headless --script "$script" --log "$work/log.txt" || status=$?
+"$program" --headless --script "$script" --log "$log" || status=$?
 if [ "$status" -ne 0 ]; then
   echo "--- log of the toolkit"
-  tail -n 40 "$work/log.txt" || true
+  tail -n 40 "$log" || true
   exit "$status"
 fi
 while IFS= read -r check; do

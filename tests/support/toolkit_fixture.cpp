@@ -24,12 +24,14 @@ host::HeadlessHost& headless() {
 }
 
 LogCapture::LogCapture() {
+    previous_ = kt::logStream();
     stream_ = open_memstream(&buffer_, &size_);
     kt::setLogStream(stream_);
 }
 
 LogCapture::~LogCapture() {
-    kt::setLogStream(nullptr);
+    // Captures nest: the one outside gets the log back.
+    kt::setLogStream(previous_ == stdout ? nullptr : previous_);
     std::fclose(stream_);
     std::free(buffer_);
 }

@@ -28,6 +28,7 @@ private:
     char* buffer_ = nullptr;
     size_t size_ = 0;
     std::FILE* stream_ = nullptr;
+    std::FILE* previous_ = nullptr;
 };
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
