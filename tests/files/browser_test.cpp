@@ -293,6 +293,20 @@ TEST_F(Browser, AFileOpenedFromTheDesktopIsSelectedNotChosen) {
 }
 
 TEST_F(Browser, TheUsualFoldersAndTheDesktopAsStart) {
+    // A home folder of our own that has a desktop folder.
+    testing_support::TempFolder home;
+    std::filesystem::create_directory(home.file("Desktop"));
+    const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", home.file("none").c_str(), 1);
+    struct Restore {
+        std::string home;
+        ~Restore() {
+            setenv("HOME", home.c_str(), 1);
+            unsetenv("XDG_CONFIG_HOME");
+        }
+    } restore{oldHome};
+    f_BrowseDesktop().clear();  // taken afresh from this home
     start("");
     const std::string desktop = host::host().standardFolder(host::Folder::Desktop) + "/";
     EXPECT_EQ(f_CatFolder(), desktop);
@@ -312,6 +326,19 @@ TEST_F(Browser, TheUsualFoldersAndTheDesktopAsStart) {
     EXPECT_EQ(f_CatCount(), 1);  // only the folder
     EXPECT_EQ(cells(11, 54, 57), "\x81\x83\x83\x84");
     EXPECT_EQ(finish(27), "");
+}
+
+TEST_F(Browser, WithoutADesktopFolderItStartsAtHome) {
+    testing_support::TempFolder home;
+    const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", home.path().c_str(), 1);
+    setenv("XDG_CONFIG_HOME", home.file("none").c_str(), 1);
+    f_BrowseDesktop().clear();
+    start("");
+    EXPECT_EQ(f_CatFolder(), home.path() + "/");
+    EXPECT_EQ(finish(27), "");
+    setenv("HOME", oldHome.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(Browser, OtherWidthsAndShowingWithoutWaiting) {
