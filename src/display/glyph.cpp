@@ -1,5 +1,6 @@
 #include "display/glyph.h"
 
+#include <cstring>
 #include <string>
 
 #include "app/log.h"
@@ -49,6 +50,19 @@ uint8_t nearestPaletteNumber(uint8_t r, uint8_t g, uint8_t b) {
     return number;
 }
 
+// Whether n glyph samples are all background.
+inline bool isBlank(const uint8_t* samples, int64_t n) {
+    int64_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, samples + i, 8);
+        if (eight) return false;
+    }
+    for (; i < n; ++i)
+        if (samples[i]) return false;
+    return true;
+}
+
 void notInitialized(uint8_t window) {
     kt::logLine("t_PrintSymbol: Window #" + std::to_string(window) + " not initialized.");
 }
@@ -68,8 +82,19 @@ void drawGlyph(t_Window& w, const uint8_t* samples, uint8_t fore, uint8_t back, 
     case 24:
     case 32: {
         const int64_t bytes = w.BitDepth / 8, skip = bytes - 3;
+        // A row of background pixels, to copy whole where a glyph row has no ink (most rows
+        // above and below the letters). 24 bits only: at 32 the first byte of each pixel stays.
+        uint8_t blankRow[256 * 3];
+        const bool copyBlank = bytes == 3;
+        if (copyBlank)
+            for (int64_t j = 0; j < fw; ++j) blankRow[3 * j] = b.Red, blankRow[3 * j + 1] = b.Green, blankRow[3 * j + 2] = b.Blue;
         for (int64_t r = 0; r < fh; ++r) {
             uint8_t* p = memory + w.MemoryStart + bytes * ((py + r) * w.Width + px) + skip;
+            if (copyBlank && isBlank(samples, fw)) {
+                std::memcpy(p, blankRow, static_cast<size_t>(3 * fw));
+                samples += fw;
+                continue;
+            }
             for (int64_t j = 0; j < fw; ++j, p += bytes) {
                 uint8_t s = *samples++;
                 if (s == 0) {

@@ -1,5 +1,6 @@
 #include "display/image.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -151,24 +152,42 @@ void t_WindowAutoUpdateProcess() {
     kt::logLine("t_WindowAutoUpdateProcess: Start.");
     if (kt::threadNumber() >= 3) kt::nameThread("t_WindowAutoUpdate");
     d.updateThreadRunning = true;
+    std::array<bool, kt::graphicWindowCount> marked{};
+    std::array<uint64_t, kt::graphicWindowCount> markedGeneration{};
     while (kt::memoryReady() && d.updateThreadRunning) {
         bool asked = false;
+        // The wait until the next window is due, so that an idle program costs next to nothing:
+        // at most 10 ms, so that a window set up meanwhile is picked up soon.
+        int64_t wait = 10;
         for (uint8_t n = 0; n < kt::graphicWindowCount; ++n) {
             t_Window& w = kt::windowRecord(n);
-            if (!w.Initialized || !w.AutoUpdate || !w.VerticalBlank) continue;
+            if (!w.Initialized || !w.AutoUpdate) continue;
+            if (!w.VerticalBlank) {
+                wait = 1;  // its view is reading the memory: look again soon
+                continue;
+            }
             int64_t interval = w.RefreshRate > 0 ? 1000 / w.RefreshRate : 0;
             int64_t now = kt::milliseconds();
-            if (now - w.UpdateStarted < interval) continue;
+            if (now - w.UpdateStarted < interval) {
+                wait = std::min(wait, std::max<int64_t>(1, interval - (now - w.UpdateStarted)));
+                continue;
+            }
             if (!kt::hostHasView(n)) {
                 kt::logLine("t_WindowAutoUpdateProcess: Window #" + std::to_string(n) +
                             " view is nil, resource undefined.");
                 continue;
             }
             w.UpdateStarted = now;
+            // A window whose pixels are as they were at its last mark would show the same
+            // picture again: its view is left alone, which keeps an idle program cheap.
+            const uint64_t generation = kt::windowGeneration(n);
+            if (marked[n] && markedGeneration[n] == generation) continue;
+            marked[n] = true;
+            markedGeneration[n] = generation;
             host::host().runOnMainSync([n] { host::host().setNeedsDisplay(n); });
             asked = true;
         }
-        if (!asked) std::this_thread::sleep_for(1ms);
+        if (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
     }
     d.updateThreadRunning = false;
     kt::logLine("t_WindowAutoUpdateProcess: End.");

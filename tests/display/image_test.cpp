@@ -92,10 +92,20 @@ TEST(WindowImage, TheUpdateThreadMarksAWindowAtItsRefreshRate) {
     w.RefreshRate = 20;
     w.AutoUpdate = true;
     int start = h.window(4).displayed;
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The window changes all the time; each change is shown at most 20 times a second.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (std::chrono::steady_clock::now() < until) {
+        kt::touchWindow(4);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     int marks = h.window(4).displayed - start;
     // 20 a second for half a second, with room for a slow machine but none for more.
     EXPECT_LE(marks, 11);
     EXPECT_GE(marks, 3);
     EXPECT_TRUE(kt::display().updateThreadRunning);
+    // Unchanged, it is not marked again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int idle = h.window(4).displayed;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(h.window(4).displayed, idle);
 }
