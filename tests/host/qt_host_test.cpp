@@ -172,10 +172,11 @@ TEST(QtHost, FramesConvertBetweenTheToolkitsAndQtsOrigin) {
     EXPECT_EQ(qtHost->window(3)->geometry().top(), qtHost->window(3)->screen()->availableGeometry().top());
     qtHost->orderOut(3);
 
-    // A side window has no menu bar: the window manager's title bar stands for the
-    // toolkit's, above the client area.
+    // A side window has the menu bar too: it stands for the toolkit's title bar, at the top
+    // of the client area.
     qtHost->setWindowFrame(9, {10, 20, 400, 300 + title});
-    EXPECT_EQ(qtHost->window(9)->geometry().size(), QSize(400, 300));
+    EXPECT_EQ(qtHost->window(9)->geometry().size(), QSize(400, 300 + titleHeight));
+    EXPECT_EQ(qtHost->window(9)->menuBar()->geometry(), QRect(0, 0, 400, titleHeight));
     frame = qtHost->windowFrame(9);
     EXPECT_EQ(QRectF(frame.x, frame.y, frame.width, frame.height), QRectF(10, 20, 400, 300 + title));
 
@@ -195,6 +196,8 @@ TEST(QtHost, FramesConvertBetweenTheToolkitsAndQtsOrigin) {
 }
 
 TEST(QtHost, CloseBoxLeavesTheDecisionToTheToolkit) {
+    // Another window stays: closing the last one is the host's quit rule (qt_desktop_test).
+    qtHost->orderFront(4);
     QWidget* window = qtHost->window(5);
     qtHost->orderFront(5);
     ASSERT_TRUE(window->isVisible());
@@ -203,6 +206,7 @@ TEST(QtHost, CloseBoxLeavesTheDecisionToTheToolkit) {
     qtHost->orderFront(5);
     EXPECT_TRUE(window->isVisible());
     qtHost->orderOut(5);
+    qtHost->orderOut(4);
 }
 
 TEST(QtHost, ClicksAreMeasuredInPicturePixelsFromTheBottomLeft) {
@@ -464,6 +468,9 @@ int main(int argc, char** argv) {
     host::setHost(qtHost);
     app::applicationWillFinishLaunching();
     app::applicationDidFinishLaunching([] {});
+    // The launcher returns before its thread has taken the program: a test program that ended
+    // at once would tear the launcher down under it.
+    while (!qtHost->programHasEnded()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     const int result = RUN_ALL_TESTS();
     qtHost->stopAccepting();
     kt::display().updateThreadRunning = false;

@@ -4,11 +4,13 @@
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
+#include <cstdio>
 
 #include "app/entries.h"
 #include "app/startup.h"
 #include "app/threads.h"
 #include "display/window.h"
+#include "host/qt/instance.h"
 #include "host/qt/qt_host.h"
 
 namespace host {
@@ -17,8 +19,22 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
     kt::claimThreadNumber(1);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrakonix"));
-    // The toolkit hides and shows its windows itself; only the menu's quit ends the program.
+    // The toolkit hides and shows its windows itself; the host's quit rule ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // One editor per user: a start while one runs hands its files over and ends.
+    qt::InstanceChannel instance;
+    qt::QtHost* desktop = nullptr;
+    const auto started = instance.start(openPaths, [&desktop](const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) f_FileEventHandler(path, 0);
+        if (desktop) desktop->bringToFront();
+    });
+    if (started == qt::InstanceChannel::Start::HandedOver) return 0;
+    if (started == qt::InstanceChannel::Start::Refused) {
+        std::fputs("ostrakonix: the Ostrakonix that runs did not take the files\n", stderr);
+        return 1;
+    }
+
     // The application speaks German: so do Qt's own dialogs, where the translation is installed.
     QTranslator qtTexts;
     if (qtTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -26,8 +42,10 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
 
     // The host outlives the QApplication: the program thread and the update thread may still
     // ask it for something while the process ends, and then get "no window".
-    auto* desktop = new qt::QtHost();
+    desktop = new qt::QtHost();
     setHost(desktop);
+    // An ended program opens no more files: a later start then runs an editor of its own.
+    desktop->setProgramEndedHandler([&instance] { instance.stopListening(); });
 
     QTimer::singleShot(0, &application, [&program, &openPaths] {
         app::applicationWillFinishLaunching();
@@ -37,7 +55,9 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
     });
     const int code = QApplication::exec();
 
+    instance.stopListening();
     desktop->stopAccepting();
+    desktop->setProgramEndedHandler({});
     app::applicationWillTerminate();
     // The update thread would otherwise keep asking for views that are gone.
     kt::display().updateThreadRunning = false;

@@ -1,9 +1,13 @@
 #include "host/qt/graphic_window.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
-#include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 
 #include "app/entries.h"
 #include "display/image.h"
@@ -22,6 +26,18 @@ uint64_t mouseModifiers(Qt::KeyboardModifiers modifiers) {
     KeyInput input;
     input.modifiers = modifiers;
     return modifierFlags(input);
+}
+
+// The local files of a drop, as paths in the file system's own bytes.
+std::vector<std::string> droppedFiles(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QByteArray path = QFile::encodeName(url.toLocalFile());
+        if (!path.isEmpty()) paths.emplace_back(path.constData(), static_cast<size_t>(path.size()));
+    }
+    return paths;
 }
 
 }  // namespace
@@ -107,27 +123,11 @@ void GraphicView::mousePressEvent(QMouseEvent* event) {
 void GraphicView::mouseReleaseEvent(QMouseEvent* event) { mouseRelease(event->button()); }
 
 GraphicWindow::GraphicWindow(int number, int titleBarHeight)
-    : HostWindow(number), titleBar_(titleBarHeight), view_(new GraphicView(number, this)) {
+    : HostWindow(number, titleBarHeight), view_(new GraphicView(number, this)) {
     setFocusProxy(view_);
     setMinimumSize(64, 48);
+    setAcceptDrops(true);
     resize(640, 480);
-    layOut();
-}
-
-void GraphicWindow::setMenus(const std::vector<host::Menu>& menus, const MenuChoice& choose) {
-    // The old bar may be the sender of the choice that changed the menus: it goes later.
-    if (menuBar_) {
-        menuBar_->hide();
-        menuBar_->deleteLater();
-    }
-    menuBar_ = buildMenuBar(menus, choose, this);
-    menuBar_->setVisible(titled());
-    layOut();
-}
-
-void GraphicWindow::setTitled(bool titled) {
-    HostWindow::setTitled(titled);
-    if (menuBar_) menuBar_->setVisible(titled);
     layOut();
 }
 
@@ -150,7 +150,7 @@ void GraphicWindow::paintEvent(QPaintEvent*) {
 }
 
 void GraphicWindow::layOut() {
-    if (menuBar_) menuBar_->setGeometry(0, 0, width(), titleHeight());
+    HostWindow::layOut();
     view_->setGeometry(viewRect(size(), titleHeight(), viewFrame_));
 }
 
@@ -161,5 +161,18 @@ void GraphicWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void GraphicWindow::mouseReleaseEvent(QMouseEvent* event) { view_->mouseRelease(event->button()); }
+
+void GraphicWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+// Each dropped file is a request to open it, as from the desktop.
+void GraphicWindow::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> paths = droppedFiles(event->mimeData());
+    if (paths.empty()) return;
+    event->acceptProposedAction();
+    for (const std::string& path : paths) f_FileEventHandler(path, 0);
+    activateWindow();
+}
 
 }  // namespace host::qt

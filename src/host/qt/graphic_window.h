@@ -1,5 +1,6 @@
 // A graphic window (0 to 7): the menu bar at the top, the view with the window's picture in
-// the content below it, the border colour around the view.
+// the content below it, the border colour around the view. Files dropped on it are files to
+// open.
 #pragma once
 
 #include <QColor>
@@ -8,9 +9,6 @@
 
 #include "host/host.h"
 #include "host/qt/host_window.h"
-#include "host/qt/menu_bar.h"
-
-class QMenuBar;
 
 namespace host::qt {
 
@@ -49,11 +47,7 @@ class GraphicWindow : public HostWindow {
 public:
     GraphicWindow(int number, int titleBarHeight);
     GraphicView* view() const { return view_; }
-    QMenuBar* menuBar() const { return menuBar_; }
 
-    void setMenus(const std::vector<host::Menu>& menus, const MenuChoice& choose);
-    void setTitled(bool titled) override;
-    int titleHeight() const { return titled() ? titleBar_ : 0; }
     void setViewFrame(const host::Rect& frame);
     const host::Rect& viewFrame() const { return viewFrame_; }
     void setBorderColor(const QColor& color);
@@ -64,12 +58,12 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    int titleBar_;
     host::Rect viewFrame_{};
     QColor border_{Qt::black};
-    QMenuBar* menuBar_ = nullptr;
     GraphicView* view_;
 };
 

@@ -6,17 +6,22 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QWindow>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <memory>
 
 #include "app/entries.h"
+#include "display/window.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
+#include "host/placement.h"
+#include "host/qt/alert_sound.h"
 #include "host/qt/graphic_window.h"
 #include "host/qt/host_window.h"
 #include "host/qt/panels.h"
+#include "input/events.h"
 
 namespace host::qt {
 namespace {
@@ -68,14 +73,19 @@ QRect screenGeometry(const QWidget* window) {
     return screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
 }
 
-void menuChosen(const std::string& title, const host::MenuItem& item) {
-    // Quitting leaves the loop at once: QApplication::quit would first ask every window to
-    // close, and ours never close.
-    if (item.tag == quitMenuTag)
-        QCoreApplication::exit(0);
-    else
-        t_MenuEventHandler(title, item);
+int64_t steadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
+
+bool windowSetUp(int number) {
+    return number >= 0 && number < kt::graphicWindowCount && kt::memoryReady() &&
+           kt::windowRecord(static_cast<uint8_t>(number)).Initialized;
+}
+
+// The key value the program reads as "quit"; the key code is one no key of the table has.
+constexpr int64_t quitKey = 17;
+constexpr int64_t noKeyCode = 200;
 
 }  // namespace
 
@@ -85,20 +95,33 @@ QtHost::QtHost(std::string resourceFolder)
       titleBar_(measureTitleBar()),
       resources_(resourceFolder.empty() ? defaultResourceFolder() : std::move(resourceFolder)) {
     menus_ = menuDefinition();
-    for (int n = 0; n < 8; ++n) {
-        auto* window = new GraphicWindow(n, titleBar_);
-        window->setMenus(menus_, menuChosen);
-        windows_[n] = window;
-    }
-    windows_[8] = new TextWindow(8, false);
-    windows_[9] = new TextWindow(9, true);
-    windows_[10] = new TextWindow(10, true);
-    windows_[11] = new HostWindow(11);
-    windows_[12] = new HostWindow(12);
+    for (int n = 0; n < 8; ++n) windows_[n] = new GraphicWindow(n, titleBar_);
+    windows_[8] = new TextWindow(8, titleBar_, false);
+    windows_[9] = new TextWindow(9, titleBar_, true);
+    windows_[10] = new TextWindow(10, titleBar_, true);
+    windows_[11] = new PlainWindow(11, titleBar_, QStringLiteral("Ostrakonix hat keine Einstellungen."));
+    windows_[12] = new PlainWindow(12, titleBar_, QStringLiteral("Ostrakonix\nHexadezimaler Editor"));
     const char* names[] = {"Zwischenablage", "Drucker", "Konsole", "Einstellungen", "Ostrakonix"};
     for (int n = 8; n <= 12; ++n) windows_[n]->setWindowTitle(QString::fromUtf8(names[n - 8]));
-    windows_[11]->resize(480, 320);
-    windows_[12]->resize(480, 320);
+    // The side windows come in near the middle of the screen, a little apart, unless the
+    // program places them.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        for (int n = 8; n <= 12; ++n) {
+            QRect client(QPoint(), windows_[n]->size());
+            client.moveCenter(area.center() + QPoint(32 * (n - 10), 32 * (n - 10)));
+            windows_[n]->setClientGeometry(client);
+        }
+    }
+    for (HostWindow* window : windows_) window->setCloseBox([this](int number) { closeBox(number); });
+    QObject::connect(qApp, &QGuiApplication::focusWindowChanged, dispatcher_, [this](QWindow* focused) {
+        for (int n = 0; n < kt::graphicWindowCount; ++n)
+            if (focused && windows_[n] && windows_[n]->windowHandle() == focused) lastGraphicFocus_ = n;
+    });
+    menuBarChanged();
+    alertSound_ = std::make_unique<AlertSound>(QString::fromStdString(resources_ + "/sysbeep.wav"));
+    applicationEnd_ = [] { QCoreApplication::exit(0); };
+    systemBeep_ = [] { QApplication::beep(); };
 }
 
 QtHost::~QtHost() { shutDown(); }
@@ -113,6 +136,7 @@ void QtHost::stopAccepting() {
 
 void QtHost::shutDown() {
     stopAccepting();
+    alertSound_.reset();
     for (auto*& window : windows_) {
         delete window;
         window = nullptr;
@@ -147,7 +171,14 @@ void QtHost::runOnMainSync(const std::function<void()>& fn) {
 
 void QtHost::runOnMainAsync(std::function<void()> fn) { post(std::move(fn)); }
 
-QWidget* QtHost::window(int number) const { return number >= 0 && number <= 12 ? windows_[number] : nullptr; }
+void QtHost::programEnded() {
+    programEnded_ = true;
+    runOnMainAsync([this] {
+        if (programEndedHandler_) programEndedHandler_();
+    });
+}
+
+HostWindow* QtHost::window(int number) const { return number >= 0 && number <= 12 ? windows_[number] : nullptr; }
 
 GraphicWindow* QtHost::graphicWindow(int number) const {
     return number >= 0 && number < 8 ? static_cast<GraphicWindow*>(windows_[number]) : nullptr;
@@ -161,16 +192,12 @@ bool QtHost::hasWindow(int number) const { return window(number) != nullptr; }
 bool QtHost::hasView(int number) const { return graphicWindow(number) != nullptr; }
 bool QtHost::hasTextView(int number) const { return textWindow(number) != nullptr; }
 
-double QtHost::hiddenTitle(int number) const {
-    return number >= 8 && windows_[number] && windows_[number]->titled() ? titleBar_ : 0;
-}
-
 Rect QtHost::windowFrame(int number) const {
     const QWidget* w = window(number);
     if (!w) return {};
     const QRect client = w->geometry(), screen = screenGeometry(w);
     return {double(client.x() - screen.x()), double(screen.y() + screen.height() - (client.y() + client.height())),
-            double(client.width()), double(client.height()) + hiddenTitle(number)};
+            double(client.width()), double(client.height())};
 }
 
 void QtHost::setWindowFrame(int number, const Rect& frame) {
@@ -178,7 +205,7 @@ void QtHost::setWindowFrame(int number, const Rect& frame) {
     if (!w) return;
     const QRect screen = screenGeometry(w);
     const int width = std::max(1, static_cast<int>(std::lround(frame.width)));
-    const int height = std::max(1, static_cast<int>(std::lround(frame.height - hiddenTitle(number))));
+    const int height = std::max(1, static_cast<int>(std::lround(frame.height)));
     const int bottom = screen.y() + screen.height() - static_cast<int>(std::lround(frame.y));
     w->setClientGeometry({screen.x() + static_cast<int>(std::lround(frame.x)), bottom - height, width, height});
 }
@@ -294,14 +321,23 @@ void QtHost::prepareTextView(int number) {
 }
 
 void QtHost::menuBarChanged() {
-    for (int n = 0; n < 8; ++n)
-        if (GraphicWindow* w = graphicWindow(n)) w->setMenus(menus_, menuChosen);
+    for (HostWindow* window : windows_)
+        if (window)
+            window->setMenus(menus_, [this, number = window->number()](const std::string& title,
+                                                                       const host::MenuItem& item) {
+                chooseMenu(number, title, item);
+            });
 }
 
 void QtHost::pasteboardClear() { QGuiApplication::clipboard()->clear(); }
 
 void QtHost::pasteboardSetText(const std::string& text) {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    // The toolkit ends its lines with a carriage return; text on this desktop ends them with
+    // a line feed, or other programs would paste it as one line.
+    QString desktopText = QString::fromStdString(text);
+    desktopText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    desktopText.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QGuiApplication::clipboard()->setText(desktopText);
 }
 
 std::optional<std::string> QtHost::pasteboardText() const {
@@ -329,18 +365,103 @@ std::string QtHost::runSavePanel(const SavePanelRequest& request) {
 }
 
 void QtHost::playAlert() {
-    // Any thread may ring. One alert at a time: a beep lasts about this long.
-    const int64_t now =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    int64_t last = lastAlert_.load();
-    do {
-        if (last != 0 && now - last < 300) return;
-    } while (!lastAlert_.compare_exchange_weak(last, now));
+    // Any thread may ring; the sound is played on the GUI thread.
     if (isMainThread())
-        QApplication::beep();
+        ring();
     else
-        runOnMainAsync([] { QApplication::beep(); });
+        runOnMainAsync([this] { ring(); });
+}
+
+void QtHost::ring() {
+    if (!QCoreApplication::instance()) return;
+    if (alertSound_ && alertSound_->play()) return;
+    // One beep at a time: a beep lasts about this long.
+    const int64_t now = steadyMilliseconds();
+    if (lastBeep_ != 0 && now - lastBeep_ < 300) return;
+    lastBeep_ = now;
+    if (systemBeep_) systemBeep_();
+}
+
+bool QtHost::anyWindowShown() const {
+    for (int n = 0; n <= 12; ++n)
+        if (windowShown(n)) return true;
+    return false;
+}
+
+int QtHost::quitWindow(int preferred) const {
+    if (windowSetUp(preferred)) return preferred;
+    if (windowSetUp(lastGraphicFocus_)) return lastGraphicFocus_;
+    const int fallback = kt::display().defaultWindow.load();
+    if (windowSetUp(fallback)) return fallback;
+    for (int n = 0; n < kt::graphicWindowCount; ++n)
+        if (windowSetUp(n)) return n;
+    return -1;
+}
+
+bool QtHost::askProgramToQuit(int preferred) {
+    const int target = quitWindow(preferred);
+    if (target < 0) return false;
+    t_WindowFront(static_cast<uint8_t>(target));
+    t_KeyHandler(static_cast<uint8_t>(target), noKeyCode, std::string(1, static_cast<char>(quitKey)), 0);
+    return true;
+}
+
+void QtHost::endApplication() {
+    if (applicationEnd_) applicationEnd_();
+}
+
+void QtHost::chooseMenu(int number, const std::string& menuTitle, const host::MenuItem& item) {
+    if (item.tag == quitMenuTag) {
+        if (programHasEnded())
+            endApplication();
+        else if (!askProgramToQuit(number))
+            playAlert();
+        return;
+    }
+    const bool reachable = anyWindowShown();
+    t_MenuEventHandler(menuTitle, item);
+    if (!reachable || anyWindowShown()) return;
+    // The choice hid the last window.
+    if (programHasEnded()) {
+        endApplication();
+    } else if (!askProgramToQuit(number)) {
+        // A program without a window of its own: the window stays.
+        t_WindowFront(static_cast<uint8_t>(number));
+        playAlert();
+    }
+}
+
+void QtHost::closeBox(int number) {
+    bool last = windowShown(number);
+    for (int n = 0; n <= 12 && last; ++n)
+        if (n != number && windowShown(n)) last = false;
+    if (!last) {
+        windowShouldClose(number);
+        return;
+    }
+    if (programHasEnded()) {
+        endApplication();
+        return;
+    }
+    const int target = quitWindow(number);
+    if (target < 0) {
+        playAlert();
+        return;
+    }
+    // A side window goes as asked; the question comes in the program's window.
+    if (target != number) windowShouldClose(number);
+    askProgramToQuit(target);
+}
+
+void QtHost::bringToFront() {
+    int front = -1;
+    const int fallback = kt::display().defaultWindow.load();
+    if (fallback >= 0 && fallback <= 12 && windowShown(fallback)) front = fallback;
+    for (int n = 0; n <= 12 && front < 0; ++n)
+        if (windowShown(n)) front = n;
+    if (front < 0) return;
+    windows_[front]->raise();
+    windows_[front]->activateWindow();
 }
 
 std::string QtHost::standardFolder(Folder folder) const { return userFolder(folder); }

@@ -1,10 +1,18 @@
 // The Qt desktop host: the GUI thread is the main thread; windows 0 to 7 are graphic windows
-// with the menu bar and a view, 8 to 10 text windows, 11 and 12 plain windows.
+// with a view, 8 to 10 text windows, 11 and 12 plain windows, each with the menu bar.
+//
+// The menu bar lives in the windows, so a program whose windows were all hidden could no
+// longer be reached, nor told to quit. While the program runs, the user's last step that
+// would hide the last window (its close box, a hide action, the quit item) becomes the
+// program's own quit key in its window, so that it can ask to save first; once the program
+// has ended, that step ends the application.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -15,6 +23,7 @@ class QWidget;
 
 namespace host::qt {
 
+class AlertSound;
 class GraphicWindow;
 class HostWindow;
 class TextWindow;
@@ -35,6 +44,7 @@ public:
     bool isMainThread() const override;
     void runOnMainSync(const std::function<void()>& fn) override;
     void runOnMainAsync(std::function<void()> fn) override;
+    void programEnded() override;
 
     bool hasWindow(int number) const override;
     bool hasView(int number) const override;
@@ -78,15 +88,35 @@ public:
     std::string applicationName() const override { return "Ostrakonix"; }
 
     // The host window of a number (nullptr when there is none), for the desktop and tests.
-    QWidget* window(int number) const;
+    HostWindow* window(int number) const;
     GraphicWindow* graphicWindow(int number) const;
+    TextWindow* textWindow(int number) const;
+
+    // --- The application around the program (GUI thread) ------------------------------
+    bool programHasEnded() const { return programEnded_.load(); }
+    // A choice in the menu bar of window `window`, and a click on its close box.
+    void chooseMenu(int window, const std::string& menuTitle, const host::MenuItem& item);
+    void closeBox(int window);
+    // Brings the program's window to the front (a later start handed files over).
+    void bringToFront();
+    // What ends the application (by default: leave the event loop), what rings the system
+    // beep, and what runs once the program has ended; tests watch them here.
+    void setApplicationEnd(std::function<void()> end) { applicationEnd_ = std::move(end); }
+    void setSystemBeep(std::function<void()> beep) { systemBeep_ = std::move(beep); }
+    void setProgramEndedHandler(std::function<void()> handler) { programEndedHandler_ = std::move(handler); }
 
 private:
     bool post(std::function<void()> task);
-    TextWindow* textWindow(int number) const;
-    // Height the toolkit counts above the client area of a window that has no menu bar of
-    // its own: the window manager's title bar stands in for the toolkit's.
-    double hiddenTitle(int number) const;
+    bool anyWindowShown() const;
+    // The graphic window that is to ask the quit question: `preferred` when the program has
+    // set it up, else the one that last had the focus, the default window or the first
+    // set-up one; −1 when there is none.
+    int quitWindow(int preferred) const;
+    // The program's quit key in its window, which comes to the front for the question.
+    // False when the program has no window to ask in.
+    bool askProgramToQuit(int preferred);
+    void endApplication();
+    void ring();
 
     std::thread::id mainThread_;
     QObject* dispatcher_ = nullptr;
@@ -97,7 +127,13 @@ private:
     std::vector<Menu> menus_;
     int titleBar_ = 0;
     std::string resources_;
-    std::atomic<int64_t> lastAlert_{0};  // steady milliseconds of the last alert
+    std::unique_ptr<AlertSound> alertSound_;
+    int64_t lastBeep_ = 0;  // steady milliseconds of the last system beep
+    std::atomic<bool> programEnded_{false};
+    int lastGraphicFocus_ = -1;  // the graphic window that last had the focus
+    std::function<void()> applicationEnd_;
+    std::function<void()> systemBeep_;
+    std::function<void()> programEndedHandler_;
 };
 
 }  // namespace host::qt
