@@ -7,7 +7,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "app/entries.h"
@@ -16,6 +18,7 @@
 #include "editor/editor.h"
 #include "host/headless/headless_host.h"
 #include "host/headless/script_runner.h"
+#include "host/terminal/terminal_host.h"
 #ifdef OSTRAKONIX_HAVE_QT
 #include "host/qt/desktop.h"
 #endif
@@ -24,6 +27,7 @@ namespace {
 
 struct Options {
     bool headless = false;
+    bool terminal = false;
     bool help = false;
     std::string script;
     std::string log;
@@ -43,6 +47,8 @@ Options parse(int argc, char** argv) {
         };
         if (arg == "--headless")
             options.headless = true;
+        else if (arg == "--terminal")
+            options.terminal = true;
         else if (arg == "--script")
             value(options.script);
         else if (arg == "--log")
@@ -59,13 +65,17 @@ Options parse(int argc, char** argv) {
             options.error = "only one file can be opened";
     }
     if (!options.script.empty() && !options.headless) options.error = "--script needs --headless";
+    if (options.terminal && options.headless) options.error = "--terminal and --headless exclude each other";
     return options;
 }
 
 const char* usage =
     "usage: ostrakonix [--log LOGFILE] [FILE]\n"
+    "       ostrakonix --terminal [--log LOGFILE] [FILE]\n"
     "       ostrakonix --headless [--script SCRIPT] [--log LOGFILE] [FILE]\n"
     "  FILE              the file to open\n"
+    "  --terminal        show the editor in this text terminal (no display needed, works over SSH);\n"
+    "                    without an option: the desktop when there is a display, else the terminal\n"
     "  --headless        run without a display (tests, scripts, screenshots)\n"
     "  --script SCRIPT   with --headless: run the steps of SCRIPT, then end\n"
     "  --log LOGFILE     write the toolkit's log lines to LOGFILE instead of standard output\n";
@@ -109,6 +119,54 @@ int runHeadless(const Options& options) {
     std::_Exit(status);
 }
 
+#ifdef OSTRAKONIX_HAVE_QT
+// An X or Wayland display, or a Qt platform named outright (offscreen, a frame buffer),
+// which needs neither.
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+#endif
+
+int runTerminal(const Options& options) {
+    if (!::isatty(STDIN_FILENO)) {
+        std::fputs("ostrakonix: --terminal needs a terminal on standard input\n", stderr);
+        return 2;
+    }
+    // The screen goes to the terminal through a descriptor of its own; standard output then
+    // leads nowhere, so that log lines (without --log) and stray output can't land in the
+    // middle of the screen.
+    int screen = ::isatty(STDOUT_FILENO) ? ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3) : -1;
+    if (screen < 0) {
+        const char* name = ::ttyname(STDIN_FILENO);
+        screen = name ? ::open(name, O_WRONLY | O_CLOEXEC | O_NOCTTY) : -1;
+    }
+    if (screen < 0) {
+        std::fprintf(stderr, "ostrakonix: the terminal cannot be written: %s\n", std::strerror(errno));
+        return 2;
+    }
+    std::fflush(stdout);
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere >= 0) {
+        ::dup2(nowhere, STDOUT_FILENO);
+        ::close(nowhere);
+    }
+    std::vector<std::string> paths;
+    if (!options.file.empty()) paths.push_back(absolute(options.file));
+    std::string error;
+    const int status = host::terminal::runTerminal(host::terminal::optionsFromEnvironment(STDIN_FILENO, screen),
+                                                   editor::mainProgram, paths, error);
+    if (!error.empty()) std::fprintf(stderr, "ostrakonix: %s\n", error.c_str());
+    std::fflush(stdout);
+    std::fflush(kt::logStream());
+    // The program's threads may still be running: end the process without tearing down
+    // what they use.
+    std::_Exit(status);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -131,12 +189,24 @@ int main(int argc, char** argv) {
         kt::setLogStream(logFile);
     }
     if (options.headless) return runHeadless(options);
+    if (options.terminal) return runTerminal(options);
 #ifdef OSTRAKONIX_HAVE_QT
-    std::vector<std::string> paths;
-    if (!options.file.empty()) paths.push_back(absolute(options.file));
-    return host::runDesktop(argc, argv, editor::mainProgram, paths);
-#else
-    std::fputs("ostrakonix: this build has no desktop host; use --headless\n", stderr);
-    return 2;
+    if (hasDisplay()) {
+        std::vector<std::string> paths;
+        if (!options.file.empty()) paths.push_back(absolute(options.file));
+        return host::runDesktop(argc, argv, editor::mainProgram, paths);
+    }
 #endif
+    // No display (a server, a session over SSH): the editor in the terminal it was started in.
+    if (::isatty(STDIN_FILENO)) return runTerminal(options);
+#ifdef OSTRAKONIX_HAVE_QT
+    std::fputs("ostrakonix: there is no display (DISPLAY and WAYLAND_DISPLAY are not set) and standard input is no "
+               "terminal; start it in a terminal, or use --headless for scripted runs\n",
+               stderr);
+#else
+    std::fputs("ostrakonix: this build has no desktop host and standard input is no terminal; start it in a "
+               "terminal, or use --headless for scripted runs\n",
+               stderr);
+#endif
+    return 2;
 }
