@@ -24,13 +24,16 @@ void insertBlankAt(int64_t position) {
     buffer.insert(buffer.begin() + static_cast<std::ptrdiff_t>(at), uint8_t{32});
 }
 
-// The number that hexadecimal digits make, up to the first character that is none.
-int64_t hexValue(const std::string& text) {
+// The number that hexadecimal digits make, up to the first character that is none. The byte
+// entry looks at the low seven bits of each code only; a position is read as typed, so that
+// a letter such as "ä" ends it instead of counting as the digit D.
+int64_t hexValue(const std::string& text, bool lowSevenBits) {
     int64_t value = 0;
     bool stop = false;
     kt::forEachScalar(text, [&](uint32_t c) {
         if (stop) return;
-        int digit = t_HexValues()[c & 0x7F];
+        const uint32_t code = lowSevenBits ? c & 0x7F : c;
+        int digit = code < 256 ? t_HexValues()[code] : -1;
         if (digit < 0) {
             stop = true;
             return;
@@ -135,7 +138,7 @@ void hexEntry() {
             return;
         }
         s.Modified = true;
-        s.Buffer[static_cast<size_t>(s.Cursor)] = static_cast<uint8_t>(hexValue(entered) & 0xFF);
+        s.Buffer[static_cast<size_t>(s.Cursor)] = static_cast<uint8_t>(hexValue(entered, true) & 0xFF);
         DrawByte(s.TopLine, s.Cursor);
         moveTo(s.Cursor + 1);
         DrawStatus(s.Cursor);
@@ -152,7 +155,7 @@ void goToPosition() {
     t_Inverse(window);
     std::string entered = t_InputForm(window, "", hexDigits(static_cast<uint64_t>(s.Cursor), 8), false, 0, 8);
     t_Normal(window);
-    if (!entered.empty()) redraw(s.TopLine, hexValue(entered), true);
+    if (!entered.empty()) redraw(s.TopLine, hexValue(entered, false), true);
 }
 
 }  // namespace editor

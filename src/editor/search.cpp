@@ -99,8 +99,9 @@ struct Change {
 
 std::optional<Change> checkChange(int64_t position) {
     State& s = state();
+    // Both texts are checked, each with its own message.
     auto searchBytes = hexBytes(s.SearchText, texts::badSearchDigit);
-    auto changeBytes = searchBytes ? hexBytes(s.ChangeText, texts::badChangeDigit) : std::nullopt;
+    auto changeBytes = hexBytes(s.ChangeText, texts::badChangeDigit);
     if (!searchBytes || !changeBytes) {
         s.ChangedPosition = -1;
         return std::nullopt;

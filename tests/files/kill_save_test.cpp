@@ -1,0 +1,225 @@
+// Saves that survive: the program killed at random moments while it saves a large file,
+// and a save into a full file system.
+//
+// The kill test runs the ostrakonix program itself (headless, with a script that opens the
+// file, inserts a byte at its start and saves with ^S), because a kill must hit the whole
+// save as the user runs it, and a child forked from this many-threaded test program could
+// not safely do more than exec. OSTRAKONIX_KILLS sets the number of runs (default 12) and
+// OSTRAKONIX_KILL_MIB the file's size (default 4).
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "app/entries.h"
+#include "app/log.h"
+#include "app/startup.h"
+#include "app/threads.h"
+#include "editor/editor.h"
+#include "files/fileio.h"
+#include "support/toolkit_fixture.h"
+
+extern char** environ;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+using testing_support::headless;
+using testing_support::readFile;
+using testing_support::TempFolder;
+using testing_support::writeFile;
+
+int64_t environmentNumber(const char* name, int64_t fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::strtoll(value, nullptr, 10) : fallback;
+}
+
+// Names of the save's temporary files in a folder (".name.ostrakonix-XXXXXX").
+std::vector<std::string> temporaryFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strstr(entry->d_name, ".ostrakonix-")) names.push_back(entry->d_name);
+        ::closedir(dir);
+    }
+    return names;
+}
+
+pid_t startProgram(const std::string& script, const std::string& log) {
+    std::vector<std::string> arguments{OSTRAKONIX_EXECUTABLE, "--headless", "--script", script, "--log", log};
+    std::vector<char*> argv;
+    for (auto& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    return pid;
+}
+
+// Waits for the program; true when it ended by itself (rather than by the kill).
+bool reap(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return !(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+}
+
+TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
+    const int64_t runs = environmentNumber("OSTRAKONIX_KILLS", 12);
+    const auto size = static_cast<size_t>(environmentNumber("OSTRAKONIX_KILL_MIB", 4)) << 20;
+    TempFolder folder;
+    const std::string path = folder.file("big.bin");
+    Bytes content(size);
+    std::mt19937_64 random(environmentNumber("OSTRAKONIX_KILL_SEED", 1));
+    for (auto& b : content) b = static_cast<uint8_t>(random());
+    writeFile(path, content);
+    const std::string script = folder.file("save.script");
+    std::ofstream(script) << "type x\nopen " << path << "\nkey ^I\nkey ^S\nwait\n";
+    const std::string log = folder.file("log.txt");
+
+    // One run undisturbed: how long a run and its save take.
+    const auto started = Clock::now();
+    const pid_t first = startProgram(script, log);
+    ASSERT_GT(first, 0);
+    ASSERT_TRUE(reap(first));
+    const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
+    content.insert(content.begin(), ' ');
+    ASSERT_EQ(readFile(path), content) << "the undisturbed save did not write the new content";
+
+    int killedWhileSaving = 0, killedOtherwise = 0, finished = 0, newContent = 0, leftOver = 0;
+    for (int64_t run = 0; run < runs; ++run) {
+        const pid_t pid = startProgram(script, log);
+        ASSERT_GT(pid, 0);
+        bool saving = false;
+        if (run % 2 == 0) {
+            // Half the kills at any moment of a run...
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() + 1)));
+        } else {
+            // ...and half while the save's temporary file exists, at any moment of it.
+            const auto deadline = Clock::now() + 4 * runTime + std::chrono::seconds(2);
+            while (temporaryFiles(folder.path()).empty() && Clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() / 4 + 1)));
+        }
+        saving = !temporaryFiles(folder.path()).empty();
+        ::kill(pid, SIGKILL);
+        if (reap(pid)) {
+            ++finished;
+        } else if (saving) {
+            ++killedWhileSaving;
+        } else {
+            ++killedOtherwise;
+        }
+
+        const Bytes onDisk = readFile(path);
+        Bytes next = content;
+        next.insert(next.begin(), ' ');
+        ASSERT_TRUE(onDisk == content || onDisk == next)
+            << "run " << run << ": the file holds " << onDisk.size() << " bytes, neither the old (" << content.size()
+            << ") nor the new content (" << next.size() << ")";
+        if (onDisk == next) {
+            content = std::move(next);
+            ++newContent;
+        }
+        // A killed save leaves its temporary file behind; it is not the user's file.
+        for (const auto& name : temporaryFiles(folder.path())) {
+            ++leftOver;
+            ::unlink(folder.file(name).c_str());
+        }
+    }
+    std::printf("kill test: %lld runs of %zu MiB: %d killed while saving, %d killed before or after, %d finished; "
+                "%d saves landed, %d temporary files left behind\n",
+                static_cast<long long>(runs), size >> 20, killedWhileSaving, killedOtherwise, finished, newContent,
+                leftOver);
+}
+
+// --- A full file system -------------------------------------------------------------------
+
+class FullFileSystem : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; skipped";
+        if (::mount("tmpfs", folder_.path().c_str(), "tmpfs", 0, "size=256k") != 0)
+            GTEST_SKIP() << "a small tmpfs could not be mounted (" << std::strerror(errno) << "); skipped";
+        mounted_ = true;
+    }
+    void TearDown() override {
+        if (mounted_) ::umount2(folder_.path().c_str(), MNT_DETACH);
+    }
+    TempFolder folder_;
+    bool mounted_ = false;
+};
+
+void press(int64_t key) {
+    headless().deliver([key] { viewKeyDown(0, {200, kt::utf8Of(static_cast<uint32_t>(key)), 0}); });
+    ASSERT_TRUE(headless().waitUntilIdle());
+}
+
+TEST_F(FullFileSystem, AFailedSaveKeepsTheOldFileAndTheEdit) {
+    static std::FILE* nowhere = std::fopen("/dev/null", "w");
+    kt::setLogStream(nowhere);
+    const std::string path = folder_.file("data.bin");
+    Bytes original(150 * 1024);
+    for (size_t i = 0; i < original.size(); ++i) original[i] = static_cast<uint8_t>(i * 7);
+    writeFile(path, original);
+    ASSERT_EQ(readFile(path), original);
+    struct statvfs before {};
+    ::statvfs(folder_.path().c_str(), &before);
+
+    startprocess(editor::mainProgram, app::programStackSize);
+    ASSERT_TRUE(headless().waitUntilIdle());
+    press('x');
+    headless().deliver([&] { f_FileEventHandler(path, 0); });
+    ASSERT_TRUE(headless().waitUntilIdle());
+    ASSERT_EQ(editor::state().Buffer.size(), original.size());
+
+    press(9);   // ^I: a blank at the start
+    press(19);  // ^S: there is no room for the new file beside the old
+    EXPECT_TRUE(editor::state().Modified);
+    press('x');  // the failure's message
+    EXPECT_TRUE(editor::state().Modified);
+    EXPECT_EQ(readFile(path), original);
+
+    // Closing asks to save first; the failed save cancels the close and keeps the edit.
+    press(24);
+    press('J');
+    press('x');
+    EXPECT_TRUE(editor::state().Modified);
+    EXPECT_EQ(editor::state().Buffer.size(), original.size() + 1);
+    EXPECT_EQ(editor::state().CurrentPath, path);
+    EXPECT_EQ(readFile(path), original);
+
+    // No temporary file is left to fill the file system further.
+    EXPECT_TRUE(temporaryFiles(folder_.path()).empty());
+    struct statvfs after {};
+    ::statvfs(folder_.path().c_str(), &after);
+    EXPECT_EQ(after.f_bfree, before.f_bfree);
+}
+
+}  // namespace
+
+namespace {
+
+// Found while looking at the save's temporary files: a file whose name nearly fills a folder
+// entry could not be saved, since the temporary name made from it was too long.
+TEST(SaveReplacing, AFileWithALongNameIsSavedToo) {
+    TempFolder folder;
+    const std::string path = folder.file(std::string(250, 'n'));
+    writeFile(path, {'o', 'l', 'd'});
+    const Bytes next{'n', 'e', 'w', '!'};
+    EXPECT_EQ(setbinarytofile(path, next), 0);
+    EXPECT_EQ(readFile(path), next);
+    EXPECT_TRUE(temporaryFiles(folder.path()).empty());
+}
+
+}  // namespace
