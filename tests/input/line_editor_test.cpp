@@ -302,3 +302,15 @@ TEST(LineEditor, KeysTypedAheadOfControlSAreKept) {
     form.type("c");
     EXPECT_EQ(form.finish(returnKey), "cab");
 }
+
+TEST(LineEditor, UnusableWindowsAreReported) {
+    textWindow();
+    LogCapture log;
+    EXPECT_EQ(t_InputForm(8, "", "x", false, 0, 5), "");
+    t_InputEdit(9, 'a');
+    t_InputInsert(6, 'a');
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_InputForm: Window is not a graphic window.",
+                                                     "t_InputEdit: Window is not a graphic window.",
+                                                     "t_InputInsert: Window #6 not initialized."}));
+    EXPECT_EQ(t_InputForm("", "vorgabe", true, 0, 3), "vor");  // the default window, 0
+}
