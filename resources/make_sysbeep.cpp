@@ -32,8 +32,8 @@ void tone(std::vector<int16_t>& samples, double frequency, double seconds) {
         const double envelope = std::min({1.0, double(i) / edge, double(count - 1 - i) / edge});
         const double t = double(i) / rate;
         // A little of the third harmonic gives the plain sine an old computer's edge.
-        const double wave = std::sin(2 * std::numbers::pi * frequency * t) +
-                            0.25 * std::sin(2 * std::numbers::pi * 3 * frequency * t);
+        const double wave =
+            std::sin(2 * std::numbers::pi * frequency * t) + 0.25 * std::sin(2 * std::numbers::pi * 3 * frequency * t);
         samples.push_back(static_cast<int16_t>(std::lround(9000 * envelope * wave)));
     }
 }

@@ -39,7 +39,8 @@ namespace {
 // The entry slot of the launcher: filled by startprocess, emptied by the new thread. The
 // hand-off flag alone serialises launches.
 std::atomic<bool> handOff{false};
-std::function<void()> slotEntry = [] {};
+// Never destroyed: a thread may still take its entry while the process exits.
+std::function<void()>& slotEntry = *new std::function<void()>([] {});
 int64_t slotStackSize = 0;
 
 struct ThreadStart {

@@ -398,8 +398,8 @@ TEST(QtDesktop, AChannelOfAProgramThatIsGoneIsTakenOver) {
     host::qt::InstanceChannel third(folder.path());
     EXPECT_EQ(third.start({}, {}), host::qt::InstanceChannel::Start::First);
     // Only its user may connect.
-    EXPECT_EQ(QFileInfo(third.socketPath()).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
-                                                             QFile::WriteOther),
+    EXPECT_EQ(QFileInfo(third.socketPath()).permissions() &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
               QFile::Permissions());
 }
 
@@ -434,10 +434,11 @@ TEST(QtDesktopEditor, DroppedFilesAndLaterStartsOpenTheirFiles) {
 
     // A second start of the program hands its file to this one and ends.
     host::qt::InstanceChannel channel;
-    ASSERT_EQ(channel.start({}, [](const std::vector<std::string>& paths) {
-                  for (const std::string& path : paths) f_FileEventHandler(path, 0);
-                  qtHost->bringToFront();
-              }),
+    ASSERT_EQ(channel.start({},
+                            [](const std::vector<std::string>& paths) {
+                                for (const std::string& path : paths) f_FileEventHandler(path, 0);
+                                qtHost->bringToFront();
+                            }),
               host::qt::InstanceChannel::Start::First);
     const QString handed = writeFile(QStringLiteral("drei.bin"), "DREI");
     QProcess second;

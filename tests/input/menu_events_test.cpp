@@ -33,8 +33,10 @@ bool reaches(const std::atomic<int>& count, int value) {
     return count.load() == value;
 }
 
-// Every window shown and then the focus on `window`.
-void focus(uint8_t window) { headless().runOnMainSync([&] { t_WindowFront(window); }); }
+// Shows `window` and gives it the focus.
+void focus(uint8_t window) {
+    headless().runOnMainSync([&] { t_WindowFront(window); });
+}
 
 struct MenuEvents : ::testing::Test {
     void SetUp() override {

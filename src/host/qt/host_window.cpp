@@ -121,7 +121,8 @@ void TextWindow::layOut() {
     ruler_->setGeometry(24, top + 8, std::max(0, w - 48), 19);
     textView_->setGeometry(20, top + 35, std::max(0, w - 40), std::max(0, h - 55));
     // The ruler's columns line up with the text's (a line edit keeps 2 points before its text).
-    const int textStart = textView_->x() + textView_->frameWidth() + static_cast<int>(textView_->document()->documentMargin());
+    const int textStart =
+        textView_->x() + textView_->frameWidth() + static_cast<int>(textView_->document()->documentMargin());
     ruler_->setTextMargins(std::max(0, textStart - ruler_->x() - 2), 0, 0, 0);
 }
 
