@@ -112,7 +112,11 @@ int writeInPlace(const std::string& path, std::span<const uint8_t> bytes) {
 int writeReplacing(const std::string& path, std::span<const uint8_t> bytes) {
     const std::string target = resolveLinks(path);
     std::string folder = f_PathDirectory(target);
-    std::string temporary = (folder.empty() ? std::string("./") : folder) + "." + f_PathName(target) + ".ostrakonix-XXXXXX";
+    // The temporary file is named after the file, cut short so that the name still fits in
+    // a folder entry (255 bytes) when the file's own name nearly fills one.
+    std::string name = f_PathName(target);
+    if (name.size() > 200) name.resize(200);
+    std::string temporary = (folder.empty() ? std::string("./") : folder) + "." + name + ".ostrakonix-XXXXXX";
     int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         int code = errno;
