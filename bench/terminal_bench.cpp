@@ -18,6 +18,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/log.h"
 #include "editor/editor.h"
@@ -90,7 +91,7 @@ void send(int fd, const char* bytes) {
 void BM_CursorMotion(benchmark::State& state) {
     Terminal& t = editorTerminal();
     size_t bytes = 0, frames = 0;
-    double worstMs = 0;
+    std::vector<double> latencies;
     bool right = true;
     for (auto _ : state) {
         const auto start = Clock::now();
@@ -103,12 +104,17 @@ void BM_CursorMotion(benchmark::State& state) {
         }
         const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(elapsed);
-        worstMs = std::max(worstMs, elapsed * 1000);
+        latencies.push_back(elapsed * 1000);
         bytes += drain(t.master, std::chrono::milliseconds(15));
         ++frames;
     }
     state.counters["bytes_per_motion"] = frames ? double(bytes) / double(frames) : 0;
-    state.counters["worst_key_to_frame_ms"] = worstMs;
+    if (!latencies.empty()) {
+        std::sort(latencies.begin(), latencies.end());
+        state.counters["median_ms"] = latencies[latencies.size() / 2];
+        state.counters["p95_ms"] = latencies[latencies.size() * 95 / 100];
+        state.counters["worst_ms"] = latencies.back();
+    }
 }
 BENCHMARK(BM_CursorMotion)->UseManualTime()->Iterations(300)->Unit(benchmark::kMillisecond);
 

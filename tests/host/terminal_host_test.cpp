@@ -1,7 +1,10 @@
 // The terminal host: its pieces on their own (the code table, colours, the input decoder, the
 // frame writer read back through a real terminal emulator), then the editor itself run on
 // the terminal host in a pseudo-terminal, its output parsed by the emulator.
+#include "host/terminal/terminal_host.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -12,8 +15,6 @@
 #include <unistd.h>
 #include <vterm.h>
 #include <wchar.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <clocale>
@@ -30,7 +31,6 @@
 #include "display/glyph.h"
 #include "host/terminal/input_decoder.h"
 #include "host/terminal/screen_writer.h"
-#include "host/terminal/terminal_host.h"
 #include "host/terminal/terminal_mode.h"
 
 namespace {
@@ -264,7 +264,7 @@ TEST(TerminalInput, SequencesOfTheSpecialKeys) {
     expectKey(decode({"\x1b[B"}), 125, "\xef\x9c\x81", arrow);
     expectKey(decode({"\x1b[C"}), 124, "\xef\x9c\x83", arrow);
     expectKey(decode({"\x1b[D"}), 123, "\xef\x9c\x82", arrow);
-    expectKey(decode({"\x1bOC"}), 124, "\xef\x9c\x83", arrow);               // application cursor keys
+    expectKey(decode({"\x1bOC"}), 124, "\xef\x9c\x83", arrow);  // application cursor keys
     expectKey(decode({"\x1b[1;5C"}), 124, "\xef\x9c\x83", arrow | mod::control);
     expectKey(decode({"\x1b[1;2A"}), 126, "\xef\x9c\x80", arrow | mod::shift);
     expectKey(decode({"\x1b[H"}), 115, "\xef\x9c\xa9", fn);
@@ -273,13 +273,13 @@ TEST(TerminalInput, SequencesOfTheSpecialKeys) {
     expectKey(decode({"\x1b[4~"}), 119, "\xef\x9c\xab", fn);
     expectKey(decode({"\x1b[5~"}), 116, "\xef\x9c\xac", fn);
     expectKey(decode({"\x1b[6~"}), 121, "\xef\x9c\xad", fn);
-    expectKey(decode({"\x1b[3~"}), 117, "\xef\x9c\xa8", fn);  // forward delete
-    expectKey(decode({"\x1b[2~"}), 114, "\xef\x9d\x86", fn);  // Insert as Help
-    expectKey(decode({"\x1bOP"}), 122, "\xef\x9c\x84", fn);   // F1
-    expectKey(decode({"\x1b[[A"}), 122, "\xef\x9c\x84", fn);  // F1 of the Linux console
-    expectKey(decode({"\x1b[15~"}), 96, "\xef\x9c\x88", fn);  // F5
-    expectKey(decode({"\x1b[24~"}), 111, "\xef\x9c\x8f", fn); // F12
-    expectKey(decode({"\x1b[Z"}), 48, "\x19", mod::shift);    // Shift+Tab
+    expectKey(decode({"\x1b[3~"}), 117, "\xef\x9c\xa8", fn);   // forward delete
+    expectKey(decode({"\x1b[2~"}), 114, "\xef\x9d\x86", fn);   // Insert as Help
+    expectKey(decode({"\x1bOP"}), 122, "\xef\x9c\x84", fn);    // F1
+    expectKey(decode({"\x1b[[A"}), 122, "\xef\x9c\x84", fn);   // F1 of the Linux console
+    expectKey(decode({"\x1b[15~"}), 96, "\xef\x9c\x88", fn);   // F5
+    expectKey(decode({"\x1b[24~"}), 111, "\xef\x9c\x8f", fn);  // F12
+    expectKey(decode({"\x1b[Z"}), 48, "\x19", mod::shift);     // Shift+Tab
     // Alt+key is the option modifier, also with control characters and UTF-8.
     expectKey(decode({"\x1bx"}), 7, "x", mod::option);
     expectKey(decode({"\x1b\x0c"}), 37, "\x0c", mod::control | mod::option);
@@ -335,7 +335,7 @@ TEST(TerminalInput, MouseReports) {
     auto mouse = [](const std::vector<Input>& inputs) {
         EXPECT_EQ(inputs.size(), 1u);
         return inputs.size() == 1 && std::holds_alternative<MouseInput>(inputs[0]) ? std::get<MouseInput>(inputs[0])
-                                                                                    : MouseInput{-1};
+                                                                                   : MouseInput{-1};
     };
     MouseInput press = mouse(decode({"\x1b[<0;20;9M"}));
     EXPECT_EQ(press.button, 0);
@@ -492,7 +492,9 @@ TEST(TerminalFrames, MessagesTitlesAndTheClipboard) {
 
     // A file name can't end the title sequence and speak to the terminal.
     EXPECT_EQ(safeTitle("a\x07\x1b]52;c;eA==\x07z.bin"), "a]52;c;eA==z.bin");
-    EXPECT_EQ(safeTitle("b\xc2\x9b" "2J\xc3\xa4\xff.bin"), "b2Jä.bin");
+    EXPECT_EQ(safeTitle("b\xc2\x9b"
+                        "2J\xc3\xa4\xff.bin"),
+              "b2Jä.bin");
     EXPECT_EQ(safeTitle(std::string(500, 'x')).size(), 200u);
 
     EXPECT_EQ(base64(""), "");
@@ -599,7 +601,9 @@ public:
         return waitFor([&] { return emulator_.screenText().find(text) != std::string::npos; }, milliseconds);
     }
 
-    void send(const std::string& bytes) { ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
 
     void resize(int columns, int rows) {
         winsize size{};
@@ -633,6 +637,15 @@ public:
     }
 
     void signal(int number) { ::kill(pid_, number); }
+    // Waits until the program has been stopped by a signal.
+    bool waitUntilStopped(int milliseconds = 10000) {
+        return waitFor(
+            [&] {
+                int status = 0;
+                return ::waitpid(pid_, &status, WNOHANG | WUNTRACED) == pid_ && WIFSTOPPED(status);
+            },
+            milliseconds);
+    }
     bool running() {
         if (exited_) return false;
         int status = 0;
@@ -640,6 +653,8 @@ public:
         return !exited_;
     }
     const Emulator& screen() const { return emulator_; }
+    // Writes into the emulated terminal as another program (a shell) would meanwhile.
+    void scribble(std::string_view bytes) { emulator_.write(bytes); }
     const std::string& received() const { return received_; }
     void forget() { received_.clear(); }
     std::string path(const std::string& name) const { return folder_ + "/" + name; }
@@ -720,12 +735,15 @@ TEST(TerminalEditor, KeysArrowsAndControlKeysReachTheEditor) {
     // A lone Escape is the Escape key: the header shrinks to the status and column rows.
     editor.send("\x1b");
     EXPECT_TRUE(editor.waitForRow(2, "Position  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       Alphanumerisch"));
-    EXPECT_TRUE(editor.waitForRow(3, "00000000: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       @ABCDEFGHIJKLMNO"));
+    EXPECT_TRUE(
+        editor.waitForRow(3, "00000000: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       @ABCDEFGHIJKLMNO"));
     // Typing overwrites.
     editor.send("AB");
-    EXPECT_TRUE(editor.waitForRow(3, "00000000: 41 42 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       ABBCDEFGHIJKLMNO"))
+    EXPECT_TRUE(
+        editor.waitForRow(3, "00000000: 41 42 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       ABBCDEFGHIJKLMNO"))
         << editor.screen().screenText();
-    EXPECT_TRUE(editor.waitForRow(1, " :sample.bin              Pos = 00000002  Ende = 0000003B  Esc = Hilfe & Status"));
+    EXPECT_TRUE(
+        editor.waitForRow(1, " :sample.bin              Pos = 00000002  Ende = 0000003B  Esc = Hilfe & Status"));
 }
 
 TEST(TerminalEditor, AClickPlacesTheCursorOnTheCellClicked) {
@@ -746,7 +764,7 @@ TEST(TerminalEditor, APasteFillsThePasteboardForTheLineEditor) {
     EditorSession editor({});
     ASSERT_TRUE(editor.waitForRow(1, status("00000000")));
     editor.send("\x1b[200~576F726C64\x1b[201~");  // "World" in hexadecimal
-    editor.send("\x06");                            // Control+F: the search menu
+    editor.send("\x06");                          // Control+F: the search menu
     ASSERT_TRUE(editor.waitForText("^D = Suchen:"));
     editor.send("\x04");  // Control+D: edit the search text
     editor.send("\x16");  // Control+V: paste into the field
@@ -788,7 +806,8 @@ TEST(TerminalEditor, SavingAndQuittingRestoreTheTerminal) {
     const termios before = editor.settings();
     EXPECT_EQ(before.c_lflag & (ICANON | ECHO | ISIG), 0u);  // raw while the editor runs
     editor.send("XY");
-    ASSERT_TRUE(editor.waitForRow(8, "00000000: 58 59 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       XYBCDEFGHIJKLMNO"));
+    ASSERT_TRUE(
+        editor.waitForRow(8, "00000000: 58 59 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       XYBCDEFGHIJKLMNO"));
     editor.send("\x13");  // Control+S
     ASSERT_TRUE(editor.waitForRow(1, status("00000002")));
     EXPECT_EQ(fileBytes(editor.path("sample.bin")).substr(0, 3), "XY\x02");
@@ -804,18 +823,45 @@ TEST(TerminalEditor, SavingAndQuittingRestoreTheTerminal) {
     EXPECT_NE(editor.received().find("\x1b[?2004l"), std::string::npos);  // bracketed paste off
 }
 
-TEST(TerminalEditor, ATerminationSignalRestoresTheTerminal) {
-    for (int number : {SIGTERM, SIGHUP}) {
+TEST(TerminalEditor, ATerminationOrCrashSignalRestoresTheTerminal) {
+    for (int number : {SIGTERM, SIGHUP, SIGSEGV}) {
         EditorSession editor({});
         ASSERT_TRUE(editor.waitForRow(1, status("00000000")));
         editor.signal(number);
         const int status = editor.waitForExit();
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
-        EXPECT_EQ(WTERMSIG(status), number);
-        EXPECT_FALSE(editor.screen().altScreen());
-        EXPECT_TRUE(editor.screen().cursorVisible());
-        EXPECT_EQ(editor.settings().c_lflag & (ICANON | ECHO), tcflag_t(ICANON | ECHO));
+        // A crash goes on to the handler that was there before (a sanitizer's report ends
+        // in an abort).
+        if (number != SIGSEGV) {
+            EXPECT_EQ(WTERMSIG(status), number);
+        }
+        EXPECT_FALSE(editor.screen().altScreen()) << number;
+        EXPECT_TRUE(editor.screen().cursorVisible()) << number;
+        EXPECT_EQ(editor.settings().c_lflag & (ICANON | ECHO), tcflag_t(ICANON | ECHO)) << number;
     }
+}
+
+TEST(TerminalEditor, StoppedAndContinuedTheScreenComesBack) {
+    EditorSession editor({});
+    ASSERT_TRUE(editor.waitForRow(1, status("00000000")));
+    // A stop request the process can't follow (no shell here could continue it): the
+    // terminal, given back for the stop, is taken again at once.
+    editor.signal(SIGTSTP);
+    editor.scribble("\x1b[?1049l\x1b[2Jshell");
+    EXPECT_TRUE(editor.waitFor([&] { return editor.screen().altScreen(); }));
+    EXPECT_TRUE(editor.waitForRow(1, status("00000000"))) << editor.screen().screenText();
+    EXPECT_EQ(editor.settings().c_lflag & (ICANON | ECHO), 0u);
+    // A stop that can't be caught: on continuing, the raw mode is set again and the whole
+    // screen drawn anew over whatever the terminal showed meanwhile.
+    editor.signal(SIGSTOP);
+    ASSERT_TRUE(editor.waitUntilStopped());
+    editor.scribble("\x1b[2J\x1b[Hshell$ fg");
+    editor.signal(SIGCONT);
+    EXPECT_TRUE(editor.waitForRow(1, status("00000000"))) << editor.screen().screenText();
+    EXPECT_EQ(editor.screen().row(8),
+              "00000000: 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       @ABCDEFGHIJKLMNO");
+    editor.send("\x15");
+    EXPECT_TRUE(editor.waitForRow(1, status("00000001")));
 }
 
 TEST(TerminalEditor, WithoutADisplayTheTerminalHostIsChosen) {

@@ -58,10 +58,9 @@ Place placeOf(char c) {
 // that key.
 int64_t codeOfTableCharacter(uint32_t c) {
     static constexpr std::pair<uint32_t, int64_t> table[] = {
-        {0x201A, 1},  {0x2202, 2},  {0x0192, 3},  {0x2248, 7},  {0x221A, 9},  {0x222B, 11}, {0x2211, 13},
-        {0x20AC, 14}, {0x03A9, 16}, {0x2020, 17}, {0x201C, 19}, {0x2260, 29}, {0x2022, 33}, {0x2044, 34},
-        {0x03C0, 35}, {0x220F, 35}, {0x2206, 40}, {0x0153, 41}, {0x2018, 42}, {0x221E, 43}, {0x2013, 44},
-        {0x2026, 47}, {0x2264, 50}, {0x2265, 50}};
+        {0x201A, 1},  {0x2202, 2},  {0x0192, 3},  {0x2248, 7},  {0x221A, 9},  {0x222B, 11}, {0x2211, 13}, {0x20AC, 14},
+        {0x03A9, 16}, {0x2020, 17}, {0x201C, 19}, {0x2260, 29}, {0x2022, 33}, {0x2044, 34}, {0x03C0, 35}, {0x220F, 35},
+        {0x2206, 40}, {0x0153, 41}, {0x2018, 42}, {0x221E, 43}, {0x2013, 44}, {0x2026, 47}, {0x2264, 50}, {0x2265, 50}};
     for (auto [character, code] : table)
         if (character == c) return code;
     return unknownKeyCode;
@@ -74,18 +73,30 @@ KeyEvent specialKey(Special key, int functionNumber = 0) {
     const uint64_t fn = mod::function, arrow = mod::function | mod::numericPad;
     auto of = [](int64_t code, uint32_t c, uint64_t flags) { return KeyEvent{code, utf8(c), flags}; };
     switch (key) {
-    case Special::up: return of(126, 0xF700, arrow);
-    case Special::down: return of(125, 0xF701, arrow);
-    case Special::left: return of(123, 0xF702, arrow);
-    case Special::right: return of(124, 0xF703, arrow);
-    case Special::home: return of(115, 0xF729, fn);
-    case Special::end: return of(119, 0xF72B, fn);
-    case Special::insert: return of(114, 0xF746, fn);
-    case Special::forwardDelete: return of(117, 0xF728, fn);
-    case Special::pageUp: return of(116, 0xF72C, fn);
-    case Special::pageDown: return of(121, 0xF72D, fn);
-    case Special::keypadEnter: return of(76, 0x03, mod::numericPad);
-    case Special::f1: break;
+    case Special::up:
+        return of(126, 0xF700, arrow);
+    case Special::down:
+        return of(125, 0xF701, arrow);
+    case Special::left:
+        return of(123, 0xF702, arrow);
+    case Special::right:
+        return of(124, 0xF703, arrow);
+    case Special::home:
+        return of(115, 0xF729, fn);
+    case Special::end:
+        return of(119, 0xF72B, fn);
+    case Special::insert:
+        return of(114, 0xF746, fn);
+    case Special::forwardDelete:
+        return of(117, 0xF728, fn);
+    case Special::pageUp:
+        return of(116, 0xF72C, fn);
+    case Special::pageDown:
+        return of(121, 0xF72D, fn);
+    case Special::keypadEnter:
+        return of(76, 0x03, mod::numericPad);
+    case Special::f1:
+        break;
     }
     static constexpr int64_t functionCodes[12] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111};
     const int n = std::clamp(functionNumber, 1, 12);
@@ -142,18 +153,36 @@ std::vector<long> parameters(std::string_view text) {
 KeyEvent keyForCharacter(uint32_t c, uint64_t extraFlags) {
     KeyEvent key;
     switch (c) {
-    case 13: key = {36, "\r", 0}; break;
-    case 9: key = {48, "\t", 0}; break;
-    case 27: key = {53, "\x1b", 0}; break;
-    case 127: key = {51, "\x7f", 0}; break;
-    case 0: key = {49, std::string(1, '\0'), mod::control}; break;
-    case 28: key = {42, "\x1c", mod::control}; break;
-    case 29: key = {30, "\x1d", mod::control}; break;
-    case 30: key = {22, "\x1e", mod::control}; break;
-    case 31: key = {27, "\x1f", mod::control}; break;
+    case 13:
+        key = {36, "\r", 0};
+        break;
+    case 9:
+        key = {48, "\t", 0};
+        break;
+    case 27:
+        key = {53, "\x1b", 0};
+        break;
+    case 127:
+        key = {51, "\x7f", 0};
+        break;
+    case 0:
+        key = {49, std::string(1, '\0'), mod::control};
+        break;
+    case 28:
+        key = {42, "\x1c", mod::control};
+        break;
+    case 29:
+        key = {30, "\x1d", mod::control};
+        break;
+    case 30:
+        key = {22, "\x1e", mod::control};
+        break;
+    case 31:
+        key = {27, "\x1f", mod::control};
+        break;
     default:
         if (c < 27) {
-            // Control with a letter (Control+H, Control+J and Control+M included).
+            // Control with a letter; Control+I and Control+M are Tab and Return, as terminals send them.
             key = {placeOf(static_cast<char>('a' + c - 1)).code, std::string(1, static_cast<char>(c)), mod::control};
         } else if (c < 127) {
             const Place place = placeOf(static_cast<char>(c));
@@ -305,17 +334,33 @@ size_t InputDecoder::decodeEscape(size_t at, bool final, std::vector<Input>& out
             return 2;
         }
         switch (pending_[at + 2]) {
-        case 'A': out.push_back(specialKey(Special::up)); return 3;
-        case 'B': out.push_back(specialKey(Special::down)); return 3;
-        case 'C': out.push_back(specialKey(Special::right)); return 3;
-        case 'D': out.push_back(specialKey(Special::left)); return 3;
-        case 'H': out.push_back(specialKey(Special::home)); return 3;
-        case 'F': out.push_back(specialKey(Special::end)); return 3;
-        case 'M': out.push_back(specialKey(Special::keypadEnter)); return 3;
+        case 'A':
+            out.push_back(specialKey(Special::up));
+            return 3;
+        case 'B':
+            out.push_back(specialKey(Special::down));
+            return 3;
+        case 'C':
+            out.push_back(specialKey(Special::right));
+            return 3;
+        case 'D':
+            out.push_back(specialKey(Special::left));
+            return 3;
+        case 'H':
+            out.push_back(specialKey(Special::home));
+            return 3;
+        case 'F':
+            out.push_back(specialKey(Special::end));
+            return 3;
+        case 'M':
+            out.push_back(specialKey(Special::keypadEnter));
+            return 3;
         case 'P':
         case 'Q':
         case 'R':
-        case 'S': out.push_back(specialKey(Special::f1, pending_[at + 2] - 'P' + 1)); return 3;
+        case 'S':
+            out.push_back(specialKey(Special::f1, pending_[at + 2] - 'P' + 1));
+            return 3;
         default:
             if (isFinal(static_cast<unsigned char>(pending_[at + 2]))) return 3;  // unknown: dropped
             out.push_back(keyForCharacter('O', mod::option));
@@ -405,28 +450,56 @@ size_t InputDecoder::decodeCsi(size_t at, bool final, std::vector<Input>& out) {
 
     const uint64_t flags = modifiersOf(parameter(1, 1));
     switch (finalByte) {
-    case 'A': out.push_back(withFlags(specialKey(Special::up), flags)); break;
-    case 'B': out.push_back(withFlags(specialKey(Special::down), flags)); break;
-    case 'C': out.push_back(withFlags(specialKey(Special::right), flags)); break;
-    case 'D': out.push_back(withFlags(specialKey(Special::left), flags)); break;
-    case 'H': out.push_back(withFlags(specialKey(Special::home), flags)); break;
-    case 'F': out.push_back(withFlags(specialKey(Special::end), flags)); break;
+    case 'A':
+        out.push_back(withFlags(specialKey(Special::up), flags));
+        break;
+    case 'B':
+        out.push_back(withFlags(specialKey(Special::down), flags));
+        break;
+    case 'C':
+        out.push_back(withFlags(specialKey(Special::right), flags));
+        break;
+    case 'D':
+        out.push_back(withFlags(specialKey(Special::left), flags));
+        break;
+    case 'H':
+        out.push_back(withFlags(specialKey(Special::home), flags));
+        break;
+    case 'F':
+        out.push_back(withFlags(specialKey(Special::end), flags));
+        break;
     case 'P':
     case 'Q':
     case 'R':
-    case 'S': out.push_back(withFlags(specialKey(Special::f1, finalByte - 'P' + 1), flags)); break;
-    case 'Z': out.push_back(KeyEvent{48, "\x19", mod::shift | flags}); break;
+    case 'S':
+        out.push_back(withFlags(specialKey(Special::f1, finalByte - 'P' + 1), flags));
+        break;
+    case 'Z':
+        out.push_back(KeyEvent{48, "\x19", mod::shift | flags});
+        break;
     case '~': {
         const long number = parameter(0, 0);
         switch (number) {
         case 1:
-        case 7: out.push_back(withFlags(specialKey(Special::home), flags)); break;
-        case 2: out.push_back(withFlags(specialKey(Special::insert), flags)); break;
-        case 3: out.push_back(withFlags(specialKey(Special::forwardDelete), flags)); break;
+        case 7:
+            out.push_back(withFlags(specialKey(Special::home), flags));
+            break;
+        case 2:
+            out.push_back(withFlags(specialKey(Special::insert), flags));
+            break;
+        case 3:
+            out.push_back(withFlags(specialKey(Special::forwardDelete), flags));
+            break;
         case 4:
-        case 8: out.push_back(withFlags(specialKey(Special::end), flags)); break;
-        case 5: out.push_back(withFlags(specialKey(Special::pageUp), flags)); break;
-        case 6: out.push_back(withFlags(specialKey(Special::pageDown), flags)); break;
+        case 8:
+            out.push_back(withFlags(specialKey(Special::end), flags));
+            break;
+        case 5:
+            out.push_back(withFlags(specialKey(Special::pageUp), flags));
+            break;
+        case 6:
+            out.push_back(withFlags(specialKey(Special::pageDown), flags));
+            break;
         case 200:
             inPaste_ = true;
             paste_.clear();
@@ -441,7 +514,8 @@ size_t InputDecoder::decodeCsi(size_t at, bool final, std::vector<Input>& out) {
         }
         break;
     }
-    default: break;  // focus reports and the like: nothing we use
+    default:
+        break;  // focus reports and the like: nothing we use
     }
     return used;
 }

@@ -42,6 +42,7 @@ std::array<std::string, 256> buildCellTexts() {
     texts[131] = "=";
     texts[132] = "]";
     texts[133] = utf8(U'○');
+    // clang-format off
     const std::pair<int, char32_t> pieces[] = {
         {134, U'┌'}, {135, U'┐'}, {136, U'└'}, {137, U'┘'},
         // The dialog frame's sides and bottom hug the cells they enclose.
@@ -56,6 +57,7 @@ std::array<std::string, 256> buildCellTexts() {
         {186, U'⁶'}, {188, U'⁹'}, {189, U'†'}, {191, U'…'}, {197, U'≤'}, {198, U'≥'}, {208, U'∏'}, {215, U'⁵'},
         {216, U'⁰'}, {221, U'∑'}, {222, U'∫'}, {229, U'⁷'}, {230, U'⁸'}, {240, U'π'}, {253, U'√'}, {254, U'∆'},
         {255, U'∞'}};
+    // clang-format on
     for (auto [code, character] : pieces) texts[code] = utf8(character);
     return texts;
 }

@@ -127,8 +127,11 @@ std::string safeTitle(const std::string& title) {
     size_t count = 0;
     for (size_t i = 0; i < title.size() && count < 200;) {
         const auto lead = static_cast<unsigned char>(title[i]);
-        size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                      : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
         if (length == 0 || i + length > title.size()) {
             ++i;
             continue;
@@ -327,8 +330,8 @@ void TerminalHost::deliver(const Input& input) {
         viewKeyDown(0, *key);
         viewKeyUp(0);
         // A terminal reports no releases: the modifiers held for the key are let go with it.
-        constexpr uint64_t held = modifier::shift | modifier::control | modifier::option | modifier::command |
-                                  modifier::function;
+        constexpr uint64_t held =
+            modifier::shift | modifier::control | modifier::option | modifier::command | modifier::function;
         if (key->modifierFlags & held) viewFlagsChanged(0, 0);
         inputSinceIdle_.store(true);
     } else if (const auto* mouse = std::get_if<MouseInput>(&input)) {
@@ -501,8 +504,7 @@ void TerminalHost::pasteboardSetText(const std::string& text) {
 
 void TerminalHost::playAlert() {
     // Any thread may ring; one bell at a time.
-    const int64_t now =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+    const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
     int64_t last = lastAlert_.load();
     do {
         if (last != 0 && now - last < 300) return;

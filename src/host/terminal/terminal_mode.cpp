@@ -1,5 +1,6 @@
 #include "host/terminal/terminal_mode.h"
 
+#include <pthread.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,8 +16,7 @@ namespace host::terminal::mode {
 // bracketed paste, then a clear screen.
 const char* const enterSequence =
     "\x1b[?1049h\x1b[22;0t\x1b[?25l\x1b[?7l\x1b[?1000h\x1b[?1006h\x1b[?2004h\x1b[0m\x1b[H\x1b[2J";
-const char* const leaveSequence =
-    "\x1b[?2004l\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
+const char* const leaveSequence = "\x1b[?2004l\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
 
 namespace {
 
@@ -68,13 +68,26 @@ void onResize(int) {
     wake();
 }
 
+void install(int signal, void (*handler)(int), struct sigaction* old);
+
 void onStop(int) {
     const int savedErrno = errno;
     restore();
+    // Stops right here, with the terminal given back, until the shell continues us. A
+    // process that no shell could continue (an orphaned process group) is not stopped at
+    // all: either way the terminal is taken again after the raise.
     struct sigaction fallback {};
     fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
     ::sigaction(SIGTSTP, &fallback, nullptr);
-    ::raise(SIGTSTP);  // stops the process once this handler returns
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    ::pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);
+    ::raise(SIGTSTP);
+    install(SIGTSTP, onStop, nullptr);
+    continuedFlag.store(true);
+    wake();
     errno = savedErrno;
 }
 
