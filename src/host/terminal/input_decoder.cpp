@@ -4,29 +4,15 @@
 #include <array>
 #include <string>
 
+#include "app/log.h"
+
 namespace host::terminal {
 namespace {
 
 namespace mod = host::modifier;
 
 std::string utf8(uint32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
+    return kt::utf8Of(static_cast<uint32_t>(c));
 }
 
 // Key codes of the US layout by character: letters, digits and the punctuation keys with

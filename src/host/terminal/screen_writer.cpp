@@ -4,24 +4,14 @@
 #include <cstring>
 #include <utility>
 
+#include "app/log.h"
 #include "display/glyph.h"
 
 namespace host::terminal {
 namespace {
 
 std::string utf8(char32_t c) {
-    std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
+    return kt::utf8Of(static_cast<uint32_t>(c));
 }
 
 // What the font draws for each code (see tools/fontgen): where it draws a piece or an icon
