@@ -1,18 +1,13 @@
 // The Qt host as a desktop application, on the offscreen platform: the menus in every window,
 // the side windows, the alert, the quit rule with the real editor, files dropped on a window
 // and files handed over by a second start of the program.
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
-#include <QLocalServer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -21,17 +16,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-#include <atomic>
-#include <cstdio>
-#include <functional>
-#include <thread>
 
 #include "app/documents.h"
 #include "app/entries.h"
-#include "app/log.h"
-#include "app/startup.h"
-#include "app/threads.h"
-#include "display/setup.h"
 #include "display/window.h"
 #include "editor/editor.h"
 #include "host/menu_definition.h"
@@ -40,56 +27,30 @@
 #include "host/qt/graphic_window.h"
 #include "host/qt/host_window.h"
 #include "host/qt/instance.h"
-#include "host/qt/qt_host.h"
 #include "input/events.h"
 #include "input/menu_events.h"
+#include "qt_test_support.h"
 #include "terminal/area.h"
 
 namespace {
 
-using host::qt::QtHost;
+using host::qt::InstanceChannel;
+using namespace qt_test;
 
-QtHost* qtHost = nullptr;
 QTemporaryDir* runtimeFolder = nullptr;  // the user's runtime folder of this test program
 std::atomic<int> applicationEnds{0};
 std::atomic<int> beeps{0};
 
-bool spinUntil(const std::function<bool()>& done, int milliseconds = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-void spinFor(int milliseconds) {
-    spinUntil([] { return false; }, milliseconds);
-}
-
-// Runs fn on a thread of its own while the GUI thread answers its calls to the main thread.
-void runOffMain(const std::function<void()>& fn) {
-    std::atomic<bool> finished{false};
-    std::thread worker([&] {
-        fn();
-        finished = true;
-    });
-    const bool inTime = spinUntil([&] { return finished.load(); });
-    worker.join();
-    ASSERT_TRUE(inTime) << "the call on the other thread did not finish";
-}
-
 // The item titled `title` in the menu bar of window n.
-QAction* menuItem(int n, const QString& title) {
+QAction* menuItem(int n, const char* title) {
     for (QAction* menu : qtHost->window(n)->menuBar()->actions())
         for (QAction* action : menu->menu()->actions())
-            if (action->text() == title) return action;
+            if (action->text() == QString::fromUtf8(title)) return action;
     return nullptr;
 }
 
 void choose(int n, const char* title) {
-    QAction* action = menuItem(n, QString::fromUtf8(title));
+    QAction* action = menuItem(n, title);
     ASSERT_NE(action, nullptr) << title;
     action->trigger();
 }
@@ -103,24 +64,19 @@ void focus(int n) {
 // Graphic window 1 with 12 × 3 cells, set up as a program does it (once per process).
 const t_Window& windowOne() {
     static bool done = false;
-    if (!done) {
-        done = true;
-        runOffMain([] { t_InitWindow(1, 24, 12, 3, 8, "DejaVuSansMono 16x32.font"); });
-    }
+    if (!std::exchange(done, true)) runOffMain([] { t_InitWindow(1, 24, 12, 3, 8, "DejaVuSansMono 16x32.font"); });
     return kt::windowRecord(1);
 }
 
-std::string screen(uint8_t n) { return t_GetScreen(n, "\r"); }
+// Line `number` (from 1) of window 0's text, or all of it for 0.
+std::string line(int number) {
+    const std::string all = t_GetScreen(0, "\r");
+    return number == 0 ? all : QByteArray::fromStdString(all).split('\r').value(number - 1).toStdString();
+}
 
-std::string line(uint8_t n, int number) {
-    const std::string all = screen(n);
-    size_t start = 0;
-    for (int i = 1; i < number; ++i) {
-        start = all.find('\r', start);
-        if (start == std::string::npos) return {};
-        ++start;
-    }
-    return all.substr(start, all.find('\r', start) - start);
+// Waits until line `number` of window 0 shows `text` (or, with shown false, no longer does).
+bool lineShows(int number, const std::string& text, bool shown = true) {
+    return spinUntil([&] { return (line(number).find(text) != std::string::npos) == shown; });
 }
 
 // --- The editor -------------------------------------------------------------------------
@@ -142,31 +98,25 @@ bool editorShows(const QString& name) {
     return spinUntil([&] { return qtHost->windowTitle(0) == name.toStdString() && !t_FileEventAvailable(); });
 }
 
-// The editor on a file: started with it (once per process), or asked to open it.
+// The editor on a file: started with it (once per process), or asked to open it; only its
+// window shown.
 void editorOn(const QString& path) {
     static bool started = false;
     f_FileEventHandler(path.toStdString(), 0);
-    if (!started) {
-        started = true;
-        app::applicationDidFinishLaunching(editor::mainProgram);
-    }
+    if (!std::exchange(started, true)) app::applicationDidFinishLaunching(editor::mainProgram);
     const QString name = QFileInfo(path).fileName();
     ASSERT_TRUE(editorShows(name)) << "the editor did not load " << path.toStdString();
-    ASSERT_TRUE(spinUntil([&] { return line(0, 1).find(name.toStdString()) != std::string::npos; }));
+    ASSERT_TRUE(lineShows(1, name.toStdString()));
+    for (int w = 1; w <= 12; ++w) qtHost->orderOut(w);
+    focus(0);
 }
 
-bool asksToSave() {
-    return spinUntil([] { return line(0, 13).find("Aktuelle Datei vorher speichern?") != std::string::npos; });
-}
-
-bool questionGone() {
-    return spinUntil([] { return line(0, 13).find("Aktuelle Datei vorher speichern?") == std::string::npos; });
-}
-
-void onlyShown(int n) {
-    for (int w = 0; w <= 12; ++w)
-        if (w != n) qtHost->orderOut(w);
-    focus(n);
+// The editor asks whether to save the file first; Escape takes the question back.
+const char* const saveQuestion = "Aktuelle Datei vorher speichern?";
+void declineToSave() {
+    ASSERT_TRUE(lineShows(13, saveQuestion));
+    QTest::keyClick(qtHost->graphicWindow(0)->view(), Qt::Key_Escape);
+    ASSERT_TRUE(lineShows(13, saveQuestion, false));
 }
 
 }  // namespace
@@ -181,27 +131,27 @@ TEST(QtDesktop, EveryWindowHasTheMenusAndTheirShortcutsLeaveControlLettersToTheV
             for (QAction* action : menu->menu()->actions()) {
                 const QKeySequence shortcut = action->shortcut();
                 if (shortcut.isEmpty()) continue;
-                const Qt::KeyboardModifiers modifiers = shortcut[0].keyboardModifiers();
-                EXPECT_TRUE(modifiers & (Qt::ShiftModifier | Qt::MetaModifier))
+                EXPECT_TRUE(shortcut[0].keyboardModifiers() & (Qt::ShiftModifier | Qt::MetaModifier))
                     << action->text().toStdString() << " takes " << shortcut.toString().toStdString();
             }
     }
-    // The shortcut of a side window's bar works in that window.
-    EXPECT_EQ(menuItem(9, QStringLiteral("Bildschirm als Text kopieren"))->shortcut(),
-              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    // The bars carry the definition's shortcuts, quitting among them.
+    EXPECT_EQ(menuItem(2, "Ostrakonix beenden")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Q));
+    EXPECT_EQ(menuItem(9, "Bildschirm als Text kopieren")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
 }
 
 TEST(QtDesktop, MenuChoicesCarryOutTheActionsAndQueueTheirEvents) {
     windowOne();
     kt::menuQueue().clear();
+    auto chooseShows = [](int n, const char* title, int window, bool shown) {
+        choose(n, title);
+        EXPECT_EQ(qtHost->windowShown(window), shown) << title;
+    };
     focus(12);
-    choose(12, "Grafikfenster 1 zeigen");
-    EXPECT_TRUE(qtHost->windowShown(1));
+    chooseShows(12, "Grafikfenster 1 zeigen", 1, true);
     EXPECT_TRUE(spinUntil([] { return qtHost->mainWindowNumber() == 1; }, 2000));
-    choose(1, "Drucker zeigen");
-    EXPECT_TRUE(qtHost->windowShown(9));
-    choose(9, "Konsole zeigen");
-    EXPECT_TRUE(qtHost->windowShown(10));
+    chooseShows(1, "Drucker zeigen", 9, true);
+    chooseShows(9, "Konsole zeigen", 10, true);
     qtHost->setTextViewText(9, "gedruckt");
     qtHost->setTextViewText(10, "Konsole");
     choose(10, "Drucker leeren");
@@ -209,16 +159,11 @@ TEST(QtDesktop, MenuChoicesCarryOutTheActionsAndQueueTheirEvents) {
     EXPECT_EQ(qtHost->textViewText(10), "Konsole");
     choose(10, "Konsole leeren");
     EXPECT_EQ(qtHost->textViewText(10), "");
-    choose(10, "Grafikfenster 1 verbergen");
-    EXPECT_FALSE(qtHost->windowShown(1));
-    choose(10, "Einstellungen …");
-    EXPECT_TRUE(qtHost->windowShown(11));
-    choose(11, "Einstellungen verbergen");
-    EXPECT_FALSE(qtHost->windowShown(11));
-    // The window with the focus hides itself.
+    chooseShows(10, "Grafikfenster 1 verbergen", 1, false);
+    chooseShows(10, "Einstellungen …", 11, true);
+    chooseShows(11, "Einstellungen verbergen", 11, false);
     focus(9);
-    choose(9, "Fenster schließen");
-    EXPECT_FALSE(qtHost->windowShown(9));
+    chooseShows(9, "Fenster schließen", 9, false);  // the window with the focus hides itself
 
     const std::vector<t_MenuEvent> events = t_MenuEventQueue();
     std::vector<int64_t> actions;
@@ -254,28 +199,27 @@ TEST(QtDesktop, CopiesOfAWindowReachTheClipboard) {
     });
     focus(1);
     spinFor(350);  // past the length of any beep before
-    QGuiApplication::clipboard()->setText(QStringLiteral("vorher"));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(QStringLiteral("vorher"));
     choose(1, "Bildschirm als Bild kopieren");
-    const QImage picture = QGuiApplication::clipboard()->image();
-    EXPECT_EQ(picture.size(), QSize(static_cast<int>(w.Width), static_cast<int>(w.Height)));
-    EXPECT_EQ(picture.size(), QSize(12 * 16, 3 * 32));
-
+    EXPECT_EQ(clipboard->image().size(), QSize(static_cast<int>(w.Width), static_cast<int>(w.Height)));
+    EXPECT_EQ(clipboard->image().size(), QSize(12 * 16, 3 * 32));
     // Lines end with the desktop's line feed.
     choose(1, "Bildschirm als Text kopieren");
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("A|\u02FD\n--"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("A|\u02FD\n--"));
 
     // The console's whole text; nothing from the pasteboard window, only the alert.
     qtHost->setTextViewText(10, "Zeile 1\nZeile 2");
     focus(10);
     QTest::keyClick(qtHost->window(10), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Zeile 1\nZeile 2"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("Zeile 1\nZeile 2"));
     qtHost->orderOut(10);
     focus(8);
     const int before = beeps.load();
     choose(8, "Bildschirm als Text kopieren");
     spinFor(20);
     EXPECT_EQ(beeps.load(), before + 1);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Zeile 1\nZeile 2"));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("Zeile 1\nZeile 2"));
     qtHost->orderOut(8);
     qtHost->orderOut(1);
     spinFor(350);  // past the beep's length, for the tests after this one
@@ -291,15 +235,16 @@ TEST(QtDesktop, SideWindowsShowTheirTextAndFollowTheirSize) {
     EXPECT_TRUE(pasteboard->textView()->isReadOnly());
 
     // Shown, the pasteboard window copies the clipboard's text, each time anew.
+    auto show = [] { runOffMain([] { t_WindowVisible(8, true); }); };
     QGuiApplication::clipboard()->setText(QStringLiteral("Grüße"));
-    runOffMain([] { t_WindowVisible(8, true); });
+    show();
     EXPECT_EQ(pasteboard->text(), QStringLiteral("Grüße"));
     QGuiApplication::clipboard()->setText(QStringLiteral("später"));
     EXPECT_EQ(pasteboard->text(), QStringLiteral("Grüße"));
-    runOffMain([] { t_WindowVisible(8, true); });
+    show();
     EXPECT_EQ(pasteboard->text(), QStringLiteral("später"));
     QGuiApplication::clipboard()->setImage(QImage(4, 4, QImage::Format_RGB32));
-    runOffMain([] { t_WindowVisible(8, true); });
+    show();
     EXPECT_EQ(pasteboard->text(), QString());
 
     // A frame of 400 × 300 (title bar included): the scroll view of 380 × (280 − title) lies
@@ -336,8 +281,7 @@ TEST(QtDesktop, TheAlertIsAShortSoundResourceOrTheBeepNeverTwiceAtOnce) {
         return value;
     };
     auto u32 = [&](int at) { return little(at, 4); };
-    auto u16 = [&](int at) { return little(at, 2); };
-    EXPECT_EQ(u16(20), 1) << "PCM";
+    EXPECT_EQ(little(20, 2), 1u) << "PCM";
     EXPECT_EQ(u32(4), static_cast<quint32>(wav.size() - 8));
     EXPECT_EQ(u32(40), static_cast<quint32>(wav.size() - 44));
     const double seconds = double(u32(40)) / u32(28);
@@ -360,43 +304,40 @@ TEST(QtDesktop, TheAlertIsAShortSoundResourceOrTheBeepNeverTwiceAtOnce) {
 
 TEST(QtDesktop, RequestsToOpenAreCheckedBeforeTheyAreTaken) {
     using State = host::qt::OpenRequestParse::State;
+    auto stateOf = [](const QByteArray& bytes) { return host::qt::decodeOpenRequest(bytes).state; };
     const std::vector<std::string> paths{"/tmp/a b.bin", "/tmp/Zeile\nZwei", "/tmp/\xff\xfe"};
     const QByteArray request = host::qt::encodeOpenRequest(paths);
-    host::qt::OpenRequestParse parse = host::qt::decodeOpenRequest(request);
-    EXPECT_EQ(parse.state, State::Complete);
-    EXPECT_EQ(parse.paths, paths);
-    EXPECT_EQ(host::qt::decodeOpenRequest(host::qt::encodeOpenRequest({})).state, State::Complete);
+    EXPECT_EQ(stateOf(request), State::Complete);
+    EXPECT_EQ(host::qt::decodeOpenRequest(request).paths, paths);
+    EXPECT_EQ(stateOf(host::qt::encodeOpenRequest({})), State::Complete);
     // Arriving in pieces: incomplete until the last byte.
     for (qsizetype size = 0; size < request.size(); ++size)
-        ASSERT_EQ(host::qt::decodeOpenRequest(request.left(size)).state, State::Incomplete) << size;
+        ASSERT_EQ(stateOf(request.left(size)), State::Incomplete) << size;
     // Refused: a relative path, an empty one, a NUL inside, bytes after the end, another
     // program's message, and a length past every bound.
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{"a.bin"}, std::vector<std::string>{""},
-                                                std::vector<std::string>{std::string("/a\0b", 4)}})
-        EXPECT_EQ(host::qt::decodeOpenRequest(host::qt::encodeOpenRequest(bad)).state, State::Invalid);
-    EXPECT_EQ(host::qt::decodeOpenRequest(request + "x").state, State::Invalid);
-    EXPECT_EQ(host::qt::decodeOpenRequest(QByteArray("GET / HTTP/1.1\r\n\r\n")).state, State::Invalid);
+    for (const std::string& bad : {std::string("a.bin"), std::string(), std::string("/a\0b", 4)})
+        EXPECT_EQ(stateOf(host::qt::encodeOpenRequest({bad})), State::Invalid);
+    EXPECT_EQ(stateOf(request + "x"), State::Invalid);
+    EXPECT_EQ(stateOf(QByteArray("GET / HTTP/1.1\r\n\r\n")), State::Invalid);
     QByteArray huge = host::qt::encodeOpenRequest({"/x"});
     huge[12] = '\x7f';  // the first path's length, big-endian: far beyond a path
-    EXPECT_EQ(host::qt::decodeOpenRequest(huge).state, State::Invalid);
+    EXPECT_EQ(stateOf(huge), State::Invalid);
 }
 
 TEST(QtDesktop, AChannelOfAProgramThatIsGoneIsTakenOver) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     {
-        host::qt::InstanceChannel first(folder.path());
-        EXPECT_EQ(first.start({}, {}), host::qt::InstanceChannel::Start::First);
+        InstanceChannel first(folder.path());
+        EXPECT_EQ(first.start({}, {}), InstanceChannel::Start::First);
         first.stopListening();
-        host::qt::InstanceChannel second(folder.path());
-        EXPECT_EQ(second.start({"/tmp/x"}, {}), host::qt::InstanceChannel::Start::First);
+        InstanceChannel second(folder.path());
+        EXPECT_EQ(second.start({"/tmp/x"}, {}), InstanceChannel::Start::First);
     }
     // A socket file left behind by a program that crashed.
-    QFile stale(QDir(folder.path()).filePath(QStringLiteral("ostrakonix.socket")));
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.close();
-    host::qt::InstanceChannel third(folder.path());
-    EXPECT_EQ(third.start({}, {}), host::qt::InstanceChannel::Start::First);
+    ASSERT_TRUE(QFile(QDir(folder.path()).filePath(QStringLiteral("ostrakonix.socket"))).open(QIODevice::WriteOnly));
+    InstanceChannel third(folder.path());
+    EXPECT_EQ(third.start({}, {}), InstanceChannel::Start::First);
     // Only its user may connect.
     EXPECT_EQ(QFileInfo(third.socketPath()).permissions() &
                   (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
@@ -407,53 +348,44 @@ TEST(QtDesktop, AChannelOfAProgramThatIsGoneIsTakenOver) {
 // it running with an unchanged buffer.
 TEST(QtDesktopEditor, DroppedFilesAndLaterStartsOpenTheirFiles) {
     editorOn(writeFile(QStringLiteral("eins.bin"), "EINS"));
-    onlyShown(0);
 
-    // A file dropped on the window.
-    const QString dropped = writeFile(QStringLiteral("zwei.bin"), "ZWEI");
+    // A file dropped on the window; something else than files is not taken.
     auto* window = qtHost->graphicWindow(0);
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(dropped), QUrl(QStringLiteral("https://example.invalid/x"))});
-    const QPointF at(200, 200);
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(window, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    auto drag = [&](QMimeData& data) {
+        QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &data, Qt::LeftButton, {});
+        enter.setAccepted(false);
+        QApplication::sendEvent(window, &enter);
+        return enter.isAccepted();
+    };
+    QMimeData text;
+    text.setText(QStringLiteral("nur Text"));
+    EXPECT_FALSE(drag(text));
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(writeFile(QStringLiteral("zwei.bin"), "ZWEI")),
+                   QUrl(QStringLiteral("https://example.invalid/x"))});
+    EXPECT_TRUE(drag(files));
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &files, Qt::LeftButton, {});
     QApplication::sendEvent(window, &drop);
     EXPECT_TRUE(drop.isAccepted());
     EXPECT_TRUE(editorShows(QStringLiteral("zwei.bin")));
-    EXPECT_TRUE(spinUntil([] { return screen(0).find("ZWEI") != std::string::npos; }));
-
-    // Something else than files is not taken.
-    QMimeData text;
-    text.setText(QStringLiteral("nur Text"));
-    QDragEnterEvent refused(at.toPoint(), Qt::CopyAction, &text, Qt::LeftButton, {});
-    refused.setAccepted(false);
-    QApplication::sendEvent(window, &refused);
-    EXPECT_FALSE(refused.isAccepted());
+    EXPECT_TRUE(lineShows(0, "ZWEI"));
 
     // A second start of the program hands its file to this one and ends.
-    host::qt::InstanceChannel channel;
-    ASSERT_EQ(channel.start({},
-                            [](const std::vector<std::string>& paths) {
-                                for (const std::string& path : paths) f_FileEventHandler(path, 0);
-                                qtHost->bringToFront();
-                            }),
-              host::qt::InstanceChannel::Start::First);
-    const QString handed = writeFile(QStringLiteral("drei.bin"), "DREI");
+    const auto take = [](const std::vector<std::string>& paths) {
+        for (const std::string& path : paths) f_FileEventHandler(path, 0);
+        qtHost->bringToFront();
+    };
+    InstanceChannel channel;
+    ASSERT_EQ(channel.start({}, take), InstanceChannel::Start::First);
+    // Offscreen like this program: it inherits QT_QPA_PLATFORM, which counts as a display.
     QProcess second;
     second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // Offscreen like this program; the program looks for a display before it starts the desktop.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (environment.value(QStringLiteral("DISPLAY")).isEmpty())
-        environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":0"));
-    second.setProcessEnvironment(environment);
-    second.start(QStringLiteral(OSTRAKONIX_EXECUTABLE), {handed});
+    second.start(QStringLiteral(OSTRAKONIX_EXECUTABLE), {writeFile(QStringLiteral("drei.bin"), "DREI")});
     ASSERT_TRUE(spinUntil([&] { return second.state() == QProcess::NotRunning; }, 20000)) << "the second start ran on";
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(editorShows(QStringLiteral("drei.bin")));
-    EXPECT_TRUE(spinUntil([] { return screen(0).find("DREI") != std::string::npos; }));
+    EXPECT_TRUE(lineShows(0, "DREI"));
 }
 
 // The story of quitting: the close box and the quit item while the editor runs ask it to
@@ -461,18 +393,16 @@ TEST(QtDesktopEditor, DroppedFilesAndLaterStartsOpenTheirFiles) {
 TEST(QtDesktopEditor, ClosingTheLastWindowAsksTheEditorToQuitAndLosesNothing) {
     const QString path = writeFile(QStringLiteral("probe.bin"), "abc");
     editorOn(path);
-    onlyShown(0);
     auto* window = qtHost->graphicWindow(0);
     QTest::keyClicks(window->view(), QStringLiteral("Y"));
-    ASSERT_TRUE(spinUntil([] { return line(0, 1).find(":probe.bin") != std::string::npos; })) << line(0, 1);
+    ASSERT_TRUE(lineShows(1, ":probe.bin")) << line(1);
 
     // The close box of the last window: the window stays and shows the question.
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(qtHost->windowShown(0));
-    ASSERT_TRUE(asksToSave());
+    ASSERT_TRUE(lineShows(13, saveQuestion));
     EXPECT_EQ(readFile(path), QByteArray("abc"));
-    QTest::keyClick(window->view(), Qt::Key_Escape);
-    ASSERT_TRUE(questionGone());
+    ASSERT_NO_FATAL_FAILURE(declineToSave());
     EXPECT_EQ(applicationEnds.load(), 0);
 
     // With another window shown the close box only hides; closing that last one brings the
@@ -483,25 +413,21 @@ TEST(QtDesktopEditor, ClosingTheLastWindowAsksTheEditorToQuitAndLosesNothing) {
     EXPECT_FALSE(qtHost->window(10)->close());
     EXPECT_FALSE(qtHost->windowShown(10));
     EXPECT_TRUE(qtHost->windowShown(0));
-    ASSERT_TRUE(asksToSave());
-    QTest::keyClick(window->view(), Qt::Key_Escape);
-    ASSERT_TRUE(questionGone());
+    ASSERT_NO_FATAL_FAILURE(declineToSave());
 
     // Hiding every window from the menu does the same.
     choose(0, "Alle Fenster verbergen");
     EXPECT_TRUE(qtHost->windowShown(0));
-    ASSERT_TRUE(asksToSave());
-    QTest::keyClick(window->view(), Qt::Key_Escape);
-    ASSERT_TRUE(questionGone());
+    ASSERT_NO_FATAL_FAILURE(declineToSave());
     EXPECT_EQ(readFile(path), QByteArray("abc"));
 
     // The quit item: the question again; yes saves, and the editor ends.
     choose(0, "Ostrakonix beenden");
-    ASSERT_TRUE(asksToSave());
+    ASSERT_TRUE(lineShows(13, saveQuestion));
     QTest::keyClicks(window->view(), QStringLiteral("j"));
     ASSERT_TRUE(spinUntil([] { return qtHost->programHasEnded(); }));
     EXPECT_EQ(readFile(path), QByteArray("Ybc"));
-    EXPECT_TRUE(spinUntil([] { return line(0, 25).find("(Programm Ende)") != std::string::npos; }));
+    EXPECT_TRUE(lineShows(25, "(Programm Ende)"));
     EXPECT_EQ(applicationEnds.load(), 0);
 
     // Now the close box and the quit item end the application.
@@ -512,26 +438,15 @@ TEST(QtDesktopEditor, ClosingTheLastWindowAsksTheEditorToQuitAndLosesNothing) {
 }
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    ::testing::InitGoogleTest(&argc, argv);
     // The user's runtime folder of this test program, so that the channel between starts of
     // the program stays between this program and the starts it makes itself.
     runtimeFolder = new QTemporaryDir;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeFolder->path()));
-    kt::claimThreadNumber(1);
-    QApplication application(argc, argv);
-    std::FILE* quiet = std::fopen("/dev/null", "w");
-    if (quiet) kt::setLogStream(quiet);
-    qtHost = new QtHost(OSTRAKONIX_TEST_RESOURCES);
-    qtHost->setApplicationEnd([] { applicationEnds++; });
-    qtHost->setSystemBeep([] { beeps++; });
-    host::setHost(qtHost);
-    app::applicationWillFinishLaunching();
-    app::startToolkit();
-    const int result = RUN_ALL_TESTS();
-    qtHost->stopAccepting();
-    kt::display().updateThreadRunning = false;
-    qtHost->shutDown();
+    const int result = runTests(argc, argv, [] {
+        qtHost->setApplicationEnd([] { applicationEnds++; });
+        qtHost->setSystemBeep([] { beeps++; });
+        app::startToolkit();
+    });
     delete runtimeFolder;
     return result;
 }
