@@ -5,6 +5,7 @@
 #include <chrono>
 #include <initializer_list>
 #include <thread>
+#include <tuple>
 
 #include "app/entries.h"
 #include "display/window.h"
@@ -12,6 +13,9 @@
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
+
+// Key events below name only the fields a case needs.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace testing_support;
 
@@ -32,12 +36,7 @@ std::string pasteboard() {
 }
 
 void queueKeys(std::initializer_list<int64_t> keys) {
-    for (int64_t key : keys) {
-        t_Event e;
-        e.Kind = 1;
-        e.Value = key;
-        kt::keyQueue().append(e);
-    }
+    for (int64_t key : keys) kt::keyQueue().append({.Kind = 1, .Value = key});
 }
 
 // t_InputForm on a program thread of its own, typed into from the test thread through the
@@ -48,22 +47,20 @@ public:
         kt::keyQueue().clear();
         thread_ =
             std::thread([=, this] { result_ = t_InputForm(window, prompt, defaultText, false, mode, maxCharacters); });
-        settle();
+        deliver([] {});
     }
     ~Form() {
         if (thread_.joinable()) finish(escapeKey);
     }
     // Queues the keys in one go and waits until the form waits for more.
     void type(std::initializer_list<int64_t> keys) {
-        headless().deliver([&] { queueKeys(keys); });
-        ASSERT_TRUE(headless().waitUntilIdle(std::chrono::seconds(5))) << "the form stopped waiting for keys";
+        deliver([&] { queueKeys(keys); });
     }
     void type(const std::string& text) {
         for (char c : text) type({static_cast<unsigned char>(c)});
     }
     void press(const host::KeyEvent& key) {
-        headless().deliver([&] { viewKeyDown(0, key); });
-        ASSERT_TRUE(headless().waitUntilIdle(std::chrono::seconds(5))) << "the form stopped waiting for keys";
+        deliver([&] { viewKeyDown(0, key); });
     }
     // The key that ends the input; the form's result.
     std::string finish(int64_t key) {
@@ -73,9 +70,9 @@ public:
     }
 
 private:
-    void settle() {
-        headless().deliver([] {});
-        ASSERT_TRUE(headless().waitUntilIdle(std::chrono::seconds(5)));
+    static void deliver(const std::function<void()>& fn) {
+        headless().deliver(fn);
+        ASSERT_TRUE(headless().waitUntilIdle(std::chrono::seconds(5))) << "the form stopped waiting for keys";
     }
     std::thread thread_;
     std::string result_;
@@ -90,8 +87,8 @@ t_Window& field(const std::string& defaultText, int64_t mode = 0, int64_t maxCha
     return w;
 }
 
-void edit(std::initializer_list<int64_t> keys) {
-    for (int64_t key : keys) t_InputEdit(0, key);
+void editText(const std::string& text) {
+    for (char c : text) t_InputEdit(0, static_cast<unsigned char>(c));
 }
 
 }  // namespace
@@ -100,103 +97,82 @@ TEST(LineEditor, EditsTheDefaultAndFinishesWithReturn) {
     t_Window& w = textWindow();
     t_Vtab(0, 3);
     Form form(0, "Name: ", "abc", 0, 20);
-    EXPECT_EQ(screenLine(0, 3), "Name: abc");
-    EXPECT_EQ(w.InputHpos, 7);
-    EXPECT_EQ(w.TextCursorLevel, 1);  // shown at the end of the field while waiting
+    // The cursor is shown at the end of the field while the form waits.
+    EXPECT_EQ(std::tuple(screenLine(0, 3), w.InputHpos, w.TextCursorLevel), std::tuple("Name: abc", 7, 1));
     EXPECT_EQ(cellColour(0, 10, 3), static_cast<uint8_t>((w.TextColor << 4) | (w.TextColor >> 4)));
 
     form.press({51, "\x7F", 0});  // backspace
-    EXPECT_EQ(w.InputString, "ab");
-    EXPECT_EQ(screenLine(0, 3), "Name: ab");
+    EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 3)), std::tuple("ab", "Name: ab"));
     form.press({115, "", 0});  // home
     form.type({127});          // backspace at the start changes nothing
-    EXPECT_EQ(w.InputString, "ab");
-    EXPECT_EQ(w.InputCursorPos, 0);
+    EXPECT_EQ(std::tuple(w.InputString, w.InputCursorPos), std::tuple("ab", 0));
     form.type("X");
     form.press({117, "", 0});  // forward delete
-    EXPECT_EQ(w.InputString, "Xb");
-    EXPECT_EQ(screenLine(0, 3), "Name: Xb");
+    EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 3)), std::tuple("Xb", "Name: Xb"));
     form.press({119, "", 0});                                     // end
     form.press({122, "\xEF\x9C\x84", host::modifier::function});  // F1, inserted as code 129
     form.press({123, "", 0});                                     // left arrow
     form.type("Z");
-    EXPECT_EQ(w.InputString, "XbZ\u0081");
-    EXPECT_EQ(cellCode(0, 9, 3), 'Z');
-    EXPECT_EQ(cellCode(0, 10, 3), 129);
+    EXPECT_EQ(std::tuple(w.InputString, cellCode(0, 9, 3), cellCode(0, 10, 3)), std::tuple("XbZ\u0081", 'Z', 129));
     EXPECT_EQ(form.finish(returnKey), "XbZ\u0081");
-    EXPECT_TRUE(w.InputFinished);
-    EXPECT_EQ(w.TextCursorLevel, 0);
-    EXPECT_EQ(w.TextHpos, 1);
-    EXPECT_EQ(w.TextVpos, 4);
+    EXPECT_EQ(std::tuple(w.InputFinished, w.TextCursorLevel, w.TextHpos, w.TextVpos), std::tuple(true, 0, 1, 4));
 }
 
-TEST(LineEditor, EscapeClearsTheFieldAndReturnsNothing) {
+TEST(LineEditor, EscapeClearsTheFieldAndTypedAheadKeysAreKept) {
     t_Window& w = textWindow();
-    Form form(0, "? ", "vorgabe", 0, 20);
-    form.type("xy");
-    EXPECT_EQ(screenLine(0, 1), "? vorgabexy");
-    EXPECT_EQ(form.finish(escapeKey), "");
-    EXPECT_FALSE(w.InputFinished);
-    EXPECT_EQ(w.InputString, "");
-    EXPECT_EQ(screenLine(0, 1), "?");
-    EXPECT_EQ(w.TextVpos, 2);
+    {
+        Form form(0, "? ", "vorgabe", 0, 20);
+        form.type("xy");
+        EXPECT_EQ(screenLine(0, 1), "? vorgabexy");
+        EXPECT_EQ(form.finish(escapeKey), "");
+        EXPECT_EQ(std::tuple(w.InputFinished, w.InputString, screenLine(0, 1), w.TextVpos),
+                  std::tuple(false, "", "?", 2));
+    }
+    Form form(0, "", "", 0, 20);
+    form.type({'a', 'b', 19});  // Control-S among them
+    EXPECT_EQ(std::tuple(w.InputString, w.InputCursorPos), std::tuple("ab", 0));
+    form.type("c");
+    EXPECT_EQ(form.finish(returnKey), "cab");
 }
 
-TEST(LineEditor, ControlCodesInTheFieldShowAsGlyphs) {
-    // A default holding a carriage return stays on the field's line instead of breaking it.
-    t_Window& w = field("a\rb");
-    EXPECT_EQ(screenLine(0, 5), "aMb");
-    EXPECT_EQ(cellColour(0, 2, 5) >> 4, 1);
-    EXPECT_EQ(cellColour(0, 1, 5), w.TextColor);
-    EXPECT_EQ(w.TextDisplayMode, 0);
-    EXPECT_EQ(w.InputCursorPos, 3);
-}
-
-TEST(LineEditor, NumberModesAcceptTheirCharactersOnly) {
-    t_Window& w = field("", 3);
-    for (char c : std::string("1.5E-3.x,e-")) t_InputEdit(0, c);
-    EXPECT_EQ(w.InputString, "1,5e-3");
-    EXPECT_EQ(screenLine(0, 5), "1,5e-3");
-
-    field("", 2);
-    for (char c : std::string("-5-x")) t_InputEdit(0, c);
-    EXPECT_EQ(w.InputString, "-5");
-
-    field("", 4);
-    for (char c : std::string("-1-2-")) t_InputEdit(0, c);
-    EXPECT_EQ(w.InputString, "1-2");
-
-    field("", 0);
+TEST(LineEditor, NumberModesAcceptTheirCharactersOnlyAndControlCodesShowAsGlyphs) {
+    const std::tuple<int64_t, const char*, const char*> cases[] = {
+        {3, "1.5E-3.x,e-", "1,5e-3"}, {2, "-5-x", "-5"}, {4, "-1-2-", "1-2"}};
+    for (auto [mode, typed, text] : cases) {
+        t_Window& w = field("", mode);
+        editText(typed);
+        EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 5)), std::tuple(text, text)) << mode;
+    }
+    t_Window& w = field("", 0);
     t_InputInsert(0, 0);  // code 0 is never text
     t_InputInsert(0, 7);
     EXPECT_EQ(w.InputString, "\a");
+
+    // A default holding a carriage return stays on the field's line instead of breaking it.
+    field("a\rb");
+    EXPECT_EQ(std::tuple(screenLine(0, 5), w.TextDisplayMode, w.InputCursorPos), std::tuple("aMb", 0, 3));
+    EXPECT_EQ(std::tuple(cellColour(0, 2, 5) >> 4, cellColour(0, 1, 5)), std::tuple(1, w.TextColor));
 }
 
 TEST(LineEditor, TheFieldStopsAtItsLimits) {
-    t_Window& w = field("abcdef", 0, 3);
-    EXPECT_EQ(w.InputString, "abc");
-    EXPECT_EQ(screenLine(0, 5), "abc");
-    edit({8, 'x'});
-    EXPECT_EQ(w.InputString, "abc");
-
-    field("", 0, 2);
-    for (char c : std::string("xyz")) t_InputEdit(0, c);
-    EXPECT_EQ(w.InputString, "xy");
-
-    // Five columns are left before column 80, which the text never reaches.
-    field("", 0, 100, 75);
-    for (char c : std::string("0123456789")) t_InputEdit(0, c);
-    EXPECT_EQ(w.InputString, "01234");
-    EXPECT_EQ(cellCode(0, 79, 5), '4');
-    EXPECT_EQ(cellCode(0, 80, 5), ' ');
-    EXPECT_EQ(w.TextVpos, 5);
+    t_Window& w = textWindow();
+    // Default, limit, start column, keys, then the text. From column 75 five columns are left
+    // before column 80, which the text never reaches.
+    const std::tuple<const char*, int64_t, int64_t, const char*, const char*> cases[] = {
+        {"abcdef", 3, 1, "\bx", "abc"}, {"", 2, 1, "xyz", "xy"}, {"", 100, 75, "0123456789", "01234"}};
+    for (auto [defaultText, limit, column, keys, text] : cases) {
+        field(defaultText, 0, limit, column);
+        editText(keys);
+        EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 5)), std::tuple(text, std::string(column - 1, ' ') + text));
+    }
+    EXPECT_EQ(std::tuple(cellCode(0, 79, 5), cellCode(0, 80, 5), w.TextVpos), std::tuple('4', ' ', 5));
     t_InputInsert(0, 0x20AC);  // no room for an escape group either
     EXPECT_EQ(w.InputString, "01234");
 
     t_Area(0, 1, 1, 40, 25);
     t_Htab(0, 36);
     t_InputForm(0, "", "", true, 0, 100);
-    for (char c : std::string("abcdef")) t_InputEdit(0, c);
+    editText("abcdef");
     EXPECT_EQ(w.InputString, "abcd");
     t_FullArea(0);
 
@@ -208,29 +184,16 @@ TEST(LineEditor, TheFieldStopsAtItsLimits) {
 
 TEST(LineEditor, WordMotionCutAndClear) {
     t_Window& w = field("eins zwei drei");
-    edit({19});
-    EXPECT_EQ(w.InputCursorPos, 10);
-    edit({19});
-    EXPECT_EQ(w.InputCursorPos, 5);
-    edit({19, 19});
-    EXPECT_EQ(w.InputCursorPos, 0);
-    edit({4});
-    EXPECT_EQ(w.InputCursorPos, 5);
-    edit({4, 4});
-    EXPECT_EQ(w.InputCursorPos, 14);
-    edit({4, 21});
-    EXPECT_EQ(w.InputCursorPos, 14);
-
-    edit({19, 24});  // cut everything before "drei"
-    EXPECT_EQ(w.InputString, "drei");
-    EXPECT_EQ(w.InputCursorPos, 0);
-    EXPECT_EQ(screenLine(0, 5), "drei");
-    edit({5, 127, 2, 7});
-    EXPECT_EQ(w.InputString, "re");
-    EXPECT_EQ(screenLine(0, 5), "re");
-    edit({26});
-    EXPECT_EQ(w.InputString, "");
-    EXPECT_EQ(screenLine(0, 5), "");
+    // Keys, then the text and the cursor position; 19 then 24 cuts everything before "drei".
+    const char* all = "eins zwei drei";
+    const std::tuple<std::vector<int64_t>, const char*, int64_t> steps[] = {
+        {{19}, all, 10},    {{19}, all, 5},        {{19, 19}, all, 0},        {{4}, all, 5}, {{4, 4}, all, 14},
+        {{4, 21}, all, 14}, {{19, 24}, "drei", 0}, {{5, 127, 2, 7}, "re", 0}, {{26}, "", 0}};
+    for (const auto& [keys, text, position] : steps) {
+        for (int64_t key : keys) t_InputEdit(0, key);
+        EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 5), w.InputCursorPos), std::tuple(text, text, position))
+            << keys.size() << " keys to " << position;
+    }
     EXPECT_FALSE(w.InputFinished);
 }
 
@@ -246,19 +209,17 @@ TEST(LineEditor, DecimalCodeEntry) {
         form.type({30, '0', '9', '7', 'b'});
         EXPECT_EQ(form.finish(returnKey), "Aab");
     }
-    {
-        // In mode 1 control codes go in: here the escape group of the euro sign.
-        Form form(0, "", "", 1, 20);
-        form.type({30, '2', '7', 'x'});
-        form.type("20AC");
-        form.type({30, '2', '9', 'x', 30, '1', returnKey});
-        EXPECT_EQ(w.InputString, euroGroup + "\x01");
-        EXPECT_EQ(screenLine(0, 2), "[20AC]A");  // the first input ended on line 1
-        EXPECT_EQ(cellColour(0, 1, 2) >> 4, 1);
-        form.type({12});
-        EXPECT_EQ(pasteboard(), "\u20AC\x01");
-        EXPECT_EQ(form.finish(returnKey), euroGroup + "\x01");
-    }
+    // In mode 1 control codes go in: here the escape group of the euro sign.
+    Form form(0, "", "", 1, 20);
+    form.type({30, '2', '7', 'x'});
+    form.type("20AC");
+    form.type({30, '2', '9', 'x', 30, '1', returnKey});
+    // The first input ended on line 1.
+    EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 2), cellColour(0, 1, 2) >> 4),
+              std::tuple(euroGroup + "\x01", "[20AC]A", 1));
+    form.type({12});
+    EXPECT_EQ(pasteboard(), "\u20AC\x01");
+    EXPECT_EQ(form.finish(returnKey), euroGroup + "\x01");
 }
 
 TEST(LineEditor, PasteTakesTheFirstLineAsText) {
@@ -267,40 +228,25 @@ TEST(LineEditor, PasteTakesTheFirstLineAsText) {
         Form form(0, "", "", 0, 40);
         setPasteboard("erste\nzweite");
         form.type({22});
-        EXPECT_EQ(w.InputString, "erste");
-        EXPECT_FALSE(w.InputFinished);
+        EXPECT_EQ(std::tuple(w.InputString, w.InputFinished), std::tuple("erste", false));
         // A character above 255 comes in as its escape group; control codes stay out, so
         // a pasted Escape neither ends the input nor leaves keys to the program.
         setPasteboard("x\u20AC\x1B\x16y\r\nz");
         form.type({22});
-        EXPECT_EQ(w.InputString, "erstex" + euroGroup + "y");
-        EXPECT_EQ(kt::keyQueue().size(), 0u);
+        EXPECT_EQ(std::tuple(w.InputString, kt::keyQueue().size()), std::tuple("erstex" + euroGroup + "y", 0u));
         form.type({12});
         EXPECT_EQ(pasteboard(), "erstex\u20ACy");
         EXPECT_EQ(form.finish(returnKey), "erstex" + euroGroup + "y");
     }
-    {
-        Form form(0, "", "", 0, 2);
-        setPasteboard("lang");
+    // The field's limit and a number mode apply to pasted text.
+    const std::tuple<int64_t, int64_t, const char*, const char*> cases[] = {{0, 2, "lang", "la"},
+                                                                            {2, 10, "1a2-3", "123"}};
+    for (auto [mode, limit, text, result] : cases) {
+        Form form(0, "", "", mode, limit);
+        setPasteboard(text);
         form.type({22});
-        EXPECT_EQ(form.finish(returnKey), "la");
+        EXPECT_EQ(form.finish(returnKey), result) << text;
     }
-    {
-        Form form(0, "", "", 2, 10);
-        setPasteboard("1a2-3");
-        form.type({22});
-        EXPECT_EQ(form.finish(returnKey), "123");
-    }
-}
-
-TEST(LineEditor, KeysTypedAheadOfControlSAreKept) {
-    t_Window& w = textWindow();
-    Form form(0, "", "", 0, 20);
-    form.type({'a', 'b', 19});
-    EXPECT_EQ(w.InputString, "ab");
-    EXPECT_EQ(w.InputCursorPos, 0);
-    form.type("c");
-    EXPECT_EQ(form.finish(returnKey), "cab");
 }
 
 TEST(LineEditor, UnusableWindowsAreReported) {

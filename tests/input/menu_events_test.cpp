@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "app/entries.h"
 #include "app/log.h"
@@ -41,9 +42,7 @@ void focus(uint8_t window) {
 struct MenuEvents : ::testing::Test {
     void SetUp() override {
         textWindow(0);
-        kt::menuQueue().clear();
-        t_ProgramMenuHandler() = [] {};
-        t_ProgramAction113() = [] { host::host().playAlert(); };
+        TearDown();
     }
     void TearDown() override {
         t_ProgramMenuHandler() = [] {};
@@ -62,49 +61,46 @@ TEST_F(MenuEvents, ChoicesWithoutAnActionQueueAnEventAndStartTheProgramsHandlerO
     std::vector<t_MenuEvent> events = t_MenuEventQueue();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_TRUE(t_MenuEventAvailable());
-    EXPECT_EQ(events[0].Kind, 3);
-    EXPECT_EQ(events[0].MenuTitle, "Menü");
-    EXPECT_EQ(events[0].ItemTitle, "Eintrag 0");
-    EXPECT_EQ(events[0].ItemKeyChar, "Ö");
-    EXPECT_EQ(events[0].ItemKeyAsc, 0xD6);
-    EXPECT_EQ(events[0].ItemKeyMods, host::modifier::control | host::modifier::shift);
-    EXPECT_EQ(events[0].ItemAction, 0);
-    EXPECT_GT(events[0].Time, 0);
+    const t_MenuEvent& e = events[0];
+    EXPECT_EQ(std::tuple(e.Kind, e.MenuTitle, e.ItemTitle, e.ItemKeyChar, e.ItemKeyAsc, e.ItemKeyMods, e.ItemAction),
+              std::tuple(3, "Menü", "Eintrag 0", "Ö", 0xD6, host::modifier::control | host::modifier::shift, 0));
+    EXPECT_GT(e.Time, 0);
 
     // A tag the action table does not know is the program's too; a built-in one is not.
     choose(102);
     EXPECT_TRUE(reaches(runs, 2));
-    {
-        LogCapture quiet;  // window 1 may not be set up yet
-        choose(215);
-        choose(216);
-    }
+    LogCapture quiet;  // window 1 may not be set up yet
+    choose(215);
+    choose(216);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(runs.load(), 2);
     events = t_MenuEventQueue();
     ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[1].ItemAction, 102);
-    EXPECT_EQ(events[2].ItemAction, 215);
-    EXPECT_EQ(events[3].ItemAction, 216);
+    EXPECT_EQ(std::tuple(events[1].ItemAction, events[2].ItemAction, events[3].ItemAction), std::tuple(102, 215, 216));
 }
 
 TEST_F(MenuEvents, ActionsShowAndHideTheGraphicAndTheSideWindows) {
+    // A window that is not set up is reported with the alert.
+    ASSERT_FALSE(kt::windowRecord(7).Initialized);
+    const int alerts = headless().alerts();
+    LogCapture log;
+    choose(227);
+    choose(228);
+    EXPECT_EQ(log.lines(), std::vector<std::string>(2, "t_MenuEventHandler: Window #7 not initialized."));
+    EXPECT_EQ(std::tuple(headless().alerts(), shown(7), t_MenuEventQueue().size()), std::tuple(alerts + 2, false, 2u));
+
     textWindow(1, 10, 5);
     t_WindowVisible(1, false);
     choose(215);
-    EXPECT_TRUE(shown(1));
-    EXPECT_TRUE(kt::windowRecord(1).Visible);
-    EXPECT_EQ(t_MainWindowNumber(), 1);
+    EXPECT_EQ(std::tuple(shown(1), kt::windowRecord(1).Visible, t_MainWindowNumber()), std::tuple(true, true, 1));
     choose(216);
-    EXPECT_FALSE(shown(1));
-    EXPECT_FALSE(kt::windowRecord(1).Visible);
+    EXPECT_EQ(std::tuple(shown(1), kt::windowRecord(1).Visible), std::tuple(false, false));
 
     // Side, preferences and main windows, each shown and hidden by its pair of codes.
     const int pairs[][3] = {{209, 210, 9}, {211, 212, 8}, {229, 230, 10}, {207, 208, 11}, {205, 206, 12}};
     for (const auto& [showTag, hideTag, window] : pairs) {
         choose(showTag);
-        EXPECT_TRUE(shown(window)) << window;
-        EXPECT_EQ(t_MainWindowNumber(), window);
+        EXPECT_EQ(std::tuple(shown(window), t_MainWindowNumber()), std::tuple(true, window));
         choose(hideTag);
         EXPECT_FALSE(shown(window)) << window;
     }
@@ -121,32 +117,14 @@ TEST_F(MenuEvents, ActionsShowAndHideTheGraphicAndTheSideWindows) {
     // 201 hides the window with the focus; 200 hides every window.
     focus(9);
     choose(201);
-    EXPECT_FALSE(shown(9));
-    EXPECT_TRUE(shown(8));
+    EXPECT_EQ(std::tuple(shown(9), shown(8)), std::tuple(false, true));
     choose(209);
     choose(215);
-    {
-        LogCapture quiet;
-        choose(200);
-    }
+    choose(200);
     for (int window = 0; window <= 12; ++window) EXPECT_FALSE(shown(window)) << window;
-    EXPECT_EQ(t_MainWindowNumber(), 255);
-    EXPECT_FALSE(kt::windowRecord(0).Visible);
-    EXPECT_EQ(t_MenuEventQueue().size(), 18u);
+    EXPECT_EQ(std::tuple(t_MainWindowNumber(), kt::windowRecord(0).Visible, t_MenuEventQueue().size()),
+              std::tuple(255, false, 20u));
     t_WindowFront(0);
-}
-
-TEST_F(MenuEvents, AWindowThatIsNotSetUpIsReportedWithTheAlert) {
-    ASSERT_FALSE(kt::windowRecord(7).Initialized);
-    const int alerts = headless().alerts();
-    LogCapture log;
-    choose(227);
-    choose(228);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_MenuEventHandler: Window #7 not initialized.",
-                                                     "t_MenuEventHandler: Window #7 not initialized."}));
-    EXPECT_EQ(headless().alerts(), alerts + 2);
-    EXPECT_FALSE(shown(7));
-    EXPECT_EQ(t_MenuEventQueue().size(), 2u);
 }
 
 TEST_F(MenuEvents, ClearingEmptiesThePrinterAndTheConsole) {
@@ -157,13 +135,11 @@ TEST_F(MenuEvents, ClearingEmptiesThePrinterAndTheConsole) {
     kt::printerBuffer() = {"gedruckt"};
     kt::consoleBuffer() = {"Konsole"};
     choose(112);
-    EXPECT_EQ(headless().window(9).text, "");
-    EXPECT_TRUE(kt::printerBuffer().empty());
-    EXPECT_EQ(headless().window(10).text, "Konsole");
+    EXPECT_EQ(std::tuple(headless().window(9).text, kt::printerBuffer().size(), headless().window(10).text),
+              std::tuple("", 0u, "Konsole"));
     choose(114);
     choose(114);  // already empty: stays so
-    EXPECT_EQ(headless().window(10).text, "");
-    EXPECT_TRUE(kt::consoleBuffer().empty());
+    EXPECT_EQ(std::tuple(headless().window(10).text, kt::consoleBuffer().size()), std::tuple("", 0u));
 
     // Without its text view the printer is reported; the event is queued all the same.
     headless().setWindowExists(9, false);
@@ -173,11 +149,10 @@ TEST_F(MenuEvents, ClearingEmptiesThePrinterAndTheConsole) {
     headless().setWindowExists(9, true);
     EXPECT_EQ(log.lines(),
               std::vector<std::string>{"t_MenuEventHandler: Virtual printer window is nil, resource undefined."});
-    EXPECT_EQ(headless().alerts(), alerts + 1);
-    EXPECT_EQ(t_MenuEventQueue().size(), 4u);
+    EXPECT_EQ(std::tuple(headless().alerts(), t_MenuEventQueue().size()), std::tuple(alerts + 1, 4u));
 }
 
-TEST_F(MenuEvents, CopyingTextTakesTheScreenWithLookAlikesOrASideWindowsWholeText) {
+TEST_F(MenuEvents, CopyingAndAction113DependOnTheKindOfWindowWithTheFocus) {
     t_FullArea(0);
     t_ClearWindow();
     t_TextHline(0, 1, 1, 1, 'A');
@@ -194,58 +169,40 @@ TEST_F(MenuEvents, CopyingTextTakesTheScreenWithLookAlikesOrASideWindowsWholeTex
     EXPECT_EQ(headless().pasteboardText(), "Zeile 1\nZeile 2");
 
     // The pasteboard window and no window at all have no text to copy: only the alert.
-    for (uint8_t window : {uint8_t{8}, uint8_t{255}}) {
-        if (window == 8)
-            focus(8);
-        else
-            choose(200);
-        const int alerts = headless().alerts();
-        choose(111);
-        EXPECT_EQ(headless().alerts(), alerts + 1) << int(window);
-        EXPECT_EQ(headless().pasteboardText(), "Zeile 1\nZeile 2") << int(window);
-    }
-    focus(0);
-}
+    const int alerts = headless().alerts();
+    focus(8);
+    choose(111);
+    EXPECT_EQ(std::tuple(headless().alerts(), headless().pasteboardText()), std::tuple(alerts + 1, "Zeile 1\nZeile 2"));
+    choose(200);
+    choose(111);
+    EXPECT_EQ(std::tuple(headless().alerts(), headless().pasteboardText()), std::tuple(alerts + 2, "Zeile 1\nZeile 2"));
 
-TEST_F(MenuEvents, CopyingThePictureGivesTheWindowsPixelSize) {
+    // A picture is copied from a graphic window in its pixel size, and only from one.
     const t_Window& w = textWindow(2, 12, 3);
     focus(2);
     headless().runOnMainSync([] { headless().pasteboardSetText("alt"); });
     choose(110);
     const std::optional<host::Image> picture = headless().pasteboardImage();
     ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->width, w.Width);
-    EXPECT_EQ(picture->height, w.Height);
-    EXPECT_EQ(picture->pixels.size(), static_cast<size_t>(w.Width * w.Height));
+    EXPECT_EQ(std::tuple(picture->width, picture->height, picture->pixels.size()),
+              std::tuple(w.Width, w.Height, static_cast<size_t>(w.Width * w.Height)));
     EXPECT_EQ(headless().pasteboardText(), std::nullopt) << "the pasteboard is cleared first";
 
     focus(9);
-    const int alerts = headless().alerts();
     choose(110);
-    EXPECT_EQ(headless().alerts(), alerts + 1);
-    t_WindowVisible(2, false);
-    t_WindowVisible(9, false);
-    focus(0);
-}
+    EXPECT_EQ(headless().alerts(), alerts + 3);
 
-TEST_F(MenuEvents, Action113RunsTheProgramsActionOnlyForAGraphicWindow) {
+    // Action 113 runs the program's action only for a graphic window; otherwise the alert.
     std::atomic<int> runs{0};
     t_ProgramAction113() = [&] { runs++; };
     focus(0);
     choose(113);
     EXPECT_EQ(runs.load(), 1);
     focus(10);
-    const int alerts = headless().alerts();
     choose(113);
-    EXPECT_EQ(runs.load(), 1);
-    EXPECT_EQ(headless().alerts(), alerts + 1);
-    t_WindowVisible(10, false);
-
-    // Its default is the alert.
-    t_ProgramAction113() = [] { host::host().playAlert(); };
+    EXPECT_EQ(std::tuple(runs.load(), headless().alerts()), std::tuple(1, alerts + 4));
+    for (uint8_t window : {2, 9, 10}) t_WindowVisible(window, false);
     focus(0);
-    choose(113);
-    EXPECT_EQ(headless().alerts(), alerts + 2);
 }
 
 TEST_F(MenuEvents, PanelActionsStoreThePathAndNameInTheirEntry) {
@@ -256,31 +213,25 @@ TEST_F(MenuEvents, PanelActionsStoreThePathAndNameInTheirEntry) {
 
     headless().prepareOpenPanel({"/tmp/ordner/probe.bin"});
     choose(7001);
-    EXPECT_EQ(actions[registered].FilePath, "/tmp/ordner/probe.bin");
-    EXPECT_EQ(actions[registered].FileName, "probe.bin");
+    EXPECT_EQ(std::tuple(actions[registered].FilePath, actions[registered].FileName),
+              std::tuple("/tmp/ordner/probe.bin", "probe.bin"));
     const host::OpenPanelRequest open = headless().openPanelRequests().back();
-    EXPECT_EQ(open.title, "Laden");
-    EXPECT_EQ(open.message, "Welche Datei?");
-    EXPECT_EQ(open.fileTypes, (std::vector<std::string>{"bin", "txt"}));
-    EXPECT_FALSE(open.multiple);
-    EXPECT_TRUE(open.files);
-    EXPECT_FALSE(open.folders);
-    EXPECT_EQ(open.buttonText, "Öffnen");
+    EXPECT_EQ(
+        std::tuple(open.title, open.message, open.fileTypes, open.multiple, open.files, open.folders, open.buttonText),
+        std::tuple("Laden", "Welche Datei?", std::vector<std::string>{"bin", "txt"}, false, true, false, "Öffnen"));
 
     headless().prepareSavePanel("/tmp/ziel/neu.bin");
     choose(7002);
-    EXPECT_EQ(actions[registered + 1].FilePath, "/tmp/ziel/neu.bin");
-    EXPECT_EQ(actions[registered + 1].FileName, "neu.bin");
+    EXPECT_EQ(std::tuple(actions[registered + 1].FilePath, actions[registered + 1].FileName),
+              std::tuple("/tmp/ziel/neu.bin", "neu.bin"));
     const host::SavePanelRequest save = headless().savePanelRequests().back();
-    EXPECT_EQ(save.name, "daten.bin");
-    EXPECT_EQ(save.buttonText, "Sichern");
-    EXPECT_EQ(save.nameLabel, "Sichern unter:");
+    EXPECT_EQ(std::tuple(save.name, save.buttonText, save.nameLabel),
+              std::tuple("daten.bin", "Sichern", "Sichern unter:"));
 
     // Cancelling empties both.
     choose(7001);
-    EXPECT_EQ(actions[registered].FilePath, "");
-    EXPECT_EQ(actions[registered].FileName, "");
-    EXPECT_EQ(t_MenuEventQueue().size(), 3u);
+    EXPECT_EQ(std::tuple(actions[registered].FilePath, actions[registered].FileName, t_MenuEventQueue().size()),
+              std::tuple("", "", 3u));
     actions.resize(registered);
 }
 
