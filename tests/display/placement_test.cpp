@@ -16,28 +16,37 @@ void editorWindow() {
     if (!kt::memoryReady() || !kt::windowRecord(0).Initialized)
         t_InitWindow(0, 24, 80, 25, 16, "DejaVuSansMono 16x32.font");
 }
+
+// Shows the pasteboard window and answers the text it then holds.
+std::string showPasteboard() {
+    t_WindowVisible(8, true);
+    return headless().window(8).text;
+}
 }  // namespace
 
-TEST(WindowPlacement, SelectorsOfTheEditorsWindow) {
+TEST(WindowPlacement, SelectorsSizeAndTitleBarOfTheWindows) {
     editorWindow();
-    const int64_t t = 22;
-    EXPECT_EQ(t_WindowPos(0, 8), 1280);
-    EXPECT_EQ(t_WindowPos(0, 9), 800);
-    EXPECT_EQ(t_WindowPos(0, 10), 1312);
-    EXPECT_EQ(t_WindowPos(0, 11), 832);
-    EXPECT_EQ(t_WindowPos(0, 12), 832 + t);
-    EXPECT_EQ(t_WindowPos(0, 17), t);
-    EXPECT_EQ(t_WindowPos(0, 18), 16);
-    EXPECT_EQ(t_WindowPos(0, 19), 16);
-    EXPECT_EQ(t_WindowPos(0, 4), 80);
-    EXPECT_EQ(t_WindowPos(0, 7), 25);
-    EXPECT_EQ(t_WindowPos(0, 15), 1920);
-    EXPECT_EQ(t_WindowPos(0, 99), 0);
+    const int64_t t = 22;  // the title bar
+    const std::pair<int, int64_t> selectors[] = {{8, 1280}, {9, 800}, {10, 1312}, {11, 832}, {12, 832 + t}, {17, t},
+                                                 {18, 16},  {19, 16}, {4, 80},    {7, 25},   {15, 1920},   {99, 0}};
+    for (auto [selector, value] : selectors) EXPECT_EQ(t_WindowPos(0, selector), value) << selector;
     EXPECT_EQ(t_WindowPos(4), 80);  // the default window
     t_WindowSize(0, 100, 50, -1, -1);
     EXPECT_EQ(t_WindowPos(0, 13), 100);
     EXPECT_EQ(t_WindowPos(0, 20), 50);
     EXPECT_EQ(t_WindowPos(0, 14), 1080 - 50 - (832 + t));
+    // Sizing with -1 keeps the origin; the title bar can be hidden.
+    t_WindowSize(0, -1, -1, -1, -1);
+    auto state = headless().window(0);
+    EXPECT_EQ((std::vector<double>{state.frame.width, state.frame.height, state.viewFrame.x, state.viewFrame.y,
+                                   state.viewFrame.height}),
+              (std::vector<double>{1312, 832 + 22, 16, 16, 800}));
+    t_WindowTitleVisible(0, false);
+    EXPECT_EQ(t_WindowPos(0, 17), 0);
+    EXPECT_EQ(t_WindowPos(0, 12), 832);
+    EXPECT_FALSE(headless().window(0).titled);
+    t_WindowTitleVisible(0, true);
+    EXPECT_EQ(t_WindowPos(0, 12), 832 + 22);
     // Side windows answer from their host frame.
     t_WindowSize(9, 10, 20, 400, 300);
     EXPECT_EQ(t_WindowPos(9, 12), 300 + t);
@@ -48,24 +57,7 @@ TEST(WindowPlacement, SelectorsOfTheEditorsWindow) {
     EXPECT_EQ(log.text(), "t_WindowPos: Window does not exist.\n");
 }
 
-TEST(WindowPlacement, SizeKeepsTheOriginAndTheTitleBarCanBeHidden) {
-    editorWindow();
-    t_WindowSize(0, -1, -1, -1, -1);
-    auto state = headless().window(0);
-    EXPECT_EQ(state.frame.width, 1312);
-    EXPECT_EQ(state.frame.height, 832 + 22);
-    EXPECT_EQ(state.viewFrame.x, 16);
-    EXPECT_EQ(state.viewFrame.y, 16);
-    EXPECT_EQ(state.viewFrame.height, 800);
-    t_WindowTitleVisible(0, false);
-    EXPECT_EQ(t_WindowPos(0, 17), 0);
-    EXPECT_EQ(t_WindowPos(0, 12), 832);
-    EXPECT_FALSE(headless().window(0).titled);
-    t_WindowTitleVisible(0, true);
-    EXPECT_EQ(t_WindowPos(0, 12), 832 + 22);
-}
-
-TEST(WindowPlacement, VisibilityFocusAndTitle) {
+TEST(WindowPlacement, VisibilityFocusTitleAndMissingWindows) {
     editorWindow();
     t_WindowFront(0);
     EXPECT_TRUE(kt::windowRecord(0).Visible);
@@ -73,32 +65,13 @@ TEST(WindowPlacement, VisibilityFocusAndTitle) {
     t_WindowVisible(0, false);
     EXPECT_FALSE(kt::windowRecord(0).Visible);
     EXPECT_EQ(t_MainWindowNumber(), 255);
-    std::thread other([] { t_WindowTitle(0, "Anderer Titel"); });
-    other.join();
+    std::thread([] { t_WindowTitle(0, "Anderer Titel"); }).join();
     headless().runOnMainSync([] {});  // the title is set asynchronously
     EXPECT_EQ(headless().window(0).title, "Anderer Titel");
     t_WindowCenter(12);
     auto frame = headless().window(12).frame;
     EXPECT_EQ(frame.x, (1920 - frame.width) / 2);
-}
-
-TEST(WindowPlacement, ThePasteboardWindowCopiesThePasteboardEachTimeItIsShown) {
-    auto& h = headless();
-    h.runOnMainSync([&] { h.pasteboardSetText("erste"); });
-    t_WindowVisible(8, true);
-    EXPECT_EQ(h.window(8).text, "erste");
-    h.runOnMainSync([&] { h.pasteboardSetText("zweite"); });
-    EXPECT_EQ(h.window(8).text, "erste");
-    t_WindowVisible(8, true);
-    EXPECT_EQ(h.window(8).text, "zweite");
-    h.runOnMainSync([&] { h.pasteboardClear(); });
-    t_WindowVisible(8, true);
-    EXPECT_EQ(h.window(8).text, "");
-    t_WindowVisible(8, false);
-    EXPECT_FALSE(h.window(8).shown);
-}
-
-TEST(WindowPlacement, MissingSideWindowsAndBordersAreReported) {
+    // Missing side windows and borders are reported, without an alert.
     auto& h = headless();
     h.setWindowExists(10, false);
     int alerts = h.alerts();
@@ -111,4 +84,17 @@ TEST(WindowPlacement, MissingSideWindowsAndBordersAreReported) {
                                                      "t_ColorBorder: Window is not a graphic window.",
                                                      "t_ColorBorder: Window #6 not initialized."}));
     EXPECT_EQ(h.alerts(), alerts);
+}
+
+TEST(WindowPlacement, ThePasteboardWindowCopiesThePasteboardEachTimeItIsShown) {
+    auto& h = headless();
+    h.runOnMainSync([&] { h.pasteboardSetText("erste"); });
+    EXPECT_EQ(showPasteboard(), "erste");
+    h.runOnMainSync([&] { h.pasteboardSetText("zweite"); });
+    EXPECT_EQ(h.window(8).text, "erste");
+    EXPECT_EQ(showPasteboard(), "zweite");
+    h.runOnMainSync([&] { h.pasteboardClear(); });
+    EXPECT_EQ(showPasteboard(), "");
+    t_WindowVisible(8, false);
+    EXPECT_FALSE(h.window(8).shown);
 }

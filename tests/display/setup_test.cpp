@@ -8,6 +8,7 @@
 #include "support/toolkit_fixture.h"
 
 using testing_support::LogCapture;
+using Values = std::vector<int64_t>;
 
 namespace {
 const std::string editorFont = "DejaVuSansMono 16x32.font";
@@ -15,6 +16,11 @@ const std::string editorFont = "DejaVuSansMono 16x32.font";
 std::string p(int n) { return "t_InitWindow: GraphicWindow #" + std::to_string(n); }
 
 uint8_t at(int64_t address) { return kt::display().memory[static_cast<size_t>(address)]; }
+
+// Every one of the lines must be somewhere in the log text.
+void expectLogged(const std::string& text, const std::vector<std::string>& lines) {
+    for (const auto& line : lines) EXPECT_NE(text.find(line + "\n"), std::string::npos) << line;
+}
 }  // namespace
 
 // Runs first in its process: the editor's window takes the top of a fresh video memory.
@@ -23,40 +29,24 @@ TEST(WindowSetUp, TheEditorsWindowTakesTheTopBlocks) {
     t_InitWindow(0, 24, 80, 25, 16, editorFont);
     const t_Window& w = kt::windowRecord(0);
     ASSERT_TRUE(w.Initialized);
-    EXPECT_EQ(w.Width, 1280);
-    EXPECT_EQ(w.Height, 800);
-    EXPECT_EQ(w.MemoryEnd, 0xFFFFFF);
-    EXPECT_EQ(w.MemoryStart, 0xD12000);
-    EXPECT_EQ(w.TextMemoryEnd, 0xD11FFF);
-    EXPECT_EQ(w.TextMemoryStart, 0xD11000);
-    EXPECT_EQ(kt::textHalf(w), 2048);
-    EXPECT_EQ(kt::display().highMemory, 0xD10FFF);
-    EXPECT_EQ(w.TextWidth, 80);
-    EXPECT_EQ(w.TextHeight, 25);
-    EXPECT_EQ(w.TextColor, 192);
-    EXPECT_EQ(w.TitleHeight, 22);
+    EXPECT_EQ((Values{w.Width, w.Height, w.MemoryEnd, w.MemoryStart, w.TextMemoryEnd, w.TextMemoryStart,
+                      kt::textHalf(w), kt::display().highMemory}),
+              (Values{1280, 800, 0xFFFFFF, 0xD12000, 0xD11FFF, 0xD11000, 2048, 0xD10FFF}));
+    EXPECT_EQ((Values{w.TextWidth, w.TextHeight, w.TextColor, w.TitleHeight, kt::display().defaultWindow}),
+              (Values{80, 25, 192, 22, 0}));
     EXPECT_EQ(w.RGBColorBorder, (t_RGBColor{255, 0x54, 0x54, 0x54}));
-    EXPECT_EQ(kt::display().defaultWindow, 0);
     // Cleared: black pixels, blank cells in green on black.
     EXPECT_EQ(at(w.MemoryStart), 0);
     EXPECT_EQ(at(w.MemoryStart + 3 * 1280 * 800 - 1), 0);
     EXPECT_EQ(at(w.TextMemoryStart + 79 + 80 * 24), 32);
     EXPECT_EQ(at(w.TextMemoryStart + 2048 + 79 + 80 * 24), 192);
-
-    auto lines = log.lines();
-    auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
-    EXPECT_TRUE(has("t_InitMemory: Start."));
-    EXPECT_TRUE(has("t_InitMemory: End."));
-    EXPECT_TRUE(has(p(0) + " Start."));
-    EXPECT_TRUE(has(p(0) + " = 1280 x 800 pixel x 24 bit = 3000K video-memory = $00D12000."));
-    EXPECT_TRUE(has(p(0) + " End."));
+    expectLogged(log.text(), {"t_InitMemory: Start.", "t_InitMemory: End.", p(0) + " Start.", p(0) + " End.",
+                              p(0) + " = 1280 x 800 pixel x 24 bit = 3000K video-memory = $00D12000."});
 
     auto state = testing_support::headless().window(0);
     EXPECT_EQ(state.title, "Ostrakonix");
-    EXPECT_EQ(state.frame.width, 1312);
-    EXPECT_EQ(state.frame.height, 832 + 22);
-    EXPECT_EQ(state.viewFrame.x, 16);
-    EXPECT_EQ(state.viewFrame.width, 1280);
+    EXPECT_EQ((std::vector<double>{state.frame.width, state.frame.height, state.viewFrame.x, state.viewFrame.width}),
+              (std::vector<double>{1312, 832 + 22, 16, 1280}));
     EXPECT_NEAR(state.background.red, 0x54 / 255.0, 1e-9);
 
     LogCapture again;
@@ -80,73 +70,64 @@ TEST(WindowSetUp, ReinitialisingMovesTheWindowsBelowUpWithTheirContent) {
     const int64_t textSize = w0.TextMemoryEnd - w0.TextMemoryStart + 1;
     const int64_t freed = graphicSize + textSize;
     const int64_t top = w0.MemoryEnd, high = kt::display().highMemory;
+    auto hex = [](int64_t v, bool dollar = false) { return kt::hex8(v).substr(dollar ? 0 : 1); };
 
     LogCapture log;
     t_InitWindow(0, 24, 40, 10, 8, editorFont);
     auto lines = log.lines();
-    ASSERT_GE(lines.size(), 5u);
-    EXPECT_EQ(lines[0], p(0) + " Start.");
-    EXPECT_EQ(lines[1], p(0) + " high memory = " + kt::hex8(top) + ", graphic block size to delete = " +
-                            kt::hex8(graphicSize) + ".");
-    EXPECT_EQ(lines[2], p(0) + " high memory = " + kt::hex8(top) + ", text block size to delete = " +
-                            kt::hex8(textSize) + ".");
-    EXPECT_EQ(lines[3], p(0) + " moving graphic block for win #1 " + kt::hex8(start1) + "..." +
-                            kt::hex8(end1).substr(1) + " to " + kt::hex8(start1 + freed).substr(1) + "..." +
-                            kt::hex8(end1 + freed).substr(1));
-    EXPECT_EQ(lines[4], p(0) + " moving text block for win #1 " + kt::hex8(text1) + "..." +
-                            kt::hex8(textEnd1).substr(1) + " to " + kt::hex8(text1 + freed) + "..." +
-                            kt::hex8(textEnd1 + freed).substr(1));
-    EXPECT_EQ(w1.MemoryStart, start1 + freed);
-    EXPECT_EQ(w1.TextMemoryStart, text1 + freed);
-    EXPECT_EQ(memory[w1.MemoryStart], 0x11);
-    EXPECT_EQ(memory[w1.MemoryEnd], 0x22);
-    EXPECT_EQ(memory[w1.TextMemoryStart], 'Q');
+    lines.resize(std::min<size_t>(lines.size(), 5));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         p(0) + " Start.",
+                         p(0) + " high memory = " + hex(top, true) + ", graphic block size to delete = " +
+                             hex(graphicSize, true) + ".",
+                         p(0) + " high memory = " + hex(top, true) + ", text block size to delete = " +
+                             hex(textSize, true) + ".",
+                         p(0) + " moving graphic block for win #1 " + hex(start1, true) + "..." + hex(end1) + " to " +
+                             hex(start1 + freed) + "..." + hex(end1 + freed),
+                         p(0) + " moving text block for win #1 " + hex(text1, true) + "..." + hex(textEnd1) + " to " +
+                             hex(text1 + freed, true) + "..." + hex(textEnd1 + freed)}));
+    EXPECT_EQ((Values{w1.MemoryStart, w1.TextMemoryStart, memory[w1.MemoryStart], memory[w1.MemoryEnd],
+                      memory[w1.TextMemoryStart]}),
+              (Values{start1 + freed, text1 + freed, 0x11, 0x22, 'Q'}));
     // Window 0's new blocks are taken below window 1's moved ones.
     EXPECT_LT(w0.MemoryEnd, w1.TextMemoryStart);
     EXPECT_EQ(w0.MemoryEnd, high + freed);
 }
 
-TEST(WindowSetUp, SizesAreCorrectedAndBadDepthsRefused) {
+TEST(WindowSetUp, SizesAreCorrectedAndBadDepthsOrMissingViewsRefused) {
     t_Font font = t_LoadFontResource(editorFont);
     LogCapture log;
-    kt::setUpWindow(2, 8, true, 20, 9000, 0, 0, font, true);
-    EXPECT_EQ(kt::windowRecord(2).Width, 1280);
+    auto setUp = [&](uint8_t n, int64_t depth, int64_t width, int64_t height) -> t_Window& {
+        kt::setUpWindow(n, depth, true, width, height, 0, 0, font, true);
+        return kt::windowRecord(n);
+    };
+    EXPECT_EQ(setUp(2, 8, 20, 9000).Width, 1280);
     EXPECT_EQ(kt::windowRecord(2).Height, 800);
-    kt::setUpWindow(3, 1, true, 100, 64, 0, 0, font, true);
-    EXPECT_EQ(kt::windowRecord(3).Width, 104);
-    kt::setUpWindow(4, 4, true, 81, 64, 0, 0, font, true);
-    EXPECT_EQ(kt::windowRecord(4).Width, 80);
-    kt::setUpWindow(4, 4, true, 83, 64, 0, 0, font, true);
-    EXPECT_EQ(kt::windowRecord(4).Width, 84);
-    kt::setUpWindow(5, 2, true, 100, 64, 0, 0, font, true);
-    EXPECT_FALSE(kt::windowRecord(5).Initialized);
-    kt::setUpWindow(6, 32, true, 8192, 8192, 0, 0, font, true);
-    EXPECT_FALSE(kt::windowRecord(6).Initialized);
+    EXPECT_EQ(setUp(3, 1, 100, 64).Width, 104);
+    EXPECT_EQ(setUp(4, 4, 81, 64).Width, 80);
+    EXPECT_EQ(setUp(4, 4, 83, 64).Width, 84);
+    EXPECT_FALSE(setUp(5, 2, 100, 64).Initialized);
+    EXPECT_FALSE(setUp(6, 32, 8192, 8192).Initialized);
     t_InitWindow(8, 24, 10, 10, 0, editorFont);
     t_InitWindow(6, 24, 10, 10, 0, "missing.font");
-    auto text = log.text();
-    EXPECT_NE(text.find(p(2) + " cannot display 20 horizontal pixel."), std::string::npos);
-    EXPECT_NE(text.find(p(2) + " cannot display 9000 vertical pixel."), std::string::npos);
-    EXPECT_NE(text.find(p(3) + " width with 1 bit depth must be a multiple of 8."), std::string::npos);
-    EXPECT_NE(text.find(p(4) + " width with 4 bit depth must be a multiple of 4."), std::string::npos);
-    EXPECT_NE(text.find(p(5) + " unsupported 2 bit depth."), std::string::npos);
-    EXPECT_NE(text.find(p(6) + " has not enough graphic-video-memory ("), std::string::npos);
-    EXPECT_NE(text.find("t_InitWindow: Displaying 8192 x 8192 pixel x 32 bit needs 262144K video-memory."),
-              std::string::npos);
-    EXPECT_NE(text.find("t_InitWindow: Window is not a graphic window."), std::string::npos);
-    EXPECT_NE(text.find("t_InitWindow: Font 'missing.font' not found."), std::string::npos);
-}
-
-TEST(WindowSetUp, AWindowWithoutHostViewIsNotInitialisedButKeepsItsBlocks) {
+    // A window without host view is not initialised but keeps its blocks.
     auto& h = testing_support::headless();
     h.setWindowExists(7, false);
     t_InitWindow(0, 24, 80, 25, 16, editorFont);  // the memory exists
     const int64_t high = kt::display().highMemory;
-    LogCapture log;
     t_InitWindow(7, 24, 10, 2, 0, editorFont);
     h.setWindowExists(7, true);
     EXPECT_FALSE(kt::windowRecord(7).Initialized);
     EXPECT_TRUE(kt::windowRecord(7).Font.Data.empty());
     EXPECT_LT(kt::display().highMemory, high);
-    EXPECT_NE(log.text().find(p(7) + " could not be initialized, resource undefined."), std::string::npos);
+    expectLogged(log.text(), {p(2) + " cannot display 20 horizontal pixel.",
+                              p(2) + " cannot display 9000 vertical pixel.",
+                              p(3) + " width with 1 bit depth must be a multiple of 8.",
+                              p(4) + " width with 4 bit depth must be a multiple of 4.",
+                              p(5) + " unsupported 2 bit depth.",
+                              "t_InitWindow: Displaying 8192 x 8192 pixel x 32 bit needs 262144K video-memory.",
+                              "t_InitWindow: Window is not a graphic window.",
+                              "t_InitWindow: Font 'missing.font' not found.",
+                              p(7) + " could not be initialized, resource undefined."});
+    EXPECT_NE(log.text().find(p(6) + " has not enough graphic-video-memory ("), std::string::npos);
 }

@@ -13,6 +13,9 @@
 #include "terminal/modes.h"
 
 using namespace testing_support;
+using namespace std::chrono_literals;
+using Pos = std::pair<int64_t, int64_t>;
+using Cell = std::pair<int, int>;
 
 namespace {
 void queueKey(int64_t value) {
@@ -21,9 +24,21 @@ void queueKey(int64_t value) {
     e.Value = value;
     kt::keyQueue().append(e);
 }
+
+Pos cursor(const t_Window& w) { return {w.TextHpos, w.TextVpos}; }
+
+// The code and the colour of cell (x, y) of window 0.
+Cell cell(int64_t x, int64_t y) { return {cellCode(0, x, y), cellColour(0, x, y)}; }
+
+// What printing the text to window 0 writes to the log (standard output).
+std::string printLogged(const std::string& text) {
+    LogCapture log;
+    t_Print(0, text);
+    return log.text();
+}
 }  // namespace
 
-TEST(Print, WrapsAtTheAreaAndCarriesOutControlCodes) {
+TEST(Print, WrapsAtTheAreaScrollsAtItsLastCellAndCarriesOutControlCodes) {
     t_Window& w = textWindow();
     t_Area(0, 1, 1, 40, 25);
     t_Print(0, std::string(41, 'x'));
@@ -38,38 +53,25 @@ TEST(Print, WrapsAtTheAreaAndCarriesOutControlCodes) {
     EXPECT_EQ(w.TextVpos, 4);
     t_Print(0, "");
     EXPECT_EQ(w.TextHpos, 3);
-}
-
-TEST(Print, TheLastCellOfTheAreaScrollsAtOnce) {
-    t_Window& w = textWindow();
+    // In the full area, the last cell scrolls at once.
+    t_FullArea(0);
     t_Print(0, "erste");
     t_CursorEnd(0);
     t_Print(0, "z");
     EXPECT_EQ(screenLine(0, 24), std::string(79, ' ') + "z");
     EXPECT_EQ(screenLine(0, 25), "");
-    EXPECT_EQ(w.TextHpos, 1);
-    EXPECT_EQ(w.TextVpos, 25);
+    EXPECT_EQ(cursor(w), Pos(1, 25));
 }
 
 TEST(Print, RoutingToStandardOutputOrNowhereStillMovesTheCursor) {
     t_Window& w = textWindow();
     t_RedirectOutput(0, 2);
-    {
-        LogCapture log;
-        t_Print(0, "ab\r");
-        EXPECT_EQ(log.text(), "ab\r");
-    }
+    EXPECT_EQ(printLogged("ab\r"), "ab\r");
     EXPECT_EQ(screenLine(0, 1), "");
-    EXPECT_EQ(w.TextHpos, 3);
-    EXPECT_EQ(w.TextVpos, 1);
+    EXPECT_EQ(cursor(w), Pos(3, 1));
     t_RedirectOutput(0, 0);
-    {
-        LogCapture log;
-        t_Print(0, "cd\r");
-        EXPECT_EQ(log.text(), "");
-    }
-    EXPECT_EQ(w.TextHpos, 5);
-    EXPECT_EQ(w.TextVpos, 1);
+    EXPECT_EQ(printLogged("cd\r"), "");
+    EXPECT_EQ(cursor(w), Pos(5, 1));
     t_RedirectOutput(0, 1);
 }
 
@@ -84,12 +86,8 @@ TEST(Print, SpacesTabsAndTitleLines) {
     t_Vtab(0, 2);
     t_Htab(0, 1);
     t_PrintTitleLine(0, "Titel", 20);
-    std::vector<uint8_t> expected(5, 159);
-    expected.push_back(18);
-    for (char c : std::string(" Titel ")) expected.push_back(static_cast<uint8_t>(c));
-    expected.push_back(19);
-    expected.insert(expected.end(), 6, 159);
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(cellCode(0, static_cast<int64_t>(i + 1), 2), expected[i]) << i;
+    const std::string title = std::string(5, '\x9F') + "\x12 Titel \x13" + std::string(6, '\x9F');
+    for (size_t i = 0; i < title.size(); ++i) EXPECT_EQ(cellCode(0, int64_t(i + 1), 2), uint8_t(title[i])) << i;
     EXPECT_EQ(cellColour(0, 7, 2), 0x0C);  // the title is inverse
     EXPECT_EQ(cellColour(0, 6, 2), 0xC0);
     EXPECT_FALSE(w.TextInverse);
@@ -99,36 +97,27 @@ TEST(DisplayModes, TranslateCharactersAndShowControlCodes) {
     t_Window& w = textWindow();
     t_DisplayMode(0, 1);
     t_Print(0, "A");
-    EXPECT_EQ(cellCode(0, 1, 1), 193);
     t_DisplayMode(0, 2);
     t_Print(0, "Aa");
-    EXPECT_EQ(cellCode(0, 2, 1), 1);
-    EXPECT_EQ(cellCode(0, 3, 1), 129);
     t_DisplayMode(0, 3);
     t_PrintChar(0, 1);
-    EXPECT_EQ(cellCode(0, 4, 1), 65);
-    EXPECT_EQ(cellColour(0, 4, 1), 0x0C);
     EXPECT_FALSE(w.TextInverse);
     t_DisplayMode(0, 4);
     t_Print(0, "\xE2\x82\xAC\x01");  // the euro sign has no code; 1 is a control code
-    EXPECT_EQ(cellCode(0, 5, 1), '?');
-    EXPECT_EQ(cellColour(0, 5, 1), 0x10);
-    EXPECT_EQ(cellCode(0, 6, 1), 'A');
-    EXPECT_EQ(cellColour(0, 6, 1), 0x10);
     EXPECT_EQ(w.TextColor, 0xC0);
     t_DisplayMode(0, 7);
     t_Print(0, "\rb");  // drawn, not carried out
-    EXPECT_EQ(cellCode(0, 7, 1), 13);
-    EXPECT_EQ(cellCode(0, 8, 1), 'b');
     t_DisplayMode(0, 0);
+    std::vector<Cell> cells;
+    for (int x = 1; x <= 8; ++x) cells.push_back(cell(x, 1));
+    EXPECT_EQ(cells, (std::vector<Cell>{{193, 0xC0}, {1, 0xC0}, {129, 0xC0}, {65, 0x0C}, {'?', 0x10}, {'A', 0x10},
+                                        {13, 0xC0}, {'b', 0xC0}}));
 }
 
 TEST(DisplayModes, EscapeSequencesSetColoursTabsAndBorder) {
     t_Window& w = textWindow(0, 40, 25);
     t_Print(0, "\x1B" "A");
-    EXPECT_EQ(w.TextColor, 0x10);
-    EXPECT_EQ(w.TextDisplayMode, 0);
-    EXPECT_EQ(w.TextHpos, 1);
+    EXPECT_EQ((std::vector<int64_t>{w.TextColor, w.TextDisplayMode, w.TextHpos}), (std::vector<int64_t>{0x10, 0, 1}));
     t_Print(0, "\x1B" "1");
     EXPECT_EQ(cellCode(0, 1, 1), '1');
     EXPECT_EQ(w.TextDisplayMode, 99);
@@ -143,8 +132,7 @@ TEST(DisplayModes, EscapeSequencesSetColoursTabsAndBorder) {
     EXPECT_EQ(w.TextHpos, 21);
     t_Htab(0, 35);
     t_Print(0, "\x1Bi");
-    EXPECT_EQ(w.TextHpos, 1);
-    EXPECT_EQ(w.TextVpos, 2);
+    EXPECT_EQ(cursor(w), Pos(1, 2));
     t_Print(0, "\x1B~");
     EXPECT_EQ(w.RGBColorBorder, (t_RGBColor{255, 0, 0, 0}));
     t_Print(0, "\x1Bo");
@@ -157,16 +145,17 @@ TEST(DisplayModes, EscapeSequencesSetColoursTabsAndBorder) {
 TEST(Print, ControlSPausesOutputUntilTheNextKey) {
     textWindow();
     kt::keyQueue().clear();
+    std::atomic<bool> done{false};
+    auto waitForPause = [] {  // the pause drops every pending key: wait for that, not for a fixed time
+        for (int i = 0; i < 500 && kt::keyQueue().size() > 0; ++i) std::this_thread::sleep_for(10ms);
+        std::this_thread::sleep_for(30ms);
+    };
     queueKey('x');
     queueKey(19);
-    std::atomic<bool> done{false};
-    std::thread program([&] {
-        t_Print(0, "Halt");
-        done = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    std::thread program([&] { t_Print(0, "Halt"); done = true; });
+    waitForPause();
     EXPECT_FALSE(done);
-    EXPECT_EQ(kt::keyQueue().size(), 0u);  // every pending key was dropped
+    EXPECT_EQ(kt::keyQueue().size(), 0u);
     queueKey('y');
     program.join();
     EXPECT_TRUE(done);
@@ -174,14 +163,11 @@ TEST(Print, ControlSPausesOutputUntilTheNextKey) {
 
     queueKey(19);
     done = false;
-    std::thread again([&] {
-        t_Print(0, "Halt");
-        done = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    program = std::thread([&] { t_Print(0, "Halt"); done = true; });
+    waitForPause();
     EXPECT_FALSE(done);
     kt::menuQueue().append(t_MenuEvent{});
-    again.join();
+    program.join();
     EXPECT_EQ(kt::menuQueue().size(), 1u);  // a menu choice ends it and stays queued
     kt::menuQueue().clear();
 }
@@ -192,9 +178,8 @@ TEST(Print, WindowsThatCannotPrintSayWhy) {
     t_PrintSpc(8, 1);
     t_Cr(12);
     t_PrintControl(9, 13);
-    auto lines = log.lines();
-    EXPECT_EQ(lines, (std::vector<std::string>{"t_Print: Window is not a graphic window.",
-                                               "t_PrintSpc: Window is not a graphic window.",
-                                               "t_Cr: Window is not a graphic window.",
-                                               "t_PrintControl: Window is not a graphic window."}));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_Print: Window is not a graphic window.",
+                                                     "t_PrintSpc: Window is not a graphic window.",
+                                                     "t_Cr: Window is not a graphic window.",
+                                                     "t_PrintControl: Window is not a graphic window."}));
 }
