@@ -23,6 +23,8 @@ uint8_t defaultWindow() { return kt::display().defaultWindow.load(); }
 void pauseCheck() {
     if (!t_EventAvailable()) return;
     auto& keys = kt::keyQueue();
+    // Counted before the keys are dropped: a menu choice made from then on ends the pause.
+    const size_t menus = kt::menuQueue().size();
     {
         std::lock_guard guard(keys.lock);
         keys.available = !keys.items.empty();
@@ -30,7 +32,6 @@ void pauseCheck() {
         keys.items.clear();
         keys.available = false;
     }
-    const size_t menus = kt::menuQueue().size();
     kt::waitUntil([&] { return keys.size() > 0 || kt::menuQueue().size() != menus; });
     if (keys.size() > 0) {
         t_GetEvent();
