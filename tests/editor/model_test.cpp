@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <fstream>
 #include <map>
@@ -58,26 +60,20 @@ struct ModelState {
     int64_t found = -1, changed = -1, top = 0, cursor = 0;
     std::map<std::string, Bytes> disk;  // what each file should hold
     std::string questionTitle;
-    std::vector<uint8_t> field;  // the codes of the field being edited
 };
 
 int hexDigit(int c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    static const char digits[] = "0123456789abcdef";
+    const char* at = c > 0 && c < 128 ? std::strchr(digits, std::tolower(c)) : nullptr;
+    return at ? static_cast<int>(at - digits) : -1;
 }
 
 // Codes 0 to 255 as UTF-8 and back (the texts that fields hand over).
 Bytes utf8Of(const std::vector<uint8_t>& codes) {
     Bytes out;
     for (uint8_t c : codes) {
-        if (c < 128) {
-            out.push_back(c);
-        } else {
-            out.push_back(static_cast<uint8_t>(0xC0 | c >> 6));
-            out.push_back(static_cast<uint8_t>(0x80 | (c & 0x3F)));
-        }
+        if (c >= 128) out.push_back(static_cast<uint8_t>(0xC0 | c >> 6));
+        out.push_back(c < 128 ? c : static_cast<uint8_t>(0x80 | (c & 0x3F)));
     }
     return out;
 }
@@ -85,20 +81,16 @@ Bytes utf8Of(const std::vector<uint8_t>& codes) {
 std::vector<uint8_t> codesOf(const Bytes& utf8) {
     std::vector<uint8_t> codes;
     for (size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] >= 0xC2 && utf8[i] <= 0xC3 && i + 1 < utf8.size()) {
-            codes.push_back(static_cast<uint8_t>((utf8[i] & 0x1F) << 6 | (utf8[i + 1] & 0x3F)));
-            ++i;
-        } else {
-            codes.push_back(utf8[i]);
-        }
+        const bool pair = utf8[i] >= 0xC2 && utf8[i] <= 0xC3 && i + 1 < utf8.size();
+        codes.push_back(pair ? static_cast<uint8_t>((utf8[i] & 0x1F) << 6 | (utf8[i + 1] & 0x3F)) : utf8[i]);
+        i += pair;
     }
     return codes;
 }
 
 std::string hexText(uint64_t value, int digits) {
-    static const char table[] = "0123456789ABCDEF";
     std::string out;
-    for (int i = digits - 1; i >= 0; --i) out += table[(value >> (4 * i)) & 15];
+    for (int i = digits - 1; i >= 0; --i) out += "0123456789ABCDEF"[(value >> (4 * i)) & 15];
     return out;
 }
 
@@ -148,9 +140,11 @@ private:
         return input;
     }
     int64_t key(Wait kind) { return next(kind).key; }
+    void message() { key(Wait::Message); }
 
     int64_t size() const { return static_cast<int64_t>(s_.buffer.size()); }
     int64_t rows() const { return 25 - s_.headerRows; }
+    uint8_t& at(int64_t i) { return s_.buffer[static_cast<size_t>(i)]; }
 
     // The view's correction: the first line shown and the cursor for any wanted pair.
     std::pair<int64_t, int64_t> fit(int64_t top, int64_t cursor) const {
@@ -163,50 +157,42 @@ private:
         return {greatestTop < 0 ? 0 : greatestTop, N - 1};
     }
     void redraw(int64_t top, int64_t cursor) { std::tie(s_.top, s_.cursor) = fit(top, cursor); }
-
-    void message() { key(Wait::Message); }
+    void redraw() { redraw(s_.top, s_.cursor); }
 
     // A line-editor field of mode 0 at the given column, edited until Return or Escape.
-    std::vector<uint8_t> field(Wait kind, std::vector<uint8_t> codes, int64_t max, int64_t column) {
-        if (static_cast<int64_t>(codes.size()) > max) codes.resize(static_cast<size_t>(max));
-        s_.field = codes;
-        auto p = static_cast<int64_t>(codes.size());
+    std::vector<uint8_t> field(Wait kind, std::vector<uint8_t> f, int64_t max, int64_t column) {
+        if (static_cast<int64_t>(f.size()) > max) f.resize(static_cast<size_t>(max));
+        auto p = static_cast<int64_t>(f.size());
         for (;;) {
             const int64_t k = key(kind);
-            auto& f = s_.field;
             const auto L = static_cast<int64_t>(f.size());
-            auto at = [&](int64_t i) { return f.begin() + i; };
-            if (k >= 32 && k != 127) {
-                if (column + L < 80 && L < max && k <= 255) f.insert(at(p++), static_cast<uint8_t>(k));
-            } else if (k == 127) {
-                if (p >= 1) f.erase(at(p - 1));
-                --p;
-            } else if (k == 1 || k == 2 || k == 11 || k == 18) {
-                p = 0;
-            } else if (k == 3 || k == 5 || k == 6 || k == 10) {
-                p = L;
-            } else if (k == 4) {
+            auto it = [&](int64_t i) { return f.begin() + i; };
+            if (k >= 32 && k != 127 && k <= 255 && column + L < 80 && L < max)
+                f.insert(it(p++), static_cast<uint8_t>(k));
+            switch (k) {
+            case 127: if (p >= 1) f.erase(it(--p)); break;
+            case 1: case 2: case 11: case 18: p = 0; break;
+            case 3: case 5: case 6: case 10: p = L; break;
+            case 4:
                 if (p < L)
                     for (++p; p < L && f[static_cast<size_t>(p - 1)] != ' ';) ++p;
-            } else if (k == 7) {
-                if (p < L) f.erase(at(p));
-            } else if (k == 8) {
-                --p;
-            } else if (k == 19) {
+                break;
+            case 7: if (p < L) f.erase(it(p)); break;
+            case 8: --p; break;
+            case 19:
                 if (p >= 1)
                     for (--p; p >= 1 && f[static_cast<size_t>(p - 1)] != ' ';) --p;
-            } else if (k == 21) {
-                ++p;
-            } else if (k == 24) {
-                f.erase(f.begin(), at(std::clamp<int64_t>(p, 0, L)));
-                p = 0;
-            } else if (k == 26 || k == 27) {
-                f.clear();
-                p = 0;
+                break;
+            case 21: ++p; break;
+            case 24: f.erase(f.begin(), it(std::clamp<int64_t>(p, 0, L))), p = 0; break;
+            case 26: case 27: f.clear(), p = 0; break;
             }
             p = std::clamp<int64_t>(p, 0, static_cast<int64_t>(f.size()));
             if (k == 13 || k == 27) return f;
         }
+    }
+    std::vector<uint8_t> field(Wait kind, const std::string& shown, int64_t max, int64_t column) {
+        return field(kind, std::vector<uint8_t>(shown.begin(), shown.end()), max, column);
     }
 
     // Hexadecimal digits up to the first character that is none.
@@ -220,45 +206,31 @@ private:
         return value;
     }
 
-    void insertBlank(int64_t at) {
-        s_.buffer.insert(s_.buffer.begin() + std::clamp<int64_t>(at, 0, size()), 32);
-    }
+    void insertBlank(int64_t i) { s_.buffer.insert(s_.buffer.begin() + std::clamp<int64_t>(i, 0, size()), 32); }
 
     // --- Editing commands ---
-    void moveTo(int64_t p) { redraw(s_.top, p); }
-
-    void typeCharacter(uint8_t k) {
-        if (s_.buffer.empty()) return;
-        s_.modified = true;
-        if (s_.insertMode == 1) insertBlank(s_.cursor);
-        s_.buffer[static_cast<size_t>(s_.cursor)] = k;
-        redraw(s_.top, s_.cursor + 1);
-    }
-
     void hexEntry() {
         if (s_.buffer.empty()) return;
         for (;;) {
             if (s_.insertMode == 1) {
                 insertBlank(s_.cursor);
-                redraw(s_.top, s_.cursor);
+                redraw();
             }
-            const std::string shown = hexText(s_.buffer[static_cast<size_t>(s_.cursor)], 2);
             const int64_t column = 3 * ((s_.cursor - 16 * s_.top) % 16) + 11;
-            const auto entered = field(Wait::HexField, {shown.begin(), shown.end()}, 2, column);
+            const auto entered = field(Wait::HexField, hexText(at(s_.cursor), 2), 2, column);
             if (entered.empty()) {
                 if (s_.insertMode == 1) s_.modified = true;
                 return;
             }
             s_.modified = true;
-            s_.buffer[static_cast<size_t>(s_.cursor)] = static_cast<uint8_t>(hexNumber(entered, true));
-            moveTo(s_.cursor + 1);
+            at(s_.cursor) = static_cast<uint8_t>(hexNumber(entered, true));
+            redraw(s_.top, s_.cursor + 1);
         }
     }
 
     void goToPosition() {
         if (s_.headerRows == 0) return;
-        const std::string shown = hexText(static_cast<uint64_t>(s_.cursor), 8);
-        const auto entered = field(Wait::PositionField, {shown.begin(), shown.end()}, 8, 33);
+        const auto entered = field(Wait::PositionField, hexText(static_cast<uint64_t>(s_.cursor), 8), 8, 33);
         if (!entered.empty()) redraw(s_.top, hexNumber(entered, false));
     }
 
@@ -274,13 +246,12 @@ private:
     // The bytes that hexadecimal digits stand for (a "0" before an odd count), after the
     // bad-digit message when a character is none.
     std::optional<Bytes> hexBytes(const Bytes& text) {
-        for (uint8_t c : text)
-            if (hexDigit(c) < 0) {
-                message();
-                return std::nullopt;
-            }
-        Bytes digits = text;
-        if (digits.size() % 2 == 1) digits.insert(digits.begin(), '0');
+        if (std::any_of(text.begin(), text.end(), [](uint8_t c) { return hexDigit(c) < 0; })) {
+            message();
+            return std::nullopt;
+        }
+        Bytes digits(text.size() % 2, '0');
+        digits.insert(digits.end(), text.begin(), text.end());
         Bytes out;
         for (size_t i = 0; i < digits.size(); i += 2)
             out.push_back(static_cast<uint8_t>(hexDigit(digits[i]) * 16 + hexDigit(digits[i + 1])));
@@ -296,37 +267,18 @@ private:
 
     int64_t searchNext(int64_t start) {
         if (s_.searchText.empty()) return start;
-        std::optional<Bytes> pattern;
-        bool alpha = false;
-        if (s_.searchMode == 0) {
-            pattern = hexBytes(s_.searchText);
-        } else if (s_.searchMode == 1) {
-            pattern = s_.searchText;
-        } else {
-            alpha = true;
-            pattern.emplace();
-            for (uint8_t b : s_.searchText) {
-                if (b == 223) {
-                    pattern->push_back('S');
-                    pattern->push_back('S');
-                } else {
-                    pattern->push_back(capital(b));
-                }
-            }
+        const bool alpha = s_.searchMode == 2;
+        std::optional<Bytes> pattern = s_.searchMode == 0 ? hexBytes(s_.searchText) : Bytes{};
+        for (uint8_t b : s_.searchText) {
+            if (s_.searchMode == 1) pattern->push_back(b);
+            if (alpha && b == 223) pattern->push_back('S');
+            if (alpha) pattern->push_back(b == 223 ? 'S' : capital(b));
         }
         if (pattern) {
-            const auto L = static_cast<int64_t>(pattern->size());
-            for (int64_t p = start + 1; p + L <= size(); ++p) {
-                bool match = true;
-                for (int64_t k = 0; k < L && match; ++k) {
-                    const uint8_t b = s_.buffer[static_cast<size_t>(p + k)];
-                    match = (alpha ? folded(b) : b) == (*pattern)[static_cast<size_t>(k)];
-                }
-                if (match) {
-                    s_.found = p;
-                    return p;
-                }
-            }
+            const auto from = s_.buffer.begin() + std::min(start + 1, size());
+            auto same = [&](uint8_t b, uint8_t q) { return (alpha ? folded(b) : b) == q; };
+            const auto hit = std::search(from, s_.buffer.end(), pattern->begin(), pattern->end(), same);
+            if (hit != s_.buffer.end()) return s_.found = hit - s_.buffer.begin();
         }
         s_.found = -1;
         message();
@@ -335,43 +287,36 @@ private:
 
     int64_t changeFound(int64_t position) {
         if (s_.searchText.empty() || s_.searchMode != 0) return position;
+        // A refusal resets the changed position only once its message is gone.
+        auto refuse = [&](bool withMessage) {
+            if (withMessage) message();
+            s_.changed = -1;
+            return position;
+        };
         const auto search = hexBytes(s_.searchText);
         const auto change = hexBytes(s_.changeText);
-        if (!search || !change) {
-            s_.changed = -1;
-            return position;
-        }
+        if (!search || !change) return refuse(false);
         const auto n = static_cast<int64_t>(search->size()), m = static_cast<int64_t>(change->size());
-        // Refused also when the found bytes are no longer all there.
-        if (s_.found != position || position + (s_.insertMode == 1 ? n : m) > size()) {
-            message();
-            s_.changed = -1;
-            return position;
-        }
-        auto at = s_.buffer.begin() + position;
-        if (s_.insertMode == 1) {
-            at = s_.buffer.erase(at, at + n);
-            s_.buffer.insert(at, change->begin(), change->end());
-        } else {
-            if (n != m) {
-                message();
-                s_.changed = -1;
-                return position;
-            }
-            std::copy(change->begin(), change->end(), at);
-        }
+        const bool inserting = s_.insertMode == 1;
+        // Refused also when the found bytes are no longer all there, or overwriting would change the length.
+        if (s_.found != position || position + (inserting ? n : m) > size() || (!inserting && n != m))
+            return refuse(true);
+        const auto from = s_.buffer.begin() + position;
+        s_.buffer.insert(s_.buffer.erase(from, from + n), change->begin(), change->end());
         s_.modified = true;
         s_.changed = position;
         return position + m - 1;
     }
+    int64_t changeAndFind(int64_t p) {
+        p = changeFound(p);
+        return s_.changed >= 0 ? searchNext(p) : p;
+    }
 
     void changeAll() {
-        int64_t p = s_.cursor;
-        if (s_.found == -1) p = searchNext(-1);
+        int64_t p = s_.found == -1 ? searchNext(-1) : s_.cursor;
         while (s_.found >= 0) {
-            p = changeFound(p);
-            if (s_.changed >= 0) p = searchNext(p);
-            if (s_.found < 0 || s_.changed < 0) break;
+            p = changeAndFind(p);
+            if (s_.changed < 0) break;
         }
         redraw(s_.top, p);
     }
@@ -391,53 +336,33 @@ private:
     int64_t askToSave(const std::string& title) {
         if (!s_.modified) return 1;
         s_.questionTitle = title;
-        int64_t answer = -1;
-        while (answer < 0) {
+        for (;;) {
             const int64_t k = key(Wait::Question);
-            if (k == 'J' || k == 'j' || k == 13 || k == 32) answer = 1;
-            else if (k == 'N' || k == 'n') answer = 2;
-            else if (k == 'A' || k == 'a' || k == 27) answer = 0;
+            if (k == 'N' || k == 'n') return 2;
+            if (k == 'A' || k == 'a' || k == 27) return 0;
+            // A save that fails cancels the command, so that nothing unsaved is dropped.
+            if (k == 'J' || k == 'j' || k == 13 || k == 32) return save() ? 1 : 0;
         }
-        // A save that fails cancels the command, so that nothing unsaved is dropped.
-        if (answer == 1 && !save()) return 0;
-        return answer;
     }
 
+    // A file that can't be read is not bound to the buffer, and the user is told.
     void load(const std::string& path) {
+        const auto file = s_.disk.find(path);
+        const bool found = file != s_.disk.end();
         s_.name = path.substr(path.rfind('/') + 1);
-        auto file = s_.disk.find(path);
-        // A file that can't be read is not bound to the buffer, and the user is told.
-        s_.buffer = file == s_.disk.end() ? Bytes{} : file->second;
-        s_.path = file == s_.disk.end() ? std::string() : path;
+        s_.buffer = found ? file->second : Bytes{};
+        s_.path = found ? path : std::string();
         s_.modified = false;
-        if (file == s_.disk.end()) message();
-    }
-
-    void closeFile() {
-        s_.changed = -1;
-        s_.name.clear();
-        s_.path.clear();
-        s_.buffer.clear();
-        s_.modified = false;
-    }
-
-    void fileEvent(const std::string& path) {
-        if (s_.modified && askToSave("Datei laden") == 0) {
-            redraw(s_.top, s_.cursor);
-            return;
-        }
-        load(path);
-        redraw(s_.top, s_.cursor);
+        if (!found) message();
     }
 
     void mainLoopPass() {
         const Input input = next(Wait::Main);
         if (input.file) {
-            fileEvent(*input.file);
-            return;
+            if (askToSave("Datei laden") != 0) load(*input.file);
+            return redraw();
         }
-        const int64_t k = input.key;
-        const int64_t R = rows(), N = size();
+        const int64_t k = input.key, R = rows(), N = size();
         switch (k) {
         case 1: changeAll(); break;
         case 2: redraw(0, 0); break;
@@ -446,46 +371,28 @@ private:
         case 5: redraw(0, N - 1); break;
         case 6: s_.mainMenu = !s_.mainMenu; break;
         case 7:
-            if (s_.cursor < N) {
-                s_.buffer.erase(s_.buffer.begin() + s_.cursor);
-                s_.modified = true;
-                redraw(s_.top, s_.cursor);
-            }
-            break;
-        case 8:
-            if (s_.cursor >= 1) moveTo(s_.cursor - 1);
-            break;
         case 9:
-            insertBlank(s_.cursor);
+            if (k == 7 && s_.cursor >= N) break;
+            if (k == 7) s_.buffer.erase(s_.buffer.begin() + s_.cursor);
+            if (k == 9) insertBlank(s_.cursor);
             s_.modified = true;
-            redraw(s_.top, s_.cursor);
+            redraw();
             break;
-        case 10:
-            if (s_.cursor + 16 < N) moveTo(s_.cursor + 16);
-            break;
-        case 11:
-            if (s_.cursor >= 16) moveTo(s_.cursor - 16);
-            break;
+        case 8: if (s_.cursor >= 1) redraw(s_.top, s_.cursor - 1); break;
+        case 10: if (s_.cursor + 16 < N) redraw(s_.top, s_.cursor + 16); break;
+        case 11: if (s_.cursor >= 16) redraw(s_.top, s_.cursor - 16); break;
         case 13: hexEntry(); break;
         case 14: redraw(s_.top, searchNext(s_.cursor)); break;
         case 15: redraw(s_.top, changeFound(s_.cursor)); break;
         case 16: s_.searchMode = (s_.searchMode + 1) % 3; break;
         case 17:
-            if (askToSave("Ostrakonix beenden") == 0) {
-                redraw(s_.top, s_.cursor);
-            } else {
-                ADD_FAILURE() << "the model test must not quit";
-            }
+            if (askToSave("Ostrakonix beenden") != 0) ADD_FAILURE() << "the model test must not quit";
+            redraw();
             break;
         case 18: redraw(s_.top - R, s_.cursor - 16 * R); break;
-        case 19:
-            save();
-            redraw(s_.top, s_.cursor);
-            break;
+        case 19: save(), redraw(); break;
         case 20: enterText(true); break;
-        case 21:
-            if (s_.cursor < N) moveTo(s_.cursor + 1);
-            break;
+        case 21: if (s_.cursor < N) redraw(s_.top, s_.cursor + 1); break;
         case 22: s_.insertMode = 1 - s_.insertMode; break;
         case 23: {
             const bool lastRow = s_.cursor / 16 - s_.top == R - 1;
@@ -493,8 +400,13 @@ private:
             break;
         }
         case 24:
-            if (askToSave("Datei schließen") != 0) closeFile();
-            redraw(s_.top, s_.cursor);
+            if (askToSave("Datei schließen") != 0) {
+                s_.changed = -1;
+                s_.name = s_.path = "";
+                s_.buffer.clear();
+                s_.modified = false;
+            }
+            redraw();
             break;
         case 25: {
             const int64_t greatestTop = (N == 0 ? 0 : (N - 1) / 16) - R + 1;
@@ -502,24 +414,19 @@ private:
             redraw(s_.top + 1, shift ? s_.cursor + 16 : s_.cursor);
             break;
         }
-        case 26: {
-            int64_t p = changeFound(s_.cursor);
-            if (s_.changed >= 0) p = searchNext(p);
-            redraw(s_.top, p);
-            break;
-        }
+        case 26: redraw(s_.top, changeAndFind(s_.cursor)); break;
         case 27:
             s_.headerRows = s_.headerRows == 7 ? 2 : s_.headerRows == 2 ? 1 : s_.headerRows == 1 ? 0 : 7;
-            redraw(s_.top, s_.cursor);
+            redraw();
             break;
         case 28: goToPosition(); break;
-        case 29:
-            key(Wait::AnyKey);
-            redraw(s_.top, s_.cursor);
-            break;
-        default:
-            if (k >= 32 && k <= 127) typeCharacter(static_cast<uint8_t>(k));
-            break;
+        case 29: key(Wait::AnyKey), redraw(); break;
+        default:  // typing a character
+            if (k < 32 || k > 127 || s_.buffer.empty()) break;
+            s_.modified = true;
+            if (s_.insertMode == 1) insertBlank(s_.cursor);
+            at(s_.cursor) = static_cast<uint8_t>(k);
+            redraw(s_.top, s_.cursor + 1);
         }
     }
 
@@ -568,12 +475,14 @@ std::string describe(const Bytes& bytes) {
 std::string differences(const ModelState& m) {
     const editor::State& e = editor::state();
     std::ostringstream out;
-    auto compare = [&](const char* what, const auto& real, const auto& model) {
+    auto compare = [&](const std::string& what, const auto& real, const auto& model) {
         if (!(real == model)) out << "  " << what << ": editor " << real << ", model " << model << "\n";
     };
-    if (e.Buffer.size() != m.buffer.size() || !std::equal(m.buffer.begin(), m.buffer.end(), e.Buffer.begin()))
-        out << "  Buffer: editor " << describe(Bytes(e.Buffer.begin(), e.Buffer.end())) << "\n          model  "
-            << describe(m.buffer) << "\n";
+    auto compareBytes = [&](const std::string& what, const Bytes& real, const Bytes& model) {
+        if (real != model)
+            out << "  " << what << ":\n    editor " << describe(real) << "\n    model  " << describe(model) << "\n";
+    };
+    compareBytes("Buffer", Bytes(e.Buffer.begin(), e.Buffer.end()), m.buffer);
     compare("Cursor", e.Cursor, m.cursor);
     compare("TopLine", e.TopLine, m.top);
     compare("Modified", e.Modified, m.modified);
@@ -585,15 +494,10 @@ std::string differences(const ModelState& m) {
     compare("MainMenuShown", e.MainMenuShown, m.mainMenu);
     compare("FoundPosition", e.FoundPosition, m.found);
     compare("ChangedPosition", e.ChangedPosition, m.changed);
-    if (e.SearchText != m.searchText)
-        out << "  SearchText: editor " << describe(e.SearchText) << ", model " << describe(m.searchText) << "\n";
-    if (e.ChangeText != m.changeText)
-        out << "  ChangeText: editor " << describe(e.ChangeText) << ", model " << describe(m.changeText) << "\n";
-    for (const auto& [path, bytes] : m.disk) {
-        const Bytes onDisk = testing_support::readFile(path);
-        if (onDisk != bytes)
-            out << "  file " << path << ": on disk " << describe(onDisk) << "\n    model " << describe(bytes) << "\n";
-    }
+    compareBytes("SearchText", e.SearchText, m.searchText);
+    compareBytes("ChangeText", e.ChangeText, m.changeText);
+    for (const auto& [path, bytes] : m.disk)
+        compareBytes("file " + path + " (on disk)", testing_support::readFile(path), bytes);
     return out.str();
 }
 
@@ -610,7 +514,7 @@ public:
         // plan of keys; most keys follow it, a few are noise.
         const bool fieldOpened = wait != lastWait_ || lastKey_ == 13 || lastKey_ == 27;
         if (fieldOpened) plan_.clear();
-        if (fieldOpened && wait != Wait::Main && wait != Wait::Message && wait != Wait::AnyKey) makePlan(wait, s);
+        if (fieldOpened && wait >= Wait::SearchField && wait <= Wait::PositionField) makePlan(wait, s);
         lastWait_ = wait;
         Input input = chosen(wait, s);
         lastKey_ = input.file ? -1 : input.key;
@@ -624,128 +528,89 @@ private:
             plan_.pop_front();
             return {k, {}};
         }
+        // Only the first five answers keep the editor running after the quit question.
+        static const int64_t answers[] = {'A', 'a', 27, 'x', 9, 'J', 'j', 'N', 'n', 13, 32};
         switch (wait) {
         case Wait::Main: return mainKey(s);
         case Wait::Message:
         case Wait::AnyKey: return {pick(0, 255), {}};
-        case Wait::Question: {
-            // Only answers that keep the editor running after the quit question.
-            static const int64_t any[] = {'J', 'j', 'N', 'n', 'A', 'a', 27, 13, 32, 'x', 9};
-            static const int64_t staying[] = {'A', 'a', 27, 'x', 9};
-            if (s.questionTitle == "Ostrakonix beenden") return {staying[pick(0, 4)], {}};
-            return {any[pick(0, 10)], {}};
-        }
+        case Wait::Question: return {answers[pick(0, s.questionTitle == "Ostrakonix beenden" ? 4 : 10)], {}};
         default: return {fieldKey(), {}};
         }
     }
 
     int64_t pick(int64_t low, int64_t high) { return std::uniform_int_distribution<int64_t>(low, high)(random_); }
     bool chance(int percent) { return pick(0, 99) < percent; }
+    char hexKey(bool withBad = false) { return "0123456789abcdefABCDEFgz"[pick(0, withBad ? 23 : 21)]; }
 
     int64_t fieldKey() {
         const int64_t r = pick(0, 99);
-        if (r < 35) return "0123456789abcdefABCDEF"[pick(0, 21)];
-        if (r < 50) return pick(32, 126);
-        if (r < 53) return pick(128, 255);
-        if (r < 65) return 127;
-        if (r < 78) return 13;
-        if (r < 83) return 27;
         static const int64_t editing[] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 18, 19, 21, 24, 26, 0, 31};
+        if (r < 35) return hexKey();
+        if (r < 53) return r < 50 ? pick(32, 126) : pick(128, 255);
+        if (r < 83) return r < 65 ? 127 : r < 78 ? 13 : 27;
         return editing[pick(0, 16)];
     }
 
     // Field contents that find something: digits or bytes of the buffer.
     void makePlan(Wait wait, const ModelState& s) {
-        auto type = [&](const std::string& text) {
-            plan_.push_back(26);
-            for (unsigned char c : text) plan_.push_back(c);
-            plan_.push_back(13);
-        };
         const Bytes& b = s.buffer;
-        switch (wait) {
-        case Wait::SearchField:
-        case Wait::ChangeField: {
-            if (chance(10)) {
-                plan_.push_back(chance(50) ? 27 : 13);
+        const auto anyIndex = [&] { return static_cast<size_t>(pick(0, std::max<int64_t>(b.size(), 1) - 1)); };
+        std::string text;
+        if (wait == Wait::HexField) {
+            if (chance(25)) {
+                plan_ = {chance(50) ? 27 : 26, 13};
                 return;
             }
-            const size_t length = static_cast<size_t>(pick(1, 3));
-            std::string text;
-            if (s.searchMode == 0 || wait == Wait::ChangeField) {
-                for (size_t i = 0; i < length; ++i) {
-                    const int64_t last = std::max<int64_t>(static_cast<int64_t>(b.size()) - 1, 0);
-                    const auto at = static_cast<size_t>(pick(0, last));
-                    const uint8_t byte = b.empty() || chance(20) ? static_cast<uint8_t>(pick(0, 255)) : b[at];
-                    text += hexText(byte, 2);
-                }
-                if (chance(15)) text.erase(0, 1);                 // an odd count of digits
-                if (chance(5)) text += "G";                       // a bad digit
-                if (chance(30)) for (auto& c : text) c = static_cast<char>(std::tolower(c));
-                if (wait == Wait::ChangeField && chance(10)) text.clear();
-            } else if (!b.empty()) {
-                const auto start = static_cast<size_t>(pick(0, static_cast<int64_t>(b.size()) - 1));
-                for (size_t i = start; i < b.size() && i < start + length; ++i) {
-                    uint8_t c = b[i];
-                    if (c < 32 || c == 127) c = static_cast<uint8_t>(pick(33, 126));  // no editing keys
-                    if (s.searchMode == 2 && chance(50)) c = static_cast<uint8_t>(std::toupper(c));
-                    text += static_cast<char>(c);
-                }
+            plan_ = {127, 127, hexKey(true)};
+            if (chance(70)) plan_.push_back(hexKey());
+            plan_.push_back(13);
+            return;
+        } else if (wait == Wait::PositionField) {
+            text = hexText(static_cast<uint64_t>(pick(0, static_cast<int64_t>(b.size()) + 40)), 8);
+            text.erase(0, std::min<size_t>(text.find_first_not_of('0'), 7));
+            if (chance(10)) text += "x1";
+        } else if (chance(10)) {  // the search or change field left at once
+            plan_.push_back(chance(50) ? 27 : 13);
+            return;
+        } else if (s.searchMode == 0 || wait == Wait::ChangeField) {
+            for (int64_t i = pick(1, 3); i > 0; --i) {
+                const size_t from = anyIndex();
+                text += hexText(b.empty() || chance(20) ? static_cast<uint8_t>(pick(0, 255)) : b[from], 2);
             }
-            if (text.empty() && wait == Wait::SearchField) text = "41";
-            type(text);
-            return;
-        }
-        case Wait::PositionField: {
-            const int64_t limit = static_cast<int64_t>(b.size()) + 40;
-            std::string digits = hexText(static_cast<uint64_t>(pick(0, limit)), 8);
-            digits.erase(0, digits.find_first_not_of('0') == std::string::npos ? 7 : digits.find_first_not_of('0'));
-            if (chance(10)) digits += "x1";
-            type(digits);
-            return;
-        }
-        case Wait::HexField:
-            if (chance(25)) {
-                plan_.push_back(chance(50) ? 27 : 26);
-                plan_.push_back(13);
-            } else {
-                plan_.push_back(127);
-                plan_.push_back(127);
-                plan_.push_back("0123456789abcdefABCDEFgz"[pick(0, 23)]);
-                if (chance(70)) plan_.push_back("0123456789abcdefABCDEF"[pick(0, 21)]);
-                plan_.push_back(13);
+            if (chance(15)) text.erase(0, 1);  // an odd count of digits
+            if (chance(5)) text += "G";        // a bad digit
+            if (chance(30)) for (auto& c : text) c = static_cast<char>(std::tolower(c));
+            if (wait == Wait::ChangeField && chance(10)) text.clear();
+        } else if (!b.empty()) {
+            const size_t length = static_cast<size_t>(pick(1, 3)), start = anyIndex();
+            for (size_t i = start; i < b.size() && i < start + length; ++i) {
+                uint8_t c = b[i];
+                if (c < 32 || c == 127) c = static_cast<uint8_t>(pick(33, 126));  // no editing keys
+                if (s.searchMode == 2 && chance(50)) c = static_cast<uint8_t>(std::toupper(c));
+                text += static_cast<char>(c);
             }
-            return;
-        default: return;
         }
+        if (text.empty() && wait == Wait::SearchField) text = "41";
+        plan_.push_back(26);
+        for (unsigned char c : text) plan_.push_back(c);
+        plan_.push_back(13);
     }
 
     Input mainKey(const ModelState& s) {
+        // Below each bound (in thousandths) after the motions and the typed characters, the key.
+        static const std::pair<int64_t, int64_t> commands[] = {
+            {520, 7},  {580, 9},  {610, 22}, {660, 13}, {700, 4},  {730, 20}, {760, 16}, {820, 14}, {850, 15},
+            {875, 26}, {895, 1},  {915, 27}, {930, 6},  {950, 28}, {965, 19}, {972, 24}, {975, 29}};
+        static const int64_t motions[] = {8, 21, 11, 10, 23, 25, 18, 3, 2, 5};
+        static const int64_t idle[] = {0, 30, 31, 128, 200, 255};
         const int64_t r = pick(0, 999);
-        if (r < 300) {
-            static const int64_t motions[] = {8, 21, 11, 10, 23, 25, 18, 3, 2, 5};
-            return {motions[pick(0, 9)], {}};
-        }
+        if (r < 300) return {motions[pick(0, 9)], {}};
         if (r < 450) return {pick(32, 127), {}};
-        if (r < 520) return {7, {}};
-        if (r < 580) return {9, {}};
-        if (r < 610) return {22, {}};
-        if (r < 660) return {13, {}};
-        if (r < 700) return {4, {}};
-        if (r < 730) return {20, {}};
-        if (r < 760) return {16, {}};
-        if (r < 820) return {14, {}};
-        if (r < 850) return {15, {}};
-        if (r < 875) return {26, {}};
-        if (r < 895) return {1, {}};
-        if (r < 915) return {27, {}};
-        if (r < 930) return {6, {}};
-        if (r < 950) return {28, {}};
-        if (r < 965) return {19, {}};
-        if (r < 972) return {24, {}};
-        if (r < 975) return {29, {}};
+        for (const auto& [below, key] : commands)
+            if (r < below) return {key, {}};
         if (r < 987) return {0, paths_[static_cast<size_t>(pick(0, static_cast<int64_t>(paths_.size()) - 1))]};
         if (r < 992 && s.modified) return {17, {}};
-        static const int64_t idle[] = {0, 30, 31, 128, 200, 255};
         return {idle[pick(0, 5)], {}};
     }
 
@@ -771,25 +636,23 @@ int64_t environmentNumber(const char* name, int64_t fallback) {
 // Returns false after reporting the first difference.
 bool runSeed(uint64_t seed, int64_t keys) {
     std::mt19937_64 random(seed * 7919 + 17);
+    auto pick = [&](int64_t low, int64_t high) { return std::uniform_int_distribution<int64_t>(low, high)(random); };
     testing_support::TempFolder folder;
     ModelState initial;
     std::vector<std::string> paths;
     for (const char* name : {"a.bin", "b.bin"}) {
-        const std::string path = folder.file(name);
         // Small files over a small alphabet, so that searches find something; now and then
         // an empty file or one of whole lines.
-        const int64_t shape = std::uniform_int_distribution<int64_t>(0, 9)(random);
-        const size_t size = shape == 0 ? 0 : shape == 1 ? 16 * std::uniform_int_distribution<size_t>(1, 30)(random)
-                                                        : std::uniform_int_distribution<size_t>(1, 600)(random);
+        const int64_t shape = pick(0, 9);
+        Bytes bytes(static_cast<size_t>(shape == 0 ? 0 : shape == 1 ? 16 * pick(1, 30) : pick(1, 600)));
         static const uint8_t alphabet[] = {'A', 'B', 'a', 'b', 0x01, 0x02, ' ', 0xE4, 0xC4, 0xDF, 0x41, 0x42};
-        Bytes bytes(size);
         for (auto& b : bytes) {
-            const auto r = std::uniform_int_distribution<int>(0, 15)(random);
-            b = r < 12 ? alphabet[r] : static_cast<uint8_t>(std::uniform_int_distribution<int>(0, 255)(random));
+            const auto r = pick(0, 15);
+            b = r < 12 ? alphabet[r] : static_cast<uint8_t>(pick(0, 255));
         }
-        testing_support::writeFile(path, bytes);
-        initial.disk[path] = bytes;
-        paths.push_back(path);
+        paths.push_back(folder.file(name));
+        testing_support::writeFile(paths.back(), bytes);
+        initial.disk[paths.back()] = bytes;
     }
     paths.push_back(folder.file("missing.bin"));
 
@@ -798,14 +661,9 @@ bool runSeed(uint64_t seed, int64_t keys) {
     KeyStream stream(seed, paths);
     std::deque<std::string> history;
     auto step = [&](const Input& input) {
-        const Wait before = model.waitingFor();
-        std::ostringstream line;
-        if (input.file)
-            line << "open " << input.file->substr(input.file->rfind('/') + 1);
-        else
-            line << "key " << input.key;
-        line << " (" << waitName(before) << ")";
-        history.push_back(line.str());
+        const std::string what = input.file ? "open " + input.file->substr(input.file->rfind('/') + 1)
+                                            : "key " + std::to_string(input.key);
+        history.push_back(what + " (" + waitName(model.waitingFor()) + ")");
         if (history.size() > 40) history.pop_front();
         model.feed(input);
         if (!deliverToEditor(input)) {
@@ -830,8 +688,7 @@ bool runSeed(uint64_t seed, int64_t keys) {
     for (int guard = 0; model.waitingFor() != Wait::Main && guard < 1000; ++guard)
         if (!step({27, {}})) return false;
     // Saved at the end, the file holds what the model holds.
-    if (model.state().path.empty()) return true;
-    return step({19, {}});
+    return model.state().path.empty() || step({19, {}});
 }
 
 TEST(EditorModel, RandomKeysDoWhatTheModelDoes) {
@@ -849,10 +706,6 @@ TEST(EditorModel, RandomKeysDoWhatTheModelDoes) {
                 static_cast<unsigned long long>(first));
 }
 
-}  // namespace
-
-namespace {
-
 void press(int64_t key) { ASSERT_TRUE(deliverToEditor({key, {}})); }
 
 void typeField(const std::string& text) {
@@ -861,15 +714,19 @@ void typeField(const std::string& text) {
     press(13);
 }
 
+// Starts the editor afresh on a file of the folder holding these bytes.
+bool openFile(const testing_support::TempFolder& folder, const Bytes& bytes) {
+    startEditor();
+    testing_support::writeFile(folder.file("data.bin"), bytes);
+    editor::resetState();
+    return deliverToEditor({0, folder.file("data.bin")});
+}
+
 // Found by the random keys: a change with bad digits in both texts showed only the search
 // text's message and took the next key as a command.
 TEST(EditorModel, BadDigitsInBothTextsShowBothMessages) {
-    startEditor();
     testing_support::TempFolder folder;
-    const std::string path = folder.file("data.bin");
-    testing_support::writeFile(path, {'A', 'B', 'C', 'D'});
-    editor::resetState();
-    ASSERT_TRUE(deliverToEditor({0, path}));
+    ASSERT_TRUE(openFile(folder, {'A', 'B', 'C', 'D'}));
     press(4);
     typeField("4G");
     press(20);
@@ -883,19 +740,11 @@ TEST(EditorModel, BadDigitsInBothTextsShowBothMessages) {
     EXPECT_EQ(editor::state().ChangedPosition, -1);
 }
 
-}  // namespace
-
-namespace {
-
 // Found by the random keys: a letter above 127 in the position field counted as the digit of
 // its low seven bits ("ä" as D), where it ends the number; the byte entry keeps that reading.
 TEST(EditorModel, APositionEndsAtALetterThatIsNoDigit) {
-    startEditor();
     testing_support::TempFolder folder;
-    const std::string path = folder.file("data.bin");
-    testing_support::writeFile(path, std::vector<uint8_t>(64, 'a'));
-    editor::resetState();
-    ASSERT_TRUE(deliverToEditor({0, path}));
+    ASSERT_TRUE(openFile(folder, Bytes(64, 'a')));
     press(28);
     typeField(std::string("1") + char(228));
     EXPECT_EQ(editor::state().Cursor, 1);
