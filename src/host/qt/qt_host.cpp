@@ -9,11 +9,11 @@
 #include <QWindow>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <memory>
 
 #include "app/entries.h"
 #include "display/window.h"
+#include "host/completion.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
 #include "host/placement.h"
@@ -26,25 +26,9 @@
 namespace host::qt {
 namespace {
 
-// A synchronous call's end: signalled when the posted task has run, or when Qt throws the
+// Finishes the completion when it goes: after the posted task has run, or when Qt throws the
 // task away unrun (its receiver went before the loop reached it), so no caller waits forever.
-struct Completion {
-    std::mutex mutex;
-    std::condition_variable signal;
-    bool done = false;
-
-    void finish() {
-        std::lock_guard lock(mutex);
-        done = true;
-        signal.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex);
-        signal.wait(lock, [this] { return done; });
-    }
-};
-
-// Finishes the completion when it goes; shared by every copy of the posted task.
+// Shared by every copy of the posted task.
 class CompletionToken {
 public:
     explicit CompletionToken(std::shared_ptr<Completion> completion) : completion_(std::move(completion)) {}

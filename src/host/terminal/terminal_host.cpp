@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "app/startup.h"
 #include "app/threads.h"
 #include "display/window.h"
+#include "host/completion.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
 #include "host/terminal/terminal_mode.h"
@@ -29,22 +29,6 @@ constexpr double cellWidth = 16, cellHeight = 32;
 constexpr int64_t largestGrid = 1000;
 // Texts larger than this do not go to the terminal's clipboard: terminals refuse them.
 constexpr size_t largestClipboardText = 100000;
-
-struct Completion {
-    std::mutex mutex;
-    std::condition_variable signal;
-    bool done = false;
-
-    void finish() {
-        std::lock_guard lock(mutex);
-        done = true;
-        signal.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex);
-        signal.wait(lock, [this] { return done; });
-    }
-};
 
 // Number of characters of UTF-8 text.
 size_t characters(const std::string& text) {
