@@ -9,13 +9,11 @@
 #include <memory>
 #include <random>
 
-#include "app/log.h"
-#include "app/startup.h"
+#include "headless_start.h"
 #include "display/setup.h"
 #include "editor/editor.h"
 #include "editor/search.h"
 #include "files/fileio.h"
-#include "host/headless/headless_host.h"
 #include "input/events.h"
 #include "terminal/modes.h"
 
@@ -23,11 +21,7 @@ namespace {
 
 void setUp() {
     static bool done = [] {
-        static std::FILE* quiet = std::fopen("/dev/null", "w");
-        kt::setLogStream(quiet);
-        auto* host = new host::HeadlessHost(OSTRAKONIX_BENCH_RESOURCES);
-        host->start();
-        app::startToolkit();
+        bench::startHeadlessToolkit();
         t_InitWindow(editor::window, 24, editor::columns, editor::rows, 16, editor::fontName);
         return true;
     }();

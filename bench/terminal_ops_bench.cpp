@@ -4,11 +4,9 @@
 
 #include <cstdio>
 
-#include "app/log.h"
-#include "app/startup.h"
+#include "headless_start.h"
 #include "display/image.h"
 #include "display/setup.h"
-#include "host/headless/headless_host.h"
 #include "host/placement.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
@@ -18,11 +16,7 @@ namespace {
 
 void editorWindow() {
     static bool done = [] {
-        static std::FILE* quiet = std::fopen("/dev/null", "w");
-        kt::setLogStream(quiet);
-        auto* host = new host::HeadlessHost(OSTRAKONIX_BENCH_RESOURCES);
-        host->start();
-        app::startToolkit();
+        bench::startHeadlessToolkit();
         t_InitWindow(0, 24, 80, 25, 16, "DejaVuSansMono 16x32.font");
         t_WindowVisible(0, true);
         // Only the benchmarks draw and read: no update thread marks the view meanwhile.

@@ -1,0 +1,20 @@
+// The toolkit started once on a headless host with its log going nowhere, for benchmarks.
+#pragma once
+
+#include <cstdio>
+
+#include "app/log.h"
+#include "app/startup.h"
+#include "host/headless/headless_host.h"
+
+namespace bench {
+
+inline void startHeadlessToolkit() {
+    static std::FILE* quiet = std::fopen("/dev/null", "w");
+    kt::setLogStream(quiet);
+    auto* host = new host::HeadlessHost(OSTRAKONIX_BENCH_RESOURCES);  // lives as long as the process
+    host->start();
+    app::startToolkit();
+}
+
+}  // namespace bench
