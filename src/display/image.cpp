@@ -26,10 +26,30 @@ uint32_t paletteArgb(int number) {
     return argb(e.Red, e.Green, e.Blue);
 }
 
-void convert(const t_Window& w, uint32_t* out) {
-    const uint8_t* m = display().memory.data() + w.MemoryStart;
-    const int64_t width = w.Width, height = w.Height;
-    switch (w.BitDepth) {
+// What a picture is made from, read once: the program thread may set the window up anew
+// while a view converts it.
+struct Geometry {
+    int64_t memoryStart, width, height, bitDepth;
+};
+
+// The bytes of video memory a picture of this geometry reads.
+int64_t bytesRead(const Geometry& g) {
+    const int64_t pixels = g.width * g.height;
+    switch (g.bitDepth) {
+    case 1: return (pixels + 7) / 8;
+    case 4: return (pixels + 1) / 2;
+    case 8:
+    case 16:
+    case 24:
+    case 32: return pixels * (g.bitDepth / 8);
+    default: return 0;
+    }
+}
+
+void convert(const Geometry& g, uint32_t* out) {
+    const uint8_t* m = display().memory.data() + g.memoryStart;
+    const int64_t width = g.width, height = g.height;
+    switch (g.bitDepth) {
     case 1: {
         const uint32_t white = paletteArgb(15), black = paletteArgb(0);
         for (int64_t i = 0, n = width * height; i < n; ++i) out[i] = (m[i / 8] >> (7 - i % 8)) & 1 ? white : black;
@@ -113,10 +133,17 @@ bool t_WindowImage(uint8_t window, host::Image& into) {
         w.BitDepth != 32)
         kt::logLine("t_WindowImage: Illegal bit depth.");
     int64_t start = kt::microseconds();
-    into.width = static_cast<int>(w.Width);
-    into.height = static_cast<int>(w.Height);
-    into.pixels.resize(static_cast<size_t>(w.Width * w.Height));
-    if (!into.pixels.empty()) kt::convert(w, into.pixels.data());
+    const kt::Geometry g{w.MemoryStart, w.Width, w.Height, w.BitDepth};
+    // A window caught in the middle of a new set-up can name pixels beyond the memory: no
+    // picture this time, the next one is made once the set-up is done.
+    const auto memorySize = static_cast<int64_t>(kt::display().memory.size());
+    if (g.memoryStart < 0 || g.width < 0 || g.height < 0 || g.width > 8192 || g.height > 8192 ||
+        g.memoryStart + kt::bytesRead(g) > memorySize)
+        return false;
+    into.width = static_cast<int>(g.width);
+    into.height = static_cast<int>(g.height);
+    into.pixels.resize(static_cast<size_t>(g.width * g.height));
+    if (!into.pixels.empty()) kt::convert(g, into.pixels.data());
     w.UpdateDuration = kt::microseconds() - start;
     w.UpdateFinished = kt::milliseconds();
     return true;

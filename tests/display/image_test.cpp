@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -90,4 +91,33 @@ TEST(WindowImage, TheUpdateThreadMarksAWindowAtItsRefreshRate) {
     int idle = h.window(4).displayed;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(h.window(4).displayed, idle);
+}
+
+TEST(WindowImage, AWindowSetUpAnewWhileAViewConvertsItIsNeverReadPastItsPicture) {
+    LogCapture quiet;
+    t_Font none;
+    std::atomic<bool> stop{false};
+    std::atomic<int> pictures{0};
+    std::thread view([&] {
+        host::Image image;
+        while (!stop) {
+            if (t_WindowImage(2, image)) {
+                ++pictures;
+                EXPECT_EQ(image.pixels.size(), static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+            }
+        }
+    });
+    for (int i = 0; i < 1000; ++i) {
+        const bool large = i % 2 == 0;
+        kt::setUpWindow(2, large ? 24 : 8, false, large ? 1024 : 64, large ? 768 : 32, 0, 0, none, true);
+        t_WindowVisible(2, true);
+    }
+    stop = true;
+    view.join();
+    EXPECT_GT(pictures, 0);
+    // A record caught half set up, naming pixels beyond the memory, gives no picture.
+    t_Window& w = shownWindow(2, 24);
+    w.MemoryStart = static_cast<int64_t>(kt::display().memory.size()) - 10;
+    EXPECT_FALSE(t_WindowImage(2));
+    shownWindow(2, 24);
 }
