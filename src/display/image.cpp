@@ -32,6 +32,9 @@ struct Geometry {
     int64_t memoryStart, width, height, bitDepth;
 };
 
+// One load of a field that another thread may change meanwhile (never re-read later).
+int64_t readOnce(const int64_t& field) { return *static_cast<const volatile int64_t*>(&field); }
+
 // The bytes of video memory a picture of this geometry reads.
 int64_t bytesRead(const Geometry& g) {
     const int64_t pixels = g.width * g.height;
@@ -133,7 +136,8 @@ bool t_WindowImage(uint8_t window, host::Image& into) {
         w.BitDepth != 32)
         kt::logLine("t_WindowImage: Illegal bit depth.");
     int64_t start = kt::microseconds();
-    const kt::Geometry g{w.MemoryStart, w.Width, w.Height, w.BitDepth};
+    const kt::Geometry g{kt::readOnce(w.MemoryStart), kt::readOnce(w.Width), kt::readOnce(w.Height),
+                        kt::readOnce(w.BitDepth)};
     // A window caught in the middle of a new set-up can name pixels beyond the memory: no
     // picture this time, the next one is made once the set-up is done.
     const auto memorySize = static_cast<int64_t>(kt::display().memory.size());
