@@ -16,6 +16,7 @@
 #include <wchar.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -667,6 +669,58 @@ TEST_F(TerminalEditor, StoppedAndContinuedTheScreenComesBack) {
     EXPECT_EQ(editor.screen.row(8), firstRow);
     editor.send("\x15");
     EXPECT_TRUE(editor.waitForRow(1, status(1)));
+}
+
+// Threads that hand calls to the main loop one after another, in a child process with a
+// terminal of its own: every call must come back. A wake-up lost between the loop's waking
+// and its taking of the calls left a call waiting for good.
+TEST(TerminalMainLoop, CallsFromOtherThreadsAreNeverLeftWaiting) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int master = -1, slave = -1;
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) ::_exit(2);
+        std::atomic<bool> done{false};
+        std::thread reader([&] {  // keeps the terminal's output from filling up
+            char buffer[4096];
+            while (!done) {
+                pollfd fd{master, POLLIN, 0};
+                if (::poll(&fd, 1, 10) > 0 && ::read(master, buffer, sizeof buffer) <= 0) break;
+            }
+        });
+        TerminalOptions options;
+        options.inputFd = options.outputFd = slave;
+        TerminalHost host(options);
+        constexpr int posters = 3, calls = 20000;
+        std::atomic<int> ran{0}, finished{0};
+        std::vector<std::thread> threads;
+        std::string error;
+        const int status = host.run(
+            [&] {
+                for (int t = 0; t < posters; ++t)
+                    threads.emplace_back([&] {
+                        for (int i = 0; i < calls; ++i) host.runOnMainSync([&] { ++ran; });
+                        if (++finished == posters) host.programEnded();
+                    });
+            },
+            error);
+        for (auto& thread : threads) thread.join();
+        done = true;
+        reader.join();
+        ::_exit(status == 0 && ran == posters * calls ? 0 : 3);
+    }
+    int status = 0;
+    const auto until = Clock::now() + std::chrono::seconds(60);
+    while (::waitpid(child, &status, WNOHANG) == 0) {
+        if (Clock::now() > until) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            FAIL() << "a call handed to the main loop never came back";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(TerminalProcess, WithoutADisplayTheTerminalHostIsChosen) {

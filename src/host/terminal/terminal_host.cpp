@@ -265,14 +265,16 @@ int TerminalHost::loop() {
         pollfd fds[2] = {{options_.inputFd, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
         const int ready = ::poll(fds, 2, timeout);
         if (ready < 0 && errno != EINTR) return 1;
-        // Cleared before the pipe is drained and the tasks taken: a task posted after this
-        // writes to the pipe again.
-        wakePending_.store(false);
+        // The pipe is drained before the flag is cleared, and the tasks are taken after both:
+        // a task posted before the clearing is taken below, one posted after it writes to
+        // the pipe again. (Cleared first, a wake between the clearing and the draining lost
+        // its byte and left the flag set, and the loop slept with a task waiting.)
         if (ready > 0 && (fds[1].revents & POLLIN)) {
             char drain[256];
             while (::read(wakeRead_, drain, sizeof drain) > 0) {
             }
         }
+        wakePending_.store(false);
         if (mode::takeContinued()) {
             mode::reapply();
             writer_.invalidate();
