@@ -51,12 +51,10 @@ std::optional<std::vector<uint8_t>> referenceUnpack(const std::vector<uint8_t>& 
     return out;
 }
 
-constexpr int64_t bitDepths[] = {1, 4, 8, 16, 24, 32};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    for (uint8_t n = 0; n < 6; ++n) fuzz::smallWindow(n, bitDepths[n], 16, 7);
+    fuzz::setUpDepthWindows();
     return 0;
 }
 
@@ -99,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // do in a window set up with the font (scrolling moves whole cell rows).
     const t_Font& cell = fuzz::tinyFont();
     if (!font.Data.empty() && font.Width <= cell.Width && font.Height <= cell.Height) {
-        const auto n = static_cast<uint8_t>(size % 6);
-        t_Window& w = fuzz::smallWindow(n, bitDepths[n], 16, 7);
+        const auto n = static_cast<uint8_t>(size % fuzz::depthWindowCount);
+        t_Window& w = fuzz::depthWindow(n);
         w.Font = font;
         {
             fuzz::OutsideGuard guard(n);

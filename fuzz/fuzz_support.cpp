@@ -68,6 +68,15 @@ t_Window& smallWindow(uint8_t n, int64_t bitDepth, int64_t columns, int64_t line
     return w;
 }
 
+t_Window& depthWindow(uint8_t n) {
+    static constexpr int64_t bitDepths[depthWindowCount] = {1, 4, 8, 16, 24, 32};
+    return smallWindow(n, bitDepths[n % depthWindowCount], 16, 7);
+}
+
+void setUpDepthWindows() {
+    for (uint8_t n = 0; n < depthWindowCount; ++n) depthWindow(n);
+}
+
 std::vector<uint8_t> Input::bytes(size_t count) {
     count = std::min(count, size_ - std::min(at_, size_));
     std::vector<uint8_t> out(data_ + at_, data_ + at_ + count);

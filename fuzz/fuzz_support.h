@@ -23,6 +23,13 @@ const t_Font& tinyFont();
 // once, and on every call puts its text state back to that of a fresh window.
 t_Window& smallWindow(uint8_t n, int64_t bitDepth, int64_t columns, int64_t lines);
 
+// Windows 0 to 5, one per bit depth (1, 4, 8, 16, 24, 32), of 16 × 7 cells: depthWindow(n)
+// is window n put back to a fresh text state; setUpDepthWindows sets all six up before any
+// guard.
+constexpr uint8_t depthWindowCount = 6;
+t_Window& depthWindow(uint8_t n);
+void setUpDepthWindows();
+
 // From its construction on, the video memory outside window n's pixel and text blocks is
 // read-only where it fills whole pages, so a stray write crashes at once; the bytes outside
 // the blocks on the remaining pages are compared when it ends. The pages stay read-only

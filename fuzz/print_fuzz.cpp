@@ -10,23 +10,21 @@
 
 namespace {
 
-constexpr int64_t bitDepths[] = {1, 4, 8, 16, 24, 32};
 constexpr int64_t displayModes[] = {0, 1, 2, 3, 4, 99, 7, -1};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Six windows of 16 × 7 cells, one per bit depth, set up before any guard.
-    for (uint8_t n = 0; n < 6; ++n) fuzz::smallWindow(n, bitDepths[n], 16, 7);
+    fuzz::setUpDepthWindows();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     LLVMFuzzerInitialize(nullptr, nullptr);
     fuzz::Input input(data, size);
-    const uint8_t n = input.byte() % 6;
+    const uint8_t n = input.byte() % fuzz::depthWindowCount;
     const uint8_t settings = input.byte();
-    t_Window& w = fuzz::smallWindow(n, bitDepths[n], 16, 7);
+    t_Window& w = fuzz::depthWindow(n);
 
     // The area and the cursor: t_Area and the tabs check their own arguments.
     const uint8_t area = input.byte(), cursor = input.byte();
