@@ -6,7 +6,6 @@
 // save as the user runs it, and a child forked from this many-threaded test program could
 // not safely do more than exec. OSTRAKONIX_KILLS sets the number of runs (default 12) and
 // OSTRAKONIX_KILL_MIB the file's size (default 4).
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -18,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -36,10 +36,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
-using testing_support::headless;
-using testing_support::readFile;
-using testing_support::TempFolder;
-using testing_support::writeFile;
+using namespace testing_support;
 
 int64_t environmentNumber(const char* name, int64_t fallback) {
     const char* value = std::getenv(name);
@@ -49,22 +46,18 @@ int64_t environmentNumber(const char* name, int64_t fallback) {
 // Names of the save's temporary files in a folder (".name.ostrakonix-XXXXXX").
 std::vector<std::string> temporaryFiles(const std::string& folder) {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (std::strstr(entry->d_name, ".ostrakonix-")) names.push_back(entry->d_name);
-        ::closedir(dir);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (auto name = entry.path().filename().string(); name.find(".ostrakonix-") != name.npos) names.push_back(name);
     return names;
 }
 
-pid_t startProgram(const std::string& script, const std::string& log) {
-    std::vector<std::string> arguments{OSTRAKONIX_EXECUTABLE, "--headless", "--script", script, "--log", log};
-    std::vector<char*> argv;
-    for (auto& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
+// Runs the program on folder's "save.script", logging to its "log.txt".
+pid_t startProgram(const TempFolder& folder) {
+    const std::string script = folder.file("save.script"), log = folder.file("log.txt");
+    const char* argv[] = {OSTRAKONIX_EXECUTABLE, "--headless", "--script", script.c_str(), "--log",
+                          log.c_str(),           nullptr};
     pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    return pid;
+    return ::posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ) == 0 ? pid : -1;
 }
 
 // Waits for the program; true when it ended by itself (rather than by the kill).
@@ -83,13 +76,11 @@ TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
     std::mt19937_64 random(environmentNumber("OSTRAKONIX_KILL_SEED", 1));
     for (auto& b : content) b = static_cast<uint8_t>(random());
     writeFile(path, content);
-    const std::string script = folder.file("save.script");
-    std::ofstream(script) << "type x\nopen " << path << "\nkey ^I\nkey ^S\nwait\n";
-    const std::string log = folder.file("log.txt");
+    std::ofstream(folder.file("save.script")) << "type x\nopen " << path << "\nkey ^I\nkey ^S\nwait\n";
 
     // One run undisturbed: how long a run and its save take.
     const auto started = Clock::now();
-    const pid_t first = startProgram(script, log);
+    const pid_t first = startProgram(folder);
     ASSERT_GT(first, 0);
     ASSERT_TRUE(reap(first));
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
@@ -98,66 +89,44 @@ TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
 
     int killedWhileSaving = 0, killedOtherwise = 0, finished = 0, newContent = 0, leftOver = 0;
     for (int64_t run = 0; run < runs; ++run) {
-        const pid_t pid = startProgram(script, log);
+        const pid_t pid = startProgram(folder);
         ASSERT_GT(pid, 0);
-        bool saving = false;
-        if (run % 2 == 0) {
-            // Half the kills at any moment of a run...
-            std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() + 1)));
-        } else {
-            // ...and half while the save's temporary file exists, at any moment of it.
+        // Half the kills at any moment of a run, half once the save's temporary file exists.
+        if (run % 2 == 1) {
             const auto deadline = Clock::now() + 4 * runTime + std::chrono::seconds(2);
             while (temporaryFiles(folder.path()).empty() && Clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
-            std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() / 4 + 1)));
         }
-        saving = !temporaryFiles(folder.path()).empty();
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() / (run % 2 ? 4 : 1) + 1)));
+        const bool saving = !temporaryFiles(folder.path()).empty();
         ::kill(pid, SIGKILL);
-        if (reap(pid)) {
-            ++finished;
-        } else if (saving) {
-            ++killedWhileSaving;
-        } else {
-            ++killedOtherwise;
-        }
+        ++(reap(pid) ? finished : saving ? killedWhileSaving : killedOtherwise);
 
         const Bytes onDisk = readFile(path);
         Bytes next = content;
         next.insert(next.begin(), ' ');
         ASSERT_TRUE(onDisk == content || onDisk == next)
-            << "run " << run << ": the file holds " << onDisk.size() << " bytes, neither the old (" << content.size()
-            << ") nor the new content (" << next.size() << ")";
-        if (onDisk == next) {
-            content = std::move(next);
-            ++newContent;
-        }
+            << "run " << run << ": the file holds " << onDisk.size() << " bytes, neither the old nor the new content";
+        newContent += onDisk == next;
+        content = onDisk;
         // A killed save leaves its temporary file behind; it is not the user's file.
-        for (const auto& name : temporaryFiles(folder.path())) {
-            ++leftOver;
-            ::unlink(folder.file(name).c_str());
-        }
+        for (const auto& name : temporaryFiles(folder.path())) leftOver += ::unlink(folder.file(name).c_str()) == 0;
     }
-    std::printf("kill test: %lld runs of %zu MiB: %d killed while saving, %d killed before or after, %d finished; "
-                "%d saves landed, %d temporary files left behind\n",
-                static_cast<long long>(runs), size >> 20, killedWhileSaving, killedOtherwise, finished, newContent,
-                leftOver);
+    std::printf(
+        "kill test: %lld runs of %zu MiB: %d killed while saving, %d otherwise, %d finished; %d saves landed, "
+        "%d temporary files left\n",
+        static_cast<long long>(runs), size >> 20, killedWhileSaving, killedOtherwise, finished, newContent, leftOver);
 }
 
 // --- A full file system -------------------------------------------------------------------
 
-class FullFileSystem : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (::geteuid() != 0) GTEST_SKIP() << "a full file system needs root to mount a small tmpfs; skipped";
-        if (::mount("tmpfs", folder_.path().c_str(), "tmpfs", 0, "size=256k") != 0)
-            GTEST_SKIP() << "a small tmpfs could not be mounted (" << std::strerror(errno) << "); skipped";
-        mounted_ = true;
+// A 256 KiB tmpfs over a temporary folder, for as long as it lives.
+struct SmallFileSystem {
+    TempFolder folder;
+    bool mounted = ::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, "size=256k") == 0;
+    ~SmallFileSystem() {
+        if (mounted) ::umount2(folder.path().c_str(), MNT_DETACH);
     }
-    void TearDown() override {
-        if (mounted_) ::umount2(folder_.path().c_str(), MNT_DETACH);
-    }
-    TempFolder folder_;
-    bool mounted_ = false;
 };
 
 void press(int64_t key) {
@@ -165,16 +134,18 @@ void press(int64_t key) {
     ASSERT_TRUE(headless().waitUntilIdle());
 }
 
-TEST_F(FullFileSystem, AFailedSaveKeepsTheOldFileAndTheEdit) {
-    static std::FILE* nowhere = std::fopen("/dev/null", "w");
-    kt::setLogStream(nowhere);
-    const std::string path = folder_.file("data.bin");
+TEST(FullFileSystem, AFailedSaveKeepsTheOldFileAndTheEdit) {
+    SmallFileSystem fs;  // mounting needs root
+    if (!fs.mounted) GTEST_SKIP() << "a small tmpfs could not be mounted (" << std::strerror(errno) << "); skipped";
+    const TempFolder& folder = fs.folder;
+    kt::setLogStream(std::fopen("/dev/null", "w"));
+    const std::string path = folder.file("data.bin");
     Bytes original(150 * 1024);
     for (size_t i = 0; i < original.size(); ++i) original[i] = static_cast<uint8_t>(i * 7);
     writeFile(path, original);
     ASSERT_EQ(readFile(path), original);
     struct statvfs before {};
-    ::statvfs(folder_.path().c_str(), &before);
+    ::statvfs(folder.path().c_str(), &before);
 
     startprocess(editor::mainProgram, app::programStackSize);
     ASSERT_TRUE(headless().waitUntilIdle());
@@ -183,32 +154,23 @@ TEST_F(FullFileSystem, AFailedSaveKeepsTheOldFileAndTheEdit) {
     ASSERT_TRUE(headless().waitUntilIdle());
     ASSERT_EQ(editor::state().Buffer.size(), original.size());
 
-    press(9);   // ^I: a blank at the start
-    press(19);  // ^S: there is no room for the new file beside the old
+    // ^I: a blank at the start; ^S: there is no room for the new file beside the old; x: the failure's message.
+    for (char key : {'\t', '\x13', 'x'}) press(key);
     EXPECT_TRUE(editor::state().Modified);
-    press('x');  // the failure's message
-    EXPECT_TRUE(editor::state().Modified);
-    EXPECT_EQ(readFile(path), original);
 
     // Closing asks to save first; the failed save cancels the close and keeps the edit.
-    press(24);
-    press('J');
-    press('x');
+    for (char key : {'\x18', 'J', 'x'}) press(key);  // ^X, "yes", and the failure's message
     EXPECT_TRUE(editor::state().Modified);
     EXPECT_EQ(editor::state().Buffer.size(), original.size() + 1);
     EXPECT_EQ(editor::state().CurrentPath, path);
     EXPECT_EQ(readFile(path), original);
 
     // No temporary file is left to fill the file system further.
-    EXPECT_TRUE(temporaryFiles(folder_.path()).empty());
+    EXPECT_TRUE(temporaryFiles(folder.path()).empty());
     struct statvfs after {};
-    ::statvfs(folder_.path().c_str(), &after);
+    ::statvfs(folder.path().c_str(), &after);
     EXPECT_EQ(after.f_bfree, before.f_bfree);
 }
-
-}  // namespace
-
-namespace {
 
 // Found while looking at the save's temporary files: a file whose name nearly fills a folder
 // entry could not be saved, since the temporary name made from it was too long.

@@ -1,5 +1,6 @@
 #include "input/mouse.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,75 +15,62 @@
 using namespace testing_support;
 
 namespace {
+using Cell = std::pair<int64_t, int64_t>;
+
 // A click at position (x, y) of window n's drawing area (y from its top).
 void click(uint8_t n, double x, double y, bool right = false, uint64_t flags = 0) {
     const t_Window& w = kt::windowRecord(n);
-    host::MouseEvent e{x + static_cast<double>(w.BorderWidth),
-                       static_cast<double>(w.BorderHeight + w.Height) - y, right ? 2u : 1u, flags};
+    host::MouseEvent e{x + static_cast<double>(w.BorderWidth), static_cast<double>(w.BorderHeight + w.Height) - y,
+                       right ? 2u : 1u, flags};
     headless().runOnMainSync([&] { viewMouseDown(n, e, right); });
 }
 }  // namespace
 
-TEST(Mouse, ClicksBecomeTextCellsOfTheirOwnWindow) {
+TEST(Mouse, ClicksBecomeTextCellsOfTheirOwnWindowOrOutsideAndRunTheProgramHandlerOnce) {
     textWindow(0);
     textWindow(1, 10, 5);
     kt::mouseQueue().clear();
+    std::atomic<int> runs{0};
+    t_ProgramMouseHandler() = [&] { runs++; };
     LogCapture log;
     click(0, 17, 40);
     click(0, 16 * 79 + 3, 32 * 24 + 31);
     click(1, 5, 5, true, host::modifier::function);
-    EXPECT_TRUE(t_RightMouseDown());
-    EXPECT_FALSE(t_LeftMouseDown());
-    EXPECT_EQ(t_GetMouseText(1), (std::pair<int64_t, int64_t>{1, 1}));
+    for (int i = 0; i < 200 && runs < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    t_ProgramMouseHandler() = [] {};
+    EXPECT_EQ(runs, 3);
+    EXPECT_TRUE(t_RightMouseDown() && !t_LeftMouseDown());
+    EXPECT_EQ(t_GetMouseText(1), Cell(1, 1));
     t_Event taken = t_LastMouseEvent();
-    EXPECT_TRUE(taken.FnPressed);
-    EXPECT_FALSE(taken.FunctionKeyPressed);
+    EXPECT_TRUE(taken.FnPressed && !taken.FunctionKeyPressed);
     EXPECT_EQ(taken.Index, 2);
-    EXPECT_EQ(t_GetMouseText(0), (std::pair<int64_t, int64_t>{2, 2}));
-    EXPECT_EQ(t_GetMouseText(0), (std::pair<int64_t, int64_t>{80, 25}));
-    EXPECT_EQ(t_GetMouseText(0), (std::pair<int64_t, int64_t>{-1, -1}));
+    EXPECT_EQ(t_GetMouseText(0), Cell(2, 2));
+    EXPECT_EQ(t_GetMouseText(0), Cell(80, 25));
+    EXPECT_EQ(t_GetMouseText(0), Cell(-1, -1));
     EXPECT_EQ(t_LastMouseEvent().ClickX, 16 * 79 + 3);
     EXPECT_FALSE(t_MouseEventAvailable());
-    auto lines = log.lines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "t_MouseEventHandler: Graphic #0 window, X = 17, Y = 40");
-    EXPECT_EQ(lines[1], "t_MouseEventHandler: Calling program mouse handler asynchronously.");
+    EXPECT_THAT(log.text(),
+                testing::StartsWith("t_MouseEventHandler: Graphic #0 window, X = 17, Y = 40\n"
+                                    "t_MouseEventHandler: Calling program mouse handler asynchronously.\n"));
     headless().runOnMainSync([] { viewMouseUp(1); });
     EXPECT_FALSE(t_RightMouseDown());
-}
 
-TEST(Mouse, ClicksInTheBorderCountAsOutsideTheArea) {
+    // Clicks in the border count as outside the area.
     t_Window& w = textWindow(0);
     kt::mouseQueue().clear();
-    LogCapture log;
     click(0, -5, -3);
     click(0, static_cast<double>(w.Width) + 2, static_cast<double>(w.Height) + 1);
     auto events = t_MouseEventQueue();
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].ClickX, -1);
-    EXPECT_EQ(events[0].ClickY, -1);
-    EXPECT_EQ(events[1].ClickX, -2);
-    EXPECT_EQ(events[1].ClickY, -2);
-    EXPECT_EQ(t_GetMouseText(0), (std::pair<int64_t, int64_t>{1, 1}));
+    EXPECT_EQ(Cell(events[0].ClickX, events[0].ClickY), Cell(-1, -1));
+    EXPECT_EQ(Cell(events[1].ClickX, events[1].ClickY), Cell(-2, -2));
+    EXPECT_EQ(t_GetMouseText(0), Cell(1, 1));
     kt::mouseQueue().clear();
     headless().runOnMainSync([] { t_MouseEventHandler(9, {}, 3.7, 4.2); });
     EXPECT_NE(log.text().find("t_MouseEventHandler: Unknown window, AbsX = 3, AbsY = 4\n"
                               "t_MouseEventHandler:  window, X = -3, Y = -3\n"),
               std::string::npos);
     EXPECT_EQ(kt::mouseQueue().size(), 0u);
-}
-
-TEST(Mouse, TheProgramHandlerRunsOncePerPress) {
-    textWindow(0);
-    std::atomic<int> runs{0};
-    t_ProgramMouseHandler() = [&] { runs++; };
-    LogCapture log;
-    click(0, 1, 1);
-    click(0, 2, 2);
-    for (int i = 0; i < 200 && runs < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_EQ(runs, 2);
-    t_ProgramMouseHandler() = [] {};
-    kt::mouseQueue().clear();
 }
 
 TEST(Mouse, TheCloseBoxHidesTheWindowWithoutAnEvent) {
@@ -104,21 +92,19 @@ TEST(Mouse, TheCloseBoxHidesTheWindowWithoutAnEvent) {
 TEST(FileEvents, OpenedFilesQueueInOrderWithTheirStatus) {
     TempFolder folder;
     writeFile(folder.file("a.bin"), {1});
+    const std::string names[] = {folder.file("a.bin"), folder.path(), folder.file("missing")};
+    const int64_t status[] = {1, 2, 0};  // file, folder, nothing
     headless().runOnMainSync([&] {
-        f_FileEventHandler(folder.file("a.bin"), 0);
-        f_FileEventHandler(folder.path(), 0);
-        f_FileEventHandler(folder.file("missing"), 0);
+        for (auto& name : names) f_FileEventHandler(name, 0);
     });
     auto queued = t_FileEventQueue();
     ASSERT_EQ(queued.size(), 3u);
-    EXPECT_EQ(queued[0].Kind, 4);
-    EXPECT_EQ(queued[0].Value, 1);
-    EXPECT_EQ(queued[1].Value, 2);
-    EXPECT_EQ(queued[2].Value, 0);
-    EXPECT_EQ(t_GetFileEvent(), folder.file("a.bin"));
-    EXPECT_EQ(t_GetFileEvent(), folder.path());
-    EXPECT_TRUE(t_FileEventAvailable());
-    EXPECT_EQ(t_GetFileEvent(), folder.file("missing"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(queued[i].Kind, 4);
+        EXPECT_EQ(queued[i].Value, status[i]);
+        EXPECT_TRUE(t_FileEventAvailable());
+        EXPECT_EQ(t_GetFileEvent(), names[i]);
+    }
     EXPECT_FALSE(t_FileEventAvailable());
     EXPECT_EQ(t_GetFileEvent(), "");
     EXPECT_EQ(t_LastFileEvent().Description, folder.file("missing"));
