@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -78,12 +79,20 @@ TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
     writeFile(path, content);
     std::ofstream(folder.file("save.script")) << "type x\nopen " << path << "\nkey ^I\nkey ^S\nwait\n";
 
-    // One run undisturbed: how long a run and its save take.
+    // One run undisturbed: how long a run takes, and how long its temporary file exists.
     const auto started = Clock::now();
     const pid_t first = startProgram(folder);
     ASSERT_GT(first, 0);
-    ASSERT_TRUE(reap(first));
+    Clock::time_point firstSeen{}, lastSeen{};
+    int status = 0;
+    while (::waitpid(first, &status, WNOHANG) == 0) {
+        if (!temporaryFiles(folder.path()).empty()) (firstSeen == Clock::time_point{} ? firstSeen : lastSeen) = Clock::now();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
+    const auto saveTime = std::max(std::chrono::duration_cast<std::chrono::microseconds>(lastSeen - firstSeen),
+                                   std::chrono::microseconds(1000));
     content.insert(content.begin(), ' ');
     ASSERT_EQ(readFile(path), content) << "the undisturbed save did not write the new content";
 
@@ -97,7 +106,8 @@ TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
             while (temporaryFiles(folder.path()).empty() && Clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime.count() / (run % 2 ? 4 : 1) + 1)));
+        const auto span = run % 2 ? saveTime : runTime;
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % static_cast<uint64_t>(span.count() + 1)));
         const bool saving = !temporaryFiles(folder.path()).empty();
         ::kill(pid, SIGKILL);
         ++(reap(pid) ? finished : saving ? killedWhileSaving : killedOtherwise);
