@@ -7,7 +7,7 @@
 #include "headless_start.h"
 #include "display/image.h"
 #include "display/setup.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/print.h"

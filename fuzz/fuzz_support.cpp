@@ -11,7 +11,7 @@
 #include "app/startup.h"
 #include "display/setup.h"
 #include "host/headless/headless_host.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "input/events.h"
 #include "terminal/area.h"
 

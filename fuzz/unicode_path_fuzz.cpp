@@ -3,6 +3,7 @@
 
 #include "app/log.h"
 #include "files/fileio.h"
+#include "input/panels.h"
 #include "fuzz/fuzz_support.h"
 #include "terminal/text.h"
 #include "terminal/unicode.h"

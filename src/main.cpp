@@ -12,7 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "app/log.h"
 #include "app/startup.h"
 #include "editor/editor.h"

@@ -19,7 +19,5 @@ std::FILE* logStream();
 
 // "$" followed by eight capital hexadecimal digits of the low 32 bits.
 std::string hex8(int64_t value);
-// UTF-8 of one Unicode scalar (U+FFFD for a value that is none).
-std::string utf8Of(uint32_t scalar);
 
 }  // namespace kt

@@ -32,6 +32,11 @@ void nameThread(const std::string& name) {
 
 std::string threadName() { return ownName; }
 
+void endProgramThread() {
+    if (host::hasHost()) host::host().programEnded();
+    pthread_exit(nullptr);
+}
+
 }  // namespace kt
 
 namespace {

@@ -15,6 +15,9 @@ void claimThreadNumber(int number);
 void nameThread(const std::string& name);
 std::string threadName();
 
+// Ends the calling thread, the program's: the host learns that the program has ended.
+[[noreturn]] void endProgramThread();
+
 }  // namespace kt
 
 // Starts entry on a new thread with a stack of stackSize bytes; returns once the thread has

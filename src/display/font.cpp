@@ -3,7 +3,7 @@
 #include <unordered_map>
 
 #include "app/log.h"
-#include "files/fileio.h"
+#include "app/file_primitives.h"
 #include "host/host.h"
 
 namespace kt {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/log.h"
+#include "app/utf8.h"
 #include "display/image.h"
 
 namespace {

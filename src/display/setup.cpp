@@ -5,14 +5,14 @@
 #include <thread>
 
 #include "app/log.h"
+#include "app/menu_items.h"
 #include "app/startup.h"
 #include "app/threads.h"
 #include "display/font.h"
 #include "display/glyph.h"
 #include "display/image.h"
 #include "host/host.h"
-#include "host/placement.h"
-#include "input/menu_items.h"
+#include "display/placement.h"
 
 namespace kt {
 namespace {
@@ -256,7 +256,6 @@ void t_InitMemory() {
     kt::logLine("t_InitMemory: Start.");
     if (kt::threadNumber() == 2) kt::nameThread("Main Program");
     kt::createVideoMemory();
-    kt::registerBuiltInMenuActions();
     kt::menuCleanUp();
     host::host().runOnMainSync([] {
         if (host::host().hasTextView(8)) host::host().prepareTextView(8);

@@ -2,14 +2,14 @@
 // the question whether to save first.
 #include <cctype>
 
-#include "app/documents.h"
+#include "input/file_events.h"
 #include "app/program.h"
 #include "display/window.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "files/browser.h"
 #include "files/fileio.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "input/dialog.h"
 #include "input/events.h"
 #include "terminal/area.h"

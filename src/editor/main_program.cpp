@@ -1,13 +1,13 @@
 // The editor's start-up, its main loop and the key table.
-#include "app/documents.h"
+#include "input/file_events.h"
 #include "app/program.h"
-#include "app/program_end.h"
+#include "terminal/program_end.h"
 #include "display/setup.h"
 #include "display/window.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "host/host.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "input/dialog.h"
 #include "input/events.h"
 #include "input/mouse.h"
@@ -75,7 +75,7 @@ int64_t waitForKey() {
     for (;;) {
         if (!t_EventAvailable()) {
             t_CursorOn(window);
-            kt::waitUntil([] { return t_EventAvailable().load(); });
+            kt::waitUntil([] { return t_EventAvailable(); });
             t_CursorOff(window);
         }
         int64_t key = t_GetEvent();
@@ -150,7 +150,7 @@ void mainProgram() {
     }
     redraw(0, 0, true);
     DrawHeader();
-    t_DocumentLog() = true;
+    t_SetDocumentLog(true);
 
     for (;;) {
         t_Inverse(window);

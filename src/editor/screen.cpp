@@ -1,6 +1,4 @@
 // The editor's screen: the header rows, the byte rows and the status values.
-#include <utf8proc.h>
-
 #include <cstdlib>
 
 #include "app/log.h"
@@ -51,23 +49,6 @@ void drawCharacterCell(uint8_t b) {
     } else {
         t_PrintSymbol(window, b);
     }
-}
-
-// A name in compatibility form (ligatures and the like taken apart, then composed).
-std::string normalizedKC(const std::string& name) {
-    utf8proc_uint8_t* out = nullptr;
-    auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(name.data()),
-                          static_cast<utf8proc_ssize_t>(name.size()), &out,
-                          static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT));
-    std::string result = n >= 0 && out ? std::string(reinterpret_cast<char*>(out), static_cast<size_t>(n)) : name;
-    std::free(out);
-    return result;
-}
-
-// A byte text as the user typed it: UTF-8 when it is, else each byte as its own code.
-std::string shownText(const std::vector<uint8_t>& bytes) {
-    std::string utf8(bytes.begin(), bytes.end());
-    return kt::isValidUtf8(utf8) ? utf8 : kt::latin1ToUtf8(bytes);
 }
 
 }  // namespace
@@ -168,8 +149,8 @@ void DrawHeader() {
         if (s.MainMenuShown) {
             for (const char* line : texts::mainMenu) PrintMenuLine(line);
         } else {
-            PrintMenuLine(std::string(texts::searchPrompt) + shownText(s.SearchText));
-            PrintMenuLine(std::string(texts::changePrompt) + shownText(s.ChangeText));
+            PrintMenuLine(std::string(texts::searchPrompt) + kt::bytesAsText(s.SearchText));
+            PrintMenuLine(std::string(texts::changePrompt) + kt::bytesAsText(s.ChangeText));
             t_TextLine(window);
             PrintMenuLine(texts::searchMenu[0]);
             PrintMenuLine(texts::searchMenu[1]);
@@ -189,7 +170,7 @@ void DrawStatus(int64_t cursor) {
         t_Vtab(window, 1);
         t_Htab(window, 2);
         putText(s.Modified ? ":" : "\u00B7");
-        std::string name = normalizedKC(s.CurrentName);
+        std::string name = kt::normalizeKC(s.CurrentName);
         const size_t length = kt::scalarCount(name);
         std::string shown = kt::firstScalars(name, 23);
         shown.append(23 - std::min<size_t>(length, 23), ' ');

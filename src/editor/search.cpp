@@ -34,12 +34,6 @@ std::optional<std::vector<uint8_t>> hexBytes(const std::vector<uint8_t>& text, c
     return bytes;
 }
 
-// A text as the line editor takes it: UTF-8 when it is, else each byte as its code.
-std::string editableText(const std::vector<uint8_t>& bytes) {
-    std::string utf8(bytes.begin(), bytes.end());
-    return kt::isValidUtf8(utf8) ? utf8 : kt::latin1ToUtf8(bytes);
-}
-
 }  // namespace
 
 void enterSearchText(bool change) {
@@ -54,7 +48,7 @@ void enterSearchText(bool change) {
     const int64_t row = change ? 3 : 2;
     t_Vtab(window, row);
     t_Htab(window, 14);
-    std::string entered = t_InputForm(window, "", editableText(text), false, 0, 65);
+    std::string entered = t_InputForm(window, "", kt::bytesAsText(text), false, 0, 65);
     if (!entered.empty()) text.assign(entered.begin(), entered.end());
     t_Vtab(window, row);
     t_Htab(window, 14);

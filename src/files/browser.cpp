@@ -1,15 +1,13 @@
 #include "files/browser.h"
 
-#include <utf8proc.h>
 
 #include <algorithm>
 
-#include "app/documents.h"
+#include "input/file_events.h"
 #include "app/log.h"
 #include "display/window.h"
 #include "files/catalog.h"
 #include "files/fileio.h"
-#include "host/folders.h"
 #include "host/host.h"
 #include "input/dialog.h"
 #include "input/events.h"
@@ -63,10 +61,8 @@ bool isFolderEntry(const f_CatItem& item) { return item.KindNum == 2 || item.Kin
 // The first character of a name in lower case; a byte that is no UTF-8 sorts after letters.
 uint32_t firstLowerScalar(const std::string& name) {
     if (name.empty()) return 0;
-    utf8proc_int32_t c = 0;
-    auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(name.data()),
-                              static_cast<utf8proc_ssize_t>(name.size()), &c);
-    return n < 1 ? 0xFFFD : static_cast<uint32_t>(utf8proc_tolower(c));
+    uint32_t c = 0;
+    return kt::decodeScalar(name, 0, c) ? kt::lowerScalar(c) : 0xFFFD;
 }
 
 // The first list line that shows entry k: k itself, unless that would leave the last page.
@@ -216,7 +212,7 @@ int64_t f_BrowseKey(uint8_t window, int64_t key) {
     int64_t& t = b.top;
     switch (key) {
     case 1:
-        goToFolder(window, withSlash(host::executableFolder()));
+        goToFolder(window, withSlash(kt::executableFolder()));
         return 0;
     case 2:
         if (s > 0) {
@@ -388,7 +384,7 @@ std::string f_CatBrowser(uint8_t window, const std::string& startPath, const std
                     return true;
                 }
                 if (t_FileEventAvailable()) showRequestedPath(window, t_GetFileEvent());
-                return t_EventAvailable().load();
+                return t_EventAvailable();
             });
             if (chosenByClick) break;
             const int64_t key = t_GetEvent();

@@ -7,7 +7,6 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utf8proc.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +15,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "app/documents.h"
+#include "app/file_primitives.h"
 #include "app/log.h"
 #include "files/fileio.h"
 #include "terminal/text.h"
@@ -39,33 +38,6 @@ Catalog& catalog() {
 }
 
 // --- Text helpers ------------------------------------------------------------------------
-
-std::string asciiLower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
-// Lower case scalar by scalar; bytes that are not UTF-8 stay as they are.
-std::string lowerCase(const std::string& text) {
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return asciiLower(text);
-    std::string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        utf8proc_int32_t c = 0;
-        auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + i),
-                                  static_cast<utf8proc_ssize_t>(text.size() - i), &c);
-        if (n < 1) {
-            out += text[i++];
-            continue;
-        }
-        out += kt::utf8Of(static_cast<uint32_t>(utf8proc_tolower(c)));
-        i += static_cast<size_t>(n);
-    }
-    return out;
-}
 
 // The text padded with blanks and cut to k characters.
 std::string leftField(const std::string& text, size_t k) {
@@ -233,7 +205,7 @@ bool sortedNames(int folder, std::vector<Listed>& names) {
     while (const dirent* entry = ::readdir(dir)) {
         const char* n = entry->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-        names.push_back({lowerCase(n), n});
+        names.push_back({kt::lowerCase(n), n});
         errno = 0;
     }
     int code = errno;
@@ -422,13 +394,13 @@ std::string f_FileKind(const std::string& extension) {
             for (const char* e : extensions) map.emplace(e, type);
         return map;
     }();
-    auto found = table.find(lowerCase(extension));
+    auto found = table.find(kt::lowerCase(extension));
     return found == table.end() ? "????" : found->second;
 }
 
 bool f_IsHiddenName(const std::string& name) {
     if (!name.empty() && name[0] == '.') return true;
-    return asciiLower(name) == "thumbs.db" || name == "Icon\r" || name == "mach_kernel" ||
+    return kt::lowerCase(name) == "thumbs.db" || name == "Icon\r" || name == "mach_kernel" ||
            name == "Synchronize! Volume ID";
 }
 
@@ -443,7 +415,7 @@ std::string f_SizeStr(int64_t size) {
 
 bool f_TypeMatches(const std::string& type, const std::string& filter) {
     if (filter.empty()) return true;
-    const std::string lowerType = lowerCase(type), lowerFilter = lowerCase(filter);
+    const std::string lowerType = kt::lowerCase(type), lowerFilter = kt::lowerCase(filter);
     size_t start = 0;
     for (;;) {
         const size_t comma = lowerFilter.find(',', start);

@@ -1,10 +1,11 @@
 #include "host/folders.h"
 
+#include "app/file_primitives.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <fstream>
 
@@ -62,20 +63,11 @@ std::string userFolder(Folder folder) {
     return path;
 }
 
-std::string executableFolder() {
-    std::string buffer(PATH_MAX, '\0');
-    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n <= 0) return ".";
-    buffer.resize(static_cast<size_t>(n));
-    auto slash = buffer.rfind('/');
-    return slash == std::string::npos || slash == 0 ? "/" : buffer.substr(0, slash);
-}
-
 std::string defaultResourceFolder() {
     if (const char* env = std::getenv("OSTRAKONIX_RESOURCES"); env && *env) return env;
-    std::string beside = executableFolder() + "/resources";
+    std::string beside = kt::executableFolder() + "/resources";
     if (isFolder(beside)) return beside;
-    return executableFolder() + "/../share/ostrakonix";
+    return kt::executableFolder() + "/../share/ostrakonix";
 }
 
 }  // namespace host

@@ -11,8 +11,6 @@ std::string homeFolder();
 // The XDG user folder (from user-dirs.dirs), else the usual folder in the home folder.
 // Paths have no trailing "/".
 std::string userFolder(Folder folder);
-// The folder of the running executable.
-std::string executableFolder();
 // OSTRAKONIX_RESOURCES when set; else "resources" beside the executable when it exists;
 // else the installed share folder.
 std::string defaultResourceFolder();

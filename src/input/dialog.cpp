@@ -2,7 +2,7 @@
 
 #include "app/log.h"
 #include "display/window.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/print.h"

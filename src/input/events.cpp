@@ -4,9 +4,11 @@
 #include <thread>
 
 #include "app/log.h"
+#include "app/utf8.h"
 #include "display/window.h"
 #include "host/host.h"
 #include "terminal/cursor.h"
+#include "terminal/print.h"
 
 namespace kt {
 
@@ -55,28 +57,67 @@ void applyModifiers(t_Event& e, uint64_t flags) {
 
 }  // namespace kt
 
-std::atomic<bool>& t_EventAvailable() { return kt::keyQueue().available; }
-std::atomic<bool>& t_MenuEventAvailable() { return kt::menuQueue().available; }
+bool t_EventAvailable() { return kt::keyQueue().available(); }
+bool t_MenuEventAvailable() { return kt::menuQueue().available(); }
 std::vector<t_Event> t_EventQueue() { return kt::keyQueue().snapshot(); }
 std::vector<t_MenuEvent> t_MenuEventQueue() { return kt::menuQueue().snapshot(); }
 t_Event t_LastEvent() { return kt::keyQueue().lastTaken(); }
 
-#define KT_FLAG(name)                    \
-    std::atomic<bool>& name() {          \
-        static std::atomic<bool> flag{}; \
-        return flag;                     \
-    }
-KT_FLAG(t_KeyIsDown)
-KT_FLAG(t_CapsLockPressed)
-KT_FLAG(t_ShiftPressed)
-KT_FLAG(t_ControlPressed)
-KT_FLAG(t_OptionPressed)
-KT_FLAG(t_CommandPressed)
-KT_FLAG(t_FnPressed)
-#undef KT_FLAG
+namespace {
+// The modifier keys and the key-held flag: written by the main thread, read by any.
+struct KeyState {
+    std::atomic<bool> down{false}, capsLock{false}, shift{false}, control{false}, option{false}, command{false},
+        function{false};
+};
+KeyState& keyState() {
+    static KeyState state;
+    return state;
+}
+}  // namespace
+
+bool t_KeyIsDown() { return keyState().down.load(); }
+bool t_CapsLockPressed() { return keyState().capsLock.load(); }
+bool t_ShiftPressed() { return keyState().shift.load(); }
+bool t_ControlPressed() { return keyState().control.load(); }
+bool t_OptionPressed() { return keyState().option.load(); }
+bool t_CommandPressed() { return keyState().command.load(); }
+bool t_FnPressed() { return keyState().function.load(); }
+
+namespace kt {
+
+void setModifierState(uint64_t flags) {
+    KeyState& k = keyState();
+    k.capsLock = flags & host::modifier::capsLock;
+    k.shift = flags & host::modifier::shift;
+    k.control = flags & host::modifier::control;
+    k.option = flags & host::modifier::option;
+    k.command = flags & host::modifier::command;
+    k.function = flags & host::modifier::function;
+}
+
+void setKeyIsDown(bool down) { keyState().down = down; }
+
+void outputPause() {
+    auto& keys = keyQueue();
+    if (!keys.available()) return;
+    // Counted before the keys are dropped: a menu choice made from then on ends the pause.
+    const size_t menus = menuQueue().size();
+    if (!keys.clearIfNewest([](const t_Event& e) { return e.Value == 19; })) return;
+    waitUntil([&] { return keys.size() > 0 || menuQueue().size() != menus; });
+    // The key that ends the pause is thrown away; taking it keeps the flag true when
+    // another key arrived meanwhile.
+    t_Event ending;
+    keys.take(ending);
+}
+
+}  // namespace kt
+
+// Printing pauses through the keyboard's queue; the hook is set as soon as the queues exist
+// in the program, which is whenever a key can arrive at all.
+[[maybe_unused]] static const bool outputPauseInstalled = (kt::setOutputPause(&kt::outputPause), true);
 
 int64_t t_GetEvent() {
-    if (!t_EventAvailable().load(std::memory_order_acquire)) return -1;
+    if (!t_EventAvailable()) return -1;
     t_Event event;
     if (!kt::keyQueue().take(event)) return -1;
     return event.Value;
@@ -87,7 +128,7 @@ std::string t_GetKey() {
         if (!t_EventAvailable()) {
             uint8_t window = kt::display().defaultWindow.load();
             t_CursorOn(window);
-            kt::waitUntil([] { return t_EventAvailable().load(); });
+            kt::waitUntil([] { return t_EventAvailable(); });
             t_CursorOff(window);
         }
         int64_t value = t_GetEvent();

@@ -1,6 +1,7 @@
 // Input events: the key, menu and file queues, waiting for input, and the keyboard.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -48,49 +49,65 @@ struct t_MenuEvent {
 namespace kt {
 
 // A first-in first-out queue whose list, flag and last-taken record are guarded together
-// by one lock; the flag is set after an append is complete and polled by the program.
+// by one lock; the flag is set after an append is complete and polled by the program. Only
+// the queue writes its flag, always under the lock, so the flag can't disagree with the list.
 template <typename Record>
-struct EventQueue {
-    mutable std::mutex lock;
-    std::deque<Record> items;
-    std::atomic<bool> available{false};
-    Record last{};
-
+class EventQueue {
+public:
     void append(Record record) {
-        std::lock_guard guard(lock);
-        items.push_back(std::move(record));
-        available.store(true, std::memory_order_release);
+        std::lock_guard guard(lock_);
+        items_.push_back(std::move(record));
+        available_.store(true, std::memory_order_release);
     }
     // Takes the front record into `last`; false when the queue is empty.
     bool take(Record& into) {
-        std::lock_guard guard(lock);
-        if (items.empty()) {
-            available.store(false, std::memory_order_release);
-            return false;
-        }
-        last = std::move(items.front());
-        items.pop_front();
-        available.store(!items.empty(), std::memory_order_release);
-        into = last;
+        return takeFirst([](const Record&) { return true; }, into);
+    }
+    // Takes the oldest record that `matches` into `last`; false when there is none.
+    template <typename Matches>
+    bool takeFirst(Matches&& matches, Record& into) {
+        std::lock_guard guard(lock_);
+        auto found = std::find_if(items_.begin(), items_.end(), matches);
+        if (found == items_.end()) return false;
+        last_ = std::move(*found);
+        items_.erase(found);
+        available_.store(!items_.empty(), std::memory_order_release);
+        into = last_;
         return true;
     }
+    // Empties the queue when its newest record is `newest`; true when it did.
+    template <typename Test>
+    bool clearIfNewest(Test&& newest) {
+        std::lock_guard guard(lock_);
+        if (items_.empty() || !newest(items_.back())) return false;
+        items_.clear();
+        available_.store(false, std::memory_order_release);
+        return true;
+    }
+    bool available() const { return available_.load(std::memory_order_acquire); }
     size_t size() const {
-        std::lock_guard guard(lock);
-        return items.size();
+        std::lock_guard guard(lock_);
+        return items_.size();
     }
     std::vector<Record> snapshot() const {
-        std::lock_guard guard(lock);
-        return {items.begin(), items.end()};
+        std::lock_guard guard(lock_);
+        return {items_.begin(), items_.end()};
     }
     Record lastTaken() const {
-        std::lock_guard guard(lock);
-        return last;
+        std::lock_guard guard(lock_);
+        return last_;
     }
     void clear() {
-        std::lock_guard guard(lock);
-        items.clear();
-        available.store(false, std::memory_order_release);
+        std::lock_guard guard(lock_);
+        items_.clear();
+        available_.store(false, std::memory_order_release);
     }
+
+private:
+    mutable std::mutex lock_;
+    std::deque<Record> items_;
+    std::atomic<bool> available_{false};
+    Record last_{};
 };
 
 EventQueue<t_Event>& keyQueue();
@@ -106,22 +123,30 @@ bool inputPending();
 
 // Builds the modifier part of an event from host modifier flags.
 void applyModifiers(t_Event& event, uint64_t flags);
+// The modifier keys held, as the host reports them; and whether a key is held.
+void setModifierState(uint64_t flags);
+void setKeyIsDown(bool down);
+
+// Output stops while the newest key is Control-S: the queued keys are dropped and the
+// caller waits until the next key (thrown away) or a menu choice (kept).
+void outputPause();
 
 }  // namespace kt
 
-// Accessors. Queues are read as copies taken under their lock.
-std::atomic<bool>& t_EventAvailable();
-std::atomic<bool>& t_MenuEventAvailable();
+// Accessors. Queues are read as copies taken under their lock; flags are read only here and
+// set by the toolkit's own functions.
+bool t_EventAvailable();
+bool t_MenuEventAvailable();
 std::vector<t_Event> t_EventQueue();
 std::vector<t_MenuEvent> t_MenuEventQueue();
 t_Event t_LastEvent();
-std::atomic<bool>& t_KeyIsDown();
-std::atomic<bool>& t_CapsLockPressed();
-std::atomic<bool>& t_ShiftPressed();
-std::atomic<bool>& t_ControlPressed();
-std::atomic<bool>& t_OptionPressed();
-std::atomic<bool>& t_CommandPressed();
-std::atomic<bool>& t_FnPressed();
+bool t_KeyIsDown();
+bool t_CapsLockPressed();
+bool t_ShiftPressed();
+bool t_ControlPressed();
+bool t_OptionPressed();
+bool t_CommandPressed();
+bool t_FnPressed();
 
 // The value of the next key event, −1 when none is waiting.
 int64_t t_GetEvent();

@@ -2,22 +2,13 @@
 #include <string>
 
 #include "app/clock.h"
-#include "app/entries.h"
+#include "input/entries.h"
 #include "app/log.h"
 #include "display/window.h"
 #include "input/events.h"
 #include "terminal/text.h"
 
 namespace {
-
-void writeModifierState(uint64_t flags) {
-    t_CapsLockPressed() = flags & host::modifier::capsLock;
-    t_ShiftPressed() = flags & host::modifier::shift;
-    t_ControlPressed() = flags & host::modifier::control;
-    t_OptionPressed() = flags & host::modifier::option;
-    t_CommandPressed() = flags & host::modifier::command;
-    t_FnPressed() = flags & host::modifier::function;
-}
 
 // Option characters of a German layout, caught by key and character, with their codes.
 struct OptionRow {
@@ -40,7 +31,7 @@ void t_KeyHandler(uint8_t window, int64_t K, const std::string& S, uint64_t M) {
     uint32_t C = 0;
     if (!S.empty()) C = kt::scalarsOf(S).front();
     const int64_t T = kt::milliseconds();
-    writeModifierState(M);
+    kt::setModifierState(M);
     const bool option = M & host::modifier::option, control = M & host::modifier::control,
                shift = M & host::modifier::shift;
 
@@ -84,7 +75,6 @@ void t_KeyHandler(uint8_t window, int64_t K, const std::string& S, uint64_t M) {
                     C = optionChar;
                 } else if (control) {
                     redirect(K == 89 ? 0 : K == 91 ? 2 : 1);
-                    t_EventAvailable() = kt::keyQueue().size() > 0;
                     return;
                 }
                 break;
@@ -105,8 +95,7 @@ void t_KeyHandler(uint8_t window, int64_t K, const std::string& S, uint64_t M) {
         if (C <= 255) {
             value = C;
         } else if (C <= 63235) {
-            t_EventAvailable() = kt::keyQueue().size() > 0;  // no code for this character
-            return;
+            return;  // no code for this character
         } else {
             value = static_cast<int64_t>(C) - 63107;
             functionKey = true;
@@ -133,9 +122,9 @@ void viewKeyDown(uint8_t window, const host::KeyEvent& event) {
         else if (!w.IgnoreEvents)
             t_KeyHandler(window, event.keyCode, event.characters, event.modifierFlags);
     }
-    t_KeyIsDown() = true;
+    kt::setKeyIsDown(true);
 }
 
-void viewKeyUp(uint8_t) { t_KeyIsDown() = false; }
+void viewKeyUp(uint8_t) { kt::setKeyIsDown(false); }
 
-void viewFlagsChanged(uint8_t, uint64_t modifierFlags) { writeModifierState(modifierFlags); }
+void viewFlagsChanged(uint8_t, uint64_t modifierFlags) { kt::setModifierState(modifierFlags); }

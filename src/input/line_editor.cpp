@@ -85,7 +85,7 @@ int64_t nextKey(uint8_t window) {
     for (;;) {
         if (!t_EventAvailable()) {
             t_CursorOn(window);
-            kt::waitUntil([] { return t_EventAvailable().load(); });
+            kt::waitUntil([] { return t_EventAvailable(); });
             t_CursorOff(window);
         }
         const int64_t key = t_GetEvent();

@@ -3,16 +3,17 @@
 #include <optional>
 
 #include "app/clock.h"
-#include "app/entries.h"
 #include "app/log.h"
 #include "app/threads.h"
 #include "display/image.h"
 #include "display/window.h"
-#include "files/fileio.h"
+#include "app/file_primitives.h"
 #include "host/host.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "input/events.h"
-#include "input/menu_items.h"
+#include "input/entries.h"
+#include "input/menu_actions.h"
+#include "input/panels.h"
 #include "terminal/area.h"
 #include "terminal/text.h"
 

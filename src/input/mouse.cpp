@@ -1,29 +1,25 @@
 #include "input/mouse.h"
 
 #include <algorithm>
-#include <mutex>
 #include <string>
 
 #include "app/clock.h"
-#include "app/entries.h"
 #include "app/log.h"
 #include "app/threads.h"
+#include "display/placement.h"
 #include "display/window.h"
-#include "host/placement.h"
+#include "input/entries.h"
 
-std::atomic<bool>& t_MouseEventAvailable() { return kt::mouseQueue().available; }
+namespace {
+// The buttons held: written by the main thread, read by any.
+std::atomic<bool> leftDown{false}, rightDown{false};
+}  // namespace
+
+bool t_MouseEventAvailable() { return kt::mouseQueue().available(); }
 std::vector<t_Event> t_MouseEventQueue() { return kt::mouseQueue().snapshot(); }
 t_Event t_LastMouseEvent() { return kt::mouseQueue().lastTaken(); }
-
-std::atomic<bool>& t_LeftMouseDown() {
-    static std::atomic<bool> flag{false};
-    return flag;
-}
-
-std::atomic<bool>& t_RightMouseDown() {
-    static std::atomic<bool> flag{false};
-    return flag;
-}
+bool t_LeftMouseDown() { return leftDown.load(); }
+bool t_RightMouseDown() { return rightDown.load(); }
 
 std::function<void()>& t_ProgramMouseHandler() {
     static std::function<void()> handler = [] {};
@@ -66,7 +62,6 @@ void t_MouseEventHandler(uint8_t window, const host::MouseEvent& event, double x
     }
     kt::logLine("t_MouseEventHandler: " + where + " window, X = " + std::to_string(column) + ", Y = " +
                 std::to_string(line));
-    t_MouseEventAvailable() = kt::mouseQueue().size() > 0;
     startasyncprocess([] {
         if (kt::threadNumber() >= 3) kt::nameThread("t_EventMouse");
         t_ProgramMouseHandler()();
@@ -78,16 +73,7 @@ std::pair<int64_t, int64_t> t_GetMouseText(uint8_t window) {
     if (!kt::checkWindow("t_GetMouseText", window)) return {-1, -1};
     auto& queue = kt::mouseQueue();
     t_Event event;
-    {
-        std::lock_guard guard(queue.lock);
-        auto found = std::find_if(queue.items.begin(), queue.items.end(),
-                                  [&](const t_Event& e) { return e.Window == window; });
-        if (found == queue.items.end()) return {-1, -1};
-        queue.last = *found;
-        event = *found;
-        queue.items.erase(found);
-        queue.available.store(!queue.items.empty(), std::memory_order_release);
-    }
+    if (!queue.takeFirst([&](const t_Event& e) { return e.Window == window; }, event)) return {-1, -1};
     const t_Font& font = kt::windowRecord(window).Font;
     int64_t column = font.Width ? event.ClickX / font.Width : 0;
     int64_t line = font.Height ? event.ClickY / font.Height : 0;
@@ -107,13 +93,13 @@ void viewMouseDown(uint8_t window, const host::MouseEvent& event, bool right) {
         else if (!w.IgnoreEvents)
             t_MouseEventHandler(window, event, event.x, event.y);
     }
-    t_LeftMouseDown() = !right;
-    t_RightMouseDown() = right;
+    leftDown = !right;
+    rightDown = right;
 }
 
 void viewMouseUp(uint8_t) {
-    t_LeftMouseDown() = false;
-    t_RightMouseDown() = false;
+    leftDown = false;
+    rightDown = false;
 }
 
 bool windowShouldClose(int window) {

@@ -1,7 +1,6 @@
 // Mouse events: presses in graphic windows, their queue and the text cell of a click.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -10,11 +9,11 @@
 #include "host/host.h"
 #include "input/events.h"
 
-std::atomic<bool>& t_MouseEventAvailable();
+bool t_MouseEventAvailable();
 std::vector<t_Event> t_MouseEventQueue();
 t_Event t_LastMouseEvent();
-std::atomic<bool>& t_LeftMouseDown();
-std::atomic<bool>& t_RightMouseDown();
+bool t_LeftMouseDown();
+bool t_RightMouseDown();
 // The program's mouse handler, run on a worker after every press.
 std::function<void()>& t_ProgramMouseHandler();
 

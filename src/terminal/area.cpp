@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/log.h"
+#include "app/utf8.h"
 
 #include "display/glyph.h"
 #include "display/image.h"

@@ -3,10 +3,10 @@
 #include <atomic>
 
 #include "app/log.h"
+#include "app/utf8.h"
 #include "display/glyph.h"
 #include "display/window.h"
 #include "host/host.h"
-#include "input/events.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/modes.h"
@@ -18,27 +18,11 @@ namespace {
 
 uint8_t defaultWindow() { return kt::display().defaultWindow.load(); }
 
-// Output stops while the newest key is Control-S; the next key (thrown away) or menu
-// choice (kept) lets it go on.
+std::atomic<kt::OutputPause> outputPauseHook{nullptr};
+
+// Output stops while the newest key is Control-S (the keyboard's layer sets how).
 void pauseCheck() {
-    if (!t_EventAvailable()) return;
-    auto& keys = kt::keyQueue();
-    // Counted before the keys are dropped: a menu choice made from then on ends the pause.
-    const size_t menus = kt::menuQueue().size();
-    {
-        std::lock_guard guard(keys.lock);
-        keys.available = !keys.items.empty();
-        if (keys.items.empty() || keys.items.back().Value != 19) return;
-        keys.items.clear();
-        keys.available = false;
-    }
-    kt::waitUntil([&] { return keys.size() > 0 || kt::menuQueue().size() != menus; });
-    if (keys.size() > 0) {
-        t_GetEvent();
-        t_EventAvailable() = keys.size() > 0;
-    } else {
-        t_MenuEventAvailable() = true;
-    }
+    if (kt::OutputPause pause = outputPauseHook.load(std::memory_order_acquire)) pause();
 }
 
 // One character of t_Print: translated, drawn and the cursor moved, or a control code.
@@ -57,7 +41,7 @@ void printOne(uint8_t window, t_Window& w, uint32_t c) {
         w.TextColor = r.Colour;
         return;
     }
-    if (c == 13 && t_EventAvailable()) pauseCheck();
+    if (c == 13) pauseCheck();
     t_PrintControl(window, static_cast<uint8_t>(c));
 }
 
@@ -78,6 +62,10 @@ void bell() {
 }
 
 }  // namespace
+
+namespace kt {
+void setOutputPause(OutputPause pause) { outputPauseHook.store(pause, std::memory_order_release); }
+}  // namespace kt
 
 void t_Print(uint8_t window, const std::string& text) {
     printAll(window, [&](auto&& print) { kt::forEachScalar(text, print); });

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "app/utf8.h"
 
 struct Text {
     std::vector<uint8_t> Elements;
@@ -20,17 +21,3 @@ struct Text {
     std::string toString() const;
     bool operator==(const Text&) const = default;
 };
-
-namespace kt {
-
-// Calls fn with every Unicode scalar of a UTF-8 string; a byte that is no UTF-8 gives U+FFFD.
-void forEachScalar(std::string_view utf8, const std::function<void(uint32_t)>& fn);
-std::vector<uint32_t> scalarsOf(std::string_view utf8);
-size_t scalarCount(std::string_view utf8);
-bool isValidUtf8(std::string_view text);
-// The first n scalars of a string.
-std::string firstScalars(std::string_view utf8, size_t n);
-// A string of scalars each below 256 from codes (Latin-1 to UTF-8).
-std::string latin1ToUtf8(const std::vector<uint8_t>& codes);
-
-}  // namespace kt

@@ -1,45 +1,9 @@
 #include "terminal/unicode.h"
 
-#include <utf8proc.h>
-
-#include <cstdlib>
-
 #include "app/log.h"
 #include "terminal/text.h"
 
 namespace {
-
-std::string mapValid(std::string_view run, utf8proc_option_t options) {
-    utf8proc_uint8_t* mapped = nullptr;
-    auto n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(run.data()),
-                          static_cast<utf8proc_ssize_t>(run.size()), &mapped, options);
-    std::string out =
-        n >= 0 && mapped ? std::string(reinterpret_cast<char*>(mapped), static_cast<size_t>(n)) : std::string(run);
-    std::free(mapped);
-    return out;
-}
-
-// Normalises each stretch of valid UTF-8 and keeps the bytes between them, so that a name
-// that is no UTF-8 is still shown character by character.
-std::string normalize(const std::string& text, utf8proc_option_t options) {
-    std::string out;
-    out.reserve(text.size());
-    size_t runStart = 0, i = 0;
-    while (i < text.size()) {
-        utf8proc_int32_t c = 0;
-        auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + i),
-                                  static_cast<utf8proc_ssize_t>(text.size() - i), &c);
-        if (n >= 1) {
-            i += static_cast<size_t>(n);
-            continue;
-        }
-        if (i > runStart) out += mapValid(std::string_view(text).substr(runStart, i - runStart), options);
-        out += text[i];
-        runStart = ++i;
-    }
-    if (i > runStart) out += mapValid(std::string_view(text).substr(runStart, i - runStart), options);
-    return out;
-}
 
 // The code (or codes) of a character of 256 and above; empty when it has none.
 const char* codesAbove255(uint32_t u) {
@@ -127,14 +91,4 @@ std::pair<std::string, bool> t_ConvertUniCode(const std::string& text) {
     return {out, missing};
 }
 
-namespace kt {
 
-std::string normalizeC(const std::string& text) {
-    return normalize(text, static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
-}
-
-std::string normalizeKC(const std::string& text) {
-    return normalize(text, static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT));
-}
-
-}  // namespace kt

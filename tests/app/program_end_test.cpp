@@ -1,4 +1,4 @@
-#include "app/program_end.h"
+#include "terminal/program_end.h"
 
 #include <gtest/gtest.h>
 

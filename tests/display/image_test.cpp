@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "display/setup.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "support/toolkit_fixture.h"
 
 using testing_support::LogCapture;

@@ -4,7 +4,7 @@
 
 #include "app/log.h"
 #include "display/font.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "support/toolkit_fixture.h"
 
 using testing_support::LogCapture;

@@ -25,7 +25,8 @@
 #include <sstream>
 #include <thread>
 
-#include "app/entries.h"
+#include "input/entries.h"
+#include "app/utf8.h"
 #include "app/log.h"
 #include "app/program.h"
 #include "app/startup.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <tuple>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "display/window.h"
 #include "files/catalog.h"
 #include "files/fileio.h"

@@ -1,4 +1,5 @@
 #include "files/fileio.h"
+#include "input/panels.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -23,7 +23,8 @@
 #include <random>
 #include <thread>
 
-#include "app/entries.h"
+#include "input/entries.h"
+#include "app/utf8.h"
 #include "app/log.h"
 #include "app/startup.h"
 #include "app/threads.h"

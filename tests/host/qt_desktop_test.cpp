@@ -17,12 +17,12 @@
 #include <QTest>
 #include <QUrl>
 
-#include "app/documents.h"
-#include "app/entries.h"
+#include "input/file_events.h"
+#include "input/entries.h"
 #include "display/window.h"
 #include "editor/editor.h"
 #include "host/menu_definition.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "host/qt/alert_sound.h"
 #include "host/qt/graphic_window.h"
 #include "host/qt/host_window.h"

@@ -14,7 +14,7 @@
 #include "display/image.h"
 #include "display/window.h"
 #include "host/menu_definition.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "host/qt/graphic_window.h"
 #include "host/qt/key_mapping.h"
 #include "host/qt/menu_bar.h"

@@ -7,7 +7,7 @@
 #include <thread>
 #include <tuple>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "display/window.h"
 #include "input/events.h"
 #include "support/toolkit_fixture.h"

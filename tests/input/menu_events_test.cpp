@@ -7,12 +7,14 @@
 #include <thread>
 #include <tuple>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "app/log.h"
 #include "display/window.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "input/events.h"
-#include "input/menu_items.h"
+#include "app/menu_items.h"
+#include "app/utf8.h"
+#include "input/menu_actions.h"
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
 

@@ -6,10 +6,10 @@
 #include <chrono>
 #include <thread>
 
-#include "app/documents.h"
-#include "app/entries.h"
+#include "input/file_events.h"
+#include "input/entries.h"
 #include "display/window.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "support/toolkit_fixture.h"
 
 using namespace testing_support;

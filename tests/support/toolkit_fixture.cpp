@@ -7,10 +7,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/utf8.h"
 #include "app/log.h"
 #include "app/startup.h"
 #include "display/setup.h"
-#include "host/placement.h"
+#include "display/placement.h"
 
 namespace testing_support {
 

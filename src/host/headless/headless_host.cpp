@@ -3,7 +3,7 @@
 #include "app/threads.h"
 #include "display/image.h"
 #include "input/events.h"
-#include "files/fileio.h"
+#include "input/panels.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
 

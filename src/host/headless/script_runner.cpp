@@ -4,7 +4,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "app/log.h"
 #include "display/image.h"
 #include "display/window.h"

@@ -6,7 +6,7 @@
 #include <QTranslator>
 #include <cstdio>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "app/startup.h"
 #include "app/threads.h"
 #include "display/window.h"

@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <QUrl>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "display/image.h"
 #include "display/window.h"
 #include "host/qt/key_mapping.h"

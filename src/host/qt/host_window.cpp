@@ -8,7 +8,7 @@
 #include <QPlainTextEdit>
 #include <algorithm>
 
-#include "app/entries.h"
+#include "input/entries.h"
 
 namespace host::qt {
 namespace {

@@ -11,12 +11,12 @@
 #include <cmath>
 #include <memory>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "display/window.h"
 #include "host/completion.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "host/qt/alert_sound.h"
 #include "host/qt/graphic_window.h"
 #include "host/qt/host_window.h"

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/log.h"
+#include "app/utf8.h"
 
 namespace host::terminal {
 namespace {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/log.h"
+#include "app/utf8.h"
 #include "display/glyph.h"
 
 namespace host::terminal {

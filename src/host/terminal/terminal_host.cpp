@@ -11,7 +11,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/entries.h"
+#include "input/entries.h"
 #include "app/startup.h"
 #include "app/threads.h"
 #include "display/window.h"

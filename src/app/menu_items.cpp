@@ -1,6 +1,4 @@
-#include "input/menu_items.h"
-
-#include <mutex>
+#include "app/menu_items.h"
 
 #include "app/log.h"
 
@@ -31,11 +29,6 @@ int64_t resolve(const host::Menu& menu, int64_t position) {
 }
 
 }  // namespace
-
-std::vector<t_MenuAction>& t_MenuActions() {
-    static std::vector<t_MenuAction> actions;
-    return actions;
-}
 
 std::optional<size_t> t_MenuBarItem(const std::string& title) {
     std::optional<size_t> result;
@@ -92,12 +85,6 @@ std::string t_MenuItemTitle(const std::string& menuTitle, int64_t position) {
 }
 
 namespace kt {
-
-void registerBuiltInMenuActions() {
-    auto& actions = t_MenuActions();
-    for (int64_t code = 200; code <= 231; ++code) actions.push_back({code, code, "", "", "", "", ""});
-    for (int64_t code = 110; code <= 114; ++code) actions.push_back({code, code, "", "", "", "", ""});
-}
 
 void menuCleanUp() {
     for (const char* title :

@@ -1,16 +1,15 @@
-#include "app/program_end.h"
-
-#include <pthread.h>
+#include "terminal/program_end.h"
 
 #include <chrono>
 #include <string>
 #include <thread>
 
 #include "app/log.h"
+#include "app/threads.h"
 #include "display/image.h"
 #include "display/window.h"
 #include "host/host.h"
-#include "host/placement.h"
+#include "display/placement.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/modes.h"
@@ -51,6 +50,5 @@ void closingMessage(uint8_t window) {
 
 void t_QuitProgram(uint8_t window) {
     closingMessage(window);
-    if (host::hasHost()) host::host().programEnded();
-    pthread_exit(nullptr);
+    kt::endProgramThread();
 }

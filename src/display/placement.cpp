@@ -1,4 +1,4 @@
-#include "host/placement.h"
+#include "display/placement.h"
 
 #include "app/log.h"
 #include "app/startup.h"

@@ -1,4 +1,4 @@
-// The table of menu actions and the operations on the host's menu items.
+// The operations on the host's menu items, and the clean-up of what hosts add by themselves.
 #pragma once
 
 #include <cstdint>
@@ -8,18 +8,6 @@
 
 #include "host/host.h"
 
-struct t_MenuAction {
-    int64_t Tag = 0;
-    int64_t Action = 0;
-    std::string Title;
-    std::string Note;
-    std::string FileName;
-    std::string FileTypes;
-    std::string FilePath;
-};
-
-std::vector<t_MenuAction>& t_MenuActions();
-
 int64_t t_MenuItemIndex(const std::string& menuTitle, const std::string& itemTitle);
 void t_MenuItemDelete(const std::string& menuTitle, int64_t position);
 std::string t_MenuItemTitle(const std::string& menuTitle, int64_t position);
@@ -28,7 +16,6 @@ std::optional<size_t> t_MenuBarItem(const std::string& title);
 
 namespace kt {
 constexpr int64_t lastMenuItem = 65535;
-void registerBuiltInMenuActions();
 // Removes the items that hosts add to the edit and window menus by themselves.
 void menuCleanUp();
 }  // namespace kt

@@ -1,13 +1,18 @@
-#include "app/documents.h"
+#include "input/file_events.h"
 
-#include <sys/stat.h>
+#include <atomic>
 
 #include "app/clock.h"
-#include "app/entries.h"
+#include "app/file_primitives.h"
 #include "app/log.h"
 #include "app/threads.h"
+#include "input/entries.h"
 
-std::atomic<bool>& t_FileEventAvailable() { return kt::fileQueue().available; }
+namespace {
+std::atomic<bool> documentLog{false};
+}  // namespace
+
+bool t_FileEventAvailable() { return kt::fileQueue().available(); }
 std::vector<t_Event> t_FileEventQueue() { return kt::fileQueue().snapshot(); }
 t_Event t_LastFileEvent() { return kt::fileQueue().lastTaken(); }
 
@@ -16,19 +21,8 @@ std::function<void()>& t_ProgramFileHandler() {
     return handler;
 }
 
-std::atomic<bool>& t_DocumentLog() {
-    static std::atomic<bool> flag{false};
-    return flag;
-}
-
-namespace kt {
-int64_t fileStatus(const std::string& path) {
-    if (path.empty()) return -1;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return 0;
-    return S_ISDIR(info.st_mode) ? 2 : 1;
-}
-}  // namespace kt
+bool t_DocumentLog() { return documentLog.load(); }
+void t_SetDocumentLog(bool on) { documentLog = on; }
 
 void f_FileEventHandler(const std::string& path, int64_t type) {
     t_Event event;
