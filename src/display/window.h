@@ -39,10 +39,30 @@ struct t_DrawingRect {
     double X = 0, Y = 0, Width = 0, Height = 0;
 };
 
+// One graphic window. Who writes which field and who reads it:
+// - The program thread owns the record: t_InitWindow fills it, the text, input and drawing
+//   operations change it, all on that thread. Fields not named below are touched by it alone.
+// - The set-up fields (Initialized, BitDepth, Width, Height, MemoryStart/End, Text memory,
+//   Font, Text grid and Border/Title sizes, Window and View) are written by the program thread
+//   while it sets the window up or resizes it; the main thread (the window image, key and
+//   mouse entries, placement) and the update thread read them. Initialized is set last, so a
+//   reader that sees it set sees the rest.
+// - Visible is written by whichever thread shows or hides the window (the program thread, or
+//   the main thread for a menu item or a close box) and read by the image on the main thread.
+// - IgnoreEvents is written by the program thread and read by the main thread's key and mouse
+//   entries.
+// - TextRedirectOutput is written by the program thread (t_RedirectOutput) and by the main
+//   thread (Control with a keypad key) and read by the program thread as it prints.
+// - AutoUpdate, QuickUpdate and RefreshRate are written by the program thread and read by the
+//   update thread; VerticalBlank and the Update times are written by the main thread while it
+//   makes the image and read by the program thread (t_WindowUpdate waits on them).
+// The flags that cross threads are atomics; the geometry is not, as the video memory is not:
+// an image made while the program redraws or resizes may be torn, and the next refresh
+// corrects it.
 struct t_Window {
-    bool Initialized = false;
-    bool Visible = false;
-    bool IgnoreEvents = false;
+    std::atomic<bool> Initialized{false};
+    std::atomic<bool> Visible{false};
+    std::atomic<bool> IgnoreEvents{false};
     bool AutoUpdate = false;
     bool QuickUpdate = false;
     bool ScrollLock = false;
@@ -80,7 +100,7 @@ struct t_Window {
     bool TextInverse = false;
     int64_t TextDisplayMode = 0;
     int64_t TextCursorLevel = 0;
-    int64_t TextRedirectOutput = 1;
+    std::atomic<int64_t> TextRedirectOutput{1};
     std::string InputString;
     bool InputFinished = false;
     int64_t InputMode = 0;
@@ -106,7 +126,8 @@ constexpr int64_t videoMemoryTop = 16777215;   // $00FFFFFF
 constexpr int64_t reservedLowMemory = 65536;
 constexpr uint8_t noWindow = 255;
 
-// Everything the display engine keeps, in one place.
+// Everything the display engine keeps, in one place. The memory is made by the program
+// thread before memoryReady is set and then shared without a lock (see t_Window).
 struct Display {
     std::vector<uint8_t> memory;  // made once, at full size, by t_InitMemory
     int64_t highMemory = videoMemoryTop;

@@ -12,6 +12,7 @@
 #include "display/placement.h"
 #include "input/dialog.h"
 #include "input/events.h"
+#include "input/keys.h"
 #include "terminal/area.h"
 
 namespace editor {
@@ -47,11 +48,11 @@ int64_t AskToSave(const std::string& title) {
     t_Dialog(window, title, texts::saveQuestion, "", texts::saveAnswers, "?");
     int64_t answer = -1;
     while (answer < 0) {
-        int64_t key = waitForKey();
-        int64_t upper = key >= 0 && key < 256 ? std::toupper(static_cast<int>(key)) : key;
-        if (upper == 'J' || key == 13 || key == 32) answer = 1;
+        const int64_t value = waitForKey();
+        const int64_t upper = value >= 0 && value < 256 ? std::toupper(static_cast<int>(value)) : value;
+        if (upper == 'J' || value == key::returnKey || value == key::space) answer = 1;
         else if (upper == 'N') answer = 2;
-        else if (upper == 'A' || key == 27) answer = 0;
+        else if (upper == 'A' || value == key::escape) answer = 0;
     }
     removeDialog();
     // A save that fails cancels the command, so that nothing unsaved is dropped.

@@ -10,6 +10,7 @@
 #include "display/placement.h"
 #include "input/dialog.h"
 #include "input/events.h"
+#include "input/keys.h"
 #include "input/mouse.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
@@ -90,41 +91,41 @@ void showMessage(const std::string& title, const std::string& line1, const std::
     t_ClearRect(window, 18, 12, columns - 18, 16);
 }
 
-bool dispatch(int64_t key) {
-    switch (key) {
-    case 0: alert(); break;
-    case 1: changeAll(); break;
-    case 2: fileStart(); break;
-    case 3: pageDown(); break;
-    case 4: enterSearchText(false); break;
-    case 5: fileEnd(); break;
-    case 6: toggleMenu(); break;
-    case 7: deleteByte(); break;
-    case 8: byteLeft(); break;
-    case 9: insertByte(); break;
-    case 10: lineDown(); break;
-    case 11: lineUp(); break;
-    case 12: loadCommand(); break;
-    case 13: hexEntry(); break;
-    case 14: searchCommand(); break;
-    case 15: changeCommand(); break;
-    case 16: nextSearchMode(); break;
-    case 17: return quitCommand();
-    case 18: pageUp(); break;
-    case 19: saveCommand(); break;
-    case 20: enterSearchText(true); break;
-    case 21: byteRight(); break;
-    case 22: toggleInsertMode(); break;
-    case 23: scrollUp(); break;
-    case 24: closeCommand(); break;
-    case 25: scrollDown(); break;
-    case 26: changeAndSearchCommand(); break;
-    case 27: nextHeaderLayout(); break;
-    case 28: goToPosition(); break;
-    case 29: about(); break;
-    case 31: alert(); break;
+bool dispatch(int64_t value) {
+    switch (value) {
+    case key::controlSpace: alert(); break;
+    case key::controlA: changeAll(); break;
+    case key::controlB: fileStart(); break;
+    case key::controlC: pageDown(); break;
+    case key::controlD: enterSearchText(false); break;
+    case key::controlE: fileEnd(); break;
+    case key::controlF: toggleMenu(); break;
+    case key::controlG: deleteByte(); break;
+    case key::controlH: byteLeft(); break;
+    case key::controlI: insertByte(); break;
+    case key::controlJ: lineDown(); break;
+    case key::controlK: lineUp(); break;
+    case key::controlL: loadCommand(); break;
+    case key::controlM: hexEntry(); break;
+    case key::controlN: searchCommand(); break;
+    case key::controlO: changeCommand(); break;
+    case key::controlP: nextSearchMode(); break;
+    case key::controlQ: return quitCommand();
+    case key::controlR: pageUp(); break;
+    case key::controlS: saveCommand(); break;
+    case key::controlT: enterSearchText(true); break;
+    case key::controlU: byteRight(); break;
+    case key::controlV: toggleInsertMode(); break;
+    case key::controlW: scrollUp(); break;
+    case key::controlX: closeCommand(); break;
+    case key::controlY: scrollDown(); break;
+    case key::controlZ: changeAndSearchCommand(); break;
+    case key::escape: nextHeaderLayout(); break;
+    case key::controlOUmlaut: goToPosition(); break;
+    case key::controlUUmlaut: about(); break;
+    case key::controlMinus: alert(); break;
     default:
-        if (key >= 32 && key <= 127) typeCharacter(static_cast<uint8_t>(key));
+        if (value >= key::space && value <= key::backspace) typeCharacter(static_cast<uint8_t>(value));
         break;
     }
     return false;

@@ -11,6 +11,7 @@
 #include "host/host.h"
 #include "input/dialog.h"
 #include "input/events.h"
+#include "input/keys.h"
 #include "input/mouse.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
@@ -205,103 +206,103 @@ void f_DrawCatalog(uint8_t window) {
     drawList(window);
 }
 
-int64_t f_BrowseKey(uint8_t window, int64_t key) {
+int64_t f_BrowseKey(uint8_t window, int64_t value) {
     Browser& b = browser();
     const int64_t N = entryCount(), L = b.rows;
     int64_t& s = f_CatSelected();
     int64_t& t = b.top;
-    switch (key) {
-    case 1:
+    switch (value) {
+    case key::controlA:
         goToFolder(window, withSlash(kt::executableFolder()));
         return 0;
-    case 2:
+    case key::controlB:
         if (s > 0) {
             s = 0;
             t = 0;
             drawList(window);
         }
         return 0;
-    case 3:
+    case key::controlC:
         if (s < N - 1) {
             s = std::min(s + L, N - 1);
             t = t + 2 * L > N ? std::max<int64_t>(N - L, 0) : t + L;
             drawList(window);
         }
         return 0;
-    case 4:
+    case key::controlD:
         goToFolder(window, standardFolder(host::Folder::Desktop));
         return 0;
-    case 5:
+    case key::controlE:
         if (s < N - 1) {
             s = N - 1;
             t = std::max<int64_t>(N - L, 0);
             drawList(window);
         }
         return 0;
-    case 6:
+    case key::controlF:
         goToFolder(window, standardFolder(host::Folder::Documents));
         return 0;
-    case 8:
+    case key::controlH:
         goToParent(window);
         return 0;
-    case 9:
+    case key::controlI:
         goToFolder(window, f_VolumesFolder());
         return 0;
-    case 10:
+    case key::controlJ:
         if (s < N - 1) {
             ++s;
             if (s > t + L - 1) ++t;
             drawList(window);
         }
         return 0;
-    case 11:
+    case key::controlK:
         if (s >= 1) {
             if (s <= t) t = s - 1;
             --s;
             drawList(window);
         }
         return 0;
-    case 12:
+    case key::controlL:
         goToFolder(window, standardFolder(host::Folder::Downloads));
         return 0;
-    case 13:
+    case key::controlM:
         return openOrChoose(window, true);
-    case 14:
+    case key::controlN:
         goToFolder(window, b.desktop);
         return 0;
-    case 16:
+    case key::controlP:
         goToFolder(window, standardFolder(host::Folder::Pictures));
         return 0;
-    case 18:
+    case key::controlR:
         if (s >= 1) {
             t = std::max<int64_t>(t - L, 0);
             s = std::max<int64_t>(s - L, 0);
             drawList(window);
         }
         return 0;
-    case 19:
+    case key::controlS:
         goToFolder(window, standardFolder(host::Folder::Music));
         return 0;
-    case 21:
+    case key::controlU:
         return openOrChoose(window, false);
-    case 22:
+    case key::controlV:
         goToFolder(window, standardFolder(host::Folder::Movies));
         return 0;
-    case 27:
+    case key::escape:
         s = -1;
         return 27;
-    case 127:
+    case key::backspace:
         goToFolder(window, f_HomeFolder());
         return 0;
     default:
         break;
     }
-    if (key >= 'A' && key <= 'Z') key += 'a' - 'A';
-    if (key >= 'a' && key <= 'z') {
-        typeAhead(window, key);
+    if (value >= 'A' && value <= 'Z') value += 'a' - 'A';
+    if (value >= 'a' && value <= 'z') {
+        typeAhead(window, value);
         return 0;
     }
-    return key;
+    return value;
 }
 
 int64_t f_BrowseClick(uint8_t window, int64_t firstRow) {
@@ -379,7 +380,7 @@ std::string f_CatBrowser(uint8_t window, const std::string& startPath, const std
         for (;;) {
             bool chosenByClick = false;
             kt::waitUntil([&] {
-                if (t_MouseEventAvailable() && f_BrowseClick(window, T) == 13) {
+                if (t_MouseEventAvailable() && f_BrowseClick(window, T) == key::returnKey) {
                     chosenByClick = true;
                     return true;
                 }
@@ -390,7 +391,7 @@ std::string f_CatBrowser(uint8_t window, const std::string& startPath, const std
             const int64_t key = t_GetEvent();
             if (key == -1) continue;
             const int64_t result = f_BrowseKey(window, key);
-            if (result == 13 || result == 27) break;
+            if (result == key::returnKey || result == key::escape) break;
         }
         t_ClearRect(window, left, T, left + W - 1, B);
     }

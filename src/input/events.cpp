@@ -6,6 +6,7 @@
 #include "app/log.h"
 #include "app/utf8.h"
 #include "display/window.h"
+#include "input/keys.h"
 #include "host/host.h"
 #include "terminal/cursor.h"
 #include "terminal/print.h"
@@ -102,7 +103,7 @@ void outputPause() {
     if (!keys.available()) return;
     // Counted before the keys are dropped: a menu choice made from then on ends the pause.
     const size_t menus = menuQueue().size();
-    if (!keys.clearIfNewest([](const t_Event& e) { return e.Value == 19; })) return;
+    if (!keys.clearIfNewest([](const t_Event& e) { return e.Value == key::controlS; })) return;
     waitUntil([&] { return keys.size() > 0 || menuQueue().size() != menus; });
     // The key that ends the pause is thrown away; taking it keeps the flag true when
     // another key arrived meanwhile.

@@ -6,6 +6,7 @@
 #include "app/log.h"
 #include "display/window.h"
 #include "input/events.h"
+#include "input/keys.h"
 #include "terminal/text.h"
 
 namespace {
@@ -57,12 +58,12 @@ void t_KeyHandler(uint8_t window, int64_t K, const std::string& S, uint64_t M) {
             case 10: if (C == 0) set(0x5E); break;
             case 24: if (C == 0) set(shift ? 0x60 : 0xB4); break;
             case 32: if (C == 0) set(0xAF); break;
-            case 37: if (C == 12 && option) set(0); break;
+            case 37: if (C == key::controlL && option) set(key::controlSpace); break;
             case 45: if (C == 0 && option) set(0x7E); break;
-            case 48: if (C == 25) set(20); break;
-            case 51: set(127); break;
-            case 71: set(27); break;
-            case 76: set(13); break;
+            case 48: if (C == key::controlY) set(key::controlT); break;
+            case 51: set(key::backspace); break;
+            case 71: set(key::escape); break;
+            case 76: set(key::returnKey); break;
             case 82: case 83: case 84: case 85: case 86: case 87: case 88:
                 if (option) {
                     static const int64_t pad[] = {0xD8, 0xB9, 0xB2, 0xB3, 0xAA, 0xD7, 0xBA};
@@ -79,15 +80,15 @@ void t_KeyHandler(uint8_t window, int64_t K, const std::string& S, uint64_t M) {
                 }
                 break;
             }
-            case 115: set(2, true); break;
-            case 116: set(18, true); break;
-            case 117: set(7); break;
-            case 119: set(5, true); break;
-            case 121: set(3, true); break;
-            case 123: set(8, true); break;
-            case 124: set(21, true); break;
-            case 125: set(10, true); break;
-            case 126: set(11, true); break;
+            case 115: set(key::controlB, true); break;
+            case 116: set(key::controlR, true); break;
+            case 117: set(key::controlG); break;
+            case 119: set(key::controlE, true); break;
+            case 121: set(key::controlC, true); break;
+            case 123: set(key::controlH, true); break;
+            case 124: set(key::controlU, true); break;
+            case 125: set(key::controlJ, true); break;
+            case 126: set(key::controlK, true); break;
             default: break;
             }
     }

@@ -9,6 +9,7 @@
 #include "display/window.h"
 #include "host/host.h"
 #include "input/events.h"
+#include "input/keys.h"
 #include "terminal/cursor.h"
 #include "terminal/print.h"
 #include "terminal/text.h"
@@ -17,7 +18,6 @@ namespace {
 
 using Codes = std::vector<uint8_t>;
 
-constexpr int64_t returnKey = 13, escapeKey = 27, deleteKey = 127;
 constexpr uint8_t groupStart = 27, groupEnd = 29;
 constexpr int64_t groupLength = 6;  // 27, four digits, 29
 
@@ -167,10 +167,10 @@ std::string t_InputForm(uint8_t window, const std::string& prompt, const std::st
     if (displayOnly) return w.InputString;
 
     for (;;) {
-        t_InputEdit(window, 31);
-        const int64_t key = nextKey(window);
-        t_InputEdit(window, key);
-        if (key == returnKey || key == escapeKey) break;
+        t_InputEdit(window, key::controlMinus);
+        const int64_t value = nextKey(window);
+        t_InputEdit(window, value);
+        if (value == key::returnKey || value == key::escape) break;
     }
     t_Cr(window);
     return w.InputString;
@@ -181,7 +181,7 @@ std::string t_InputForm(const std::string& prompt, const std::string& defaultTex
     return t_InputForm(kt::display().defaultWindow.load(), prompt, defaultText, displayOnly, mode, maxCharacters);
 }
 
-void t_InputEdit(uint8_t window, int64_t key) {
+void t_InputEdit(uint8_t window, int64_t value) {
     if (!kt::checkWindow("t_InputEdit", window)) return;
     t_Window& w = kt::windowRecord(window);
     Codes codes = codesOf(w.InputString);
@@ -192,83 +192,83 @@ void t_InputEdit(uint8_t window, int64_t key) {
     auto at = [&](int64_t index) { return codes.begin() + index; };
     auto before = [&](int64_t pos) { return codes[static_cast<size_t>(pos - 1)]; };
 
-    if (key >= 32 && key != deleteKey) {
-        t_InputInsert(window, key);
-    } else if (key == deleteKey) {
+    if (value >= key::space && value != key::backspace) {
+        t_InputInsert(window, value);
+    } else if (value == key::backspace) {
         if (p >= 1) codes.erase(at(p - 1));
         store(w, codes);
         w.InputCursorPos = p - 1;
         drawField(window, w, codes, lengthOf(codes) + 1);
-    } else if (key >= 0) {
-        switch (key) {
-        case 0:
+    } else if (value >= 0) {
+        switch (value) {
+        case key::controlSpace:
             drawField(window, w, codes, L);
             w.TextHpos = w.InputHpos + p;
             break;
-        case 1:
-        case 2:
-        case 11:
-        case 18:
+        case key::controlA:
+        case key::controlB:
+        case key::controlK:
+        case key::controlR:
             w.InputCursorPos = 0;
             break;
-        case 3:
-        case 5:
-        case 6:
-        case 10:
+        case key::controlC:
+        case key::controlE:
+        case key::controlF:
+        case key::controlJ:
             w.InputCursorPos = L;
             break;
-        case 4:  // word right: to just after the next blank
+        case key::controlD:  // word right: to just after the next blank
             if (p < L) {
                 ++p;
                 while (p < L && before(p) != ' ') ++p;
             }
             w.InputCursorPos = p;
             break;
-        case 7:
+        case key::controlG:
             if (p < L) codes.erase(at(p));
             store(w, codes);
             drawField(window, w, codes, lengthOf(codes) + 1);
             break;
-        case 8:
+        case key::controlH:
             w.InputCursorPos = p - 1;
             break;
-        case 12:
+        case key::controlL:
             copy(codes);
             break;
-        case returnKey:
+        case key::returnKey:
             w.InputFinished = true;
             break;
-        case 19:  // word left: to the start of the word before the cursor
+        case key::controlS:  // word left: to the start of the word before the cursor
             if (p >= 1) {
                 --p;
                 while (p >= 1 && before(p) != ' ') --p;
             }
             w.InputCursorPos = p;
             break;
-        case 21:
+        case key::controlU:
             w.InputCursorPos = p + 1;
             break;
-        case 22:
+        case key::controlV:
             paste();
             break;
-        case 24:
+        case key::controlX:
             codes.erase(codes.begin(), at(p));
             store(w, codes);
             w.InputCursorPos = 0;
             drawField(window, w, codes, L);
             break;
-        case 26:
-        case escapeKey:
+        case key::controlZ:
+        case key::escape:
             store(w, {});
             w.InputCursorPos = 0;
-            if (key == escapeKey) w.InputFinished = false;
+            if (value == key::escape) w.InputFinished = false;
             w.TextHpos = w.InputHpos;
             t_PrintSpc(window, L);
             break;
-        case 30:
+        case key::controlCaret:
             decimalCodeEntry(window, w);
             break;
-        case 31:
+        case key::controlMinus:
             w.TextHpos = w.InputHpos + p;
             break;
         default:

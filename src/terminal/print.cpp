@@ -107,7 +107,7 @@ void t_PrintControl(uint8_t window, uint8_t code) {
         kt::logLine("t_PrintControl: Window is not a graphic window.");
         return;
     }
-    const int64_t routing = kt::memoryReady() ? windowRecord(window).TextRedirectOutput : 1;
+    const int64_t routing = kt::memoryReady() ? windowRecord(window).TextRedirectOutput.load() : 1;
     const bool usable =
         kt::memoryReady() && windowRecord(window).Initialized && windowRecord(window).TextMemoryStart >= 0;
     if (!usable || routing != 1) {

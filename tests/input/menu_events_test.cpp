@@ -83,7 +83,7 @@ TEST_F(MenuEvents, ChoicesWithoutAnActionQueueAnEventAndStartTheProgramsHandlerO
 
 TEST_F(MenuEvents, ActionsShowAndHideTheGraphicAndTheSideWindows) {
     // A window that is not set up is reported with the alert.
-    ASSERT_FALSE(kt::windowRecord(7).Initialized);
+    ASSERT_FALSE(kt::windowRecord(7).Initialized.load());
     const int alerts = headless().alerts();
     LogCapture log;
     choose(227);
@@ -94,9 +94,9 @@ TEST_F(MenuEvents, ActionsShowAndHideTheGraphicAndTheSideWindows) {
     textWindow(1, 10, 5);
     t_WindowVisible(1, false);
     choose(215);
-    EXPECT_EQ(std::tuple(shown(1), kt::windowRecord(1).Visible, t_MainWindowNumber()), std::tuple(true, true, 1));
+    EXPECT_EQ(std::tuple(shown(1), kt::windowRecord(1).Visible.load(), t_MainWindowNumber()), std::tuple(true, true, 1));
     choose(216);
-    EXPECT_EQ(std::tuple(shown(1), kt::windowRecord(1).Visible), std::tuple(false, false));
+    EXPECT_EQ(std::tuple(shown(1), kt::windowRecord(1).Visible.load()), std::tuple(false, false));
 
     // Side, preferences and main windows, each shown and hidden by its pair of codes.
     const int pairs[][3] = {{209, 210, 9}, {211, 212, 8}, {229, 230, 10}, {207, 208, 11}, {205, 206, 12}};
@@ -124,7 +124,7 @@ TEST_F(MenuEvents, ActionsShowAndHideTheGraphicAndTheSideWindows) {
     choose(215);
     choose(200);
     for (int window = 0; window <= 12; ++window) EXPECT_FALSE(shown(window)) << window;
-    EXPECT_EQ(std::tuple(t_MainWindowNumber(), kt::windowRecord(0).Visible, t_MenuEventQueue().size()),
+    EXPECT_EQ(std::tuple(t_MainWindowNumber(), kt::windowRecord(0).Visible.load(), t_MenuEventQueue().size()),
               std::tuple(255, false, 20u));
     t_WindowFront(0);
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "input/entries.h"
+#include "input/keys.h"
 #include "app/log.h"
 #include "display/image.h"
 #include "display/window.h"
@@ -38,10 +39,10 @@ struct NamedKey {
 const std::map<std::string, NamedKey>& namedKeys() {
     using namespace modifier;
     static const std::map<std::string, NamedKey> keys = {
-        {"Esc", {53, 27, 0}},
-        {"Return", {36, 13, 0}},
-        {"Tab", {48, 9, 0}},
-        {"Backspace", {51, 127, 0}},
+        {"Esc", {53, key::escape, 0}},
+        {"Return", {36, key::returnKey, 0}},
+        {"Tab", {48, key::tab, 0}},
+        {"Backspace", {51, key::backspace, 0}},
         {"Left", {123, 0xF702, numericPad | function}},
         {"Right", {124, 0xF703, numericPad | function}},
         {"Up", {126, 0xF700, numericPad | function}},

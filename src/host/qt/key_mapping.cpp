@@ -5,6 +5,8 @@
 #include <array>
 #include <utility>
 
+#include "input/keys.h"
+
 namespace host::qt {
 namespace {
 
@@ -182,14 +184,14 @@ SpecialKey specialKey(int key) {
 
 // Control with a key gives a control character where the home platform makes one.
 int controlCharacter(int key) {
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<int>(key::controlA + (key - Qt::Key_A));
     switch (key) {
     case Qt::Key_Odiaeresis:
     case Qt::Key_Backslash:
-        return 28;
+        return key::controlOUmlaut;
     case Qt::Key_Udiaeresis:
     case Qt::Key_BracketRight:
-        return 29;
+        return key::controlUUmlaut;
     default:
         return -1;
     }

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "input/entries.h"
+#include "input/keys.h"
 #include "display/window.h"
 #include "host/completion.h"
 #include "host/folders.h"
@@ -67,8 +68,7 @@ bool windowSetUp(int number) {
            kt::windowRecord(static_cast<uint8_t>(number)).Initialized;
 }
 
-// The key value the program reads as "quit"; the key code is one no key of the table has.
-constexpr int64_t quitKey = 17;
+// A key code that no key of the table has: the key's value alone decides.
 constexpr int64_t noKeyCode = 200;
 
 }  // namespace
@@ -386,7 +386,7 @@ bool QtHost::askProgramToQuit(int preferred) {
     const int target = quitWindow(preferred);
     if (target < 0) return false;
     t_WindowFront(static_cast<uint8_t>(target));
-    t_KeyHandler(static_cast<uint8_t>(target), noKeyCode, std::string(1, static_cast<char>(quitKey)), 0);
+    t_KeyHandler(static_cast<uint8_t>(target), noKeyCode, std::string(1, static_cast<char>(key::controlQ)), 0);
     return true;
 }
 

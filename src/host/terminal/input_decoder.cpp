@@ -6,6 +6,7 @@
 
 #include "app/log.h"
 #include "app/utf8.h"
+#include "input/keys.h"
 
 namespace host::terminal {
 namespace {
@@ -140,38 +141,38 @@ std::vector<long> parameters(std::string_view text) {
 KeyEvent keyForCharacter(uint32_t c, uint64_t extraFlags) {
     KeyEvent key;
     switch (c) {
-    case 13:
+    case key::returnKey:
         key = {36, "\r", 0};
         break;
-    case 9:
+    case key::tab:
         key = {48, "\t", 0};
         break;
-    case 27:
+    case key::escape:
         key = {53, "\x1b", 0};
         break;
-    case 127:
+    case key::backspace:
         key = {51, "\x7f", 0};
         break;
-    case 0:
+    case key::controlSpace:
         key = {49, std::string(1, '\0'), mod::control};
         break;
-    case 28:
+    case key::controlOUmlaut:
         key = {42, "\x1c", mod::control};
         break;
-    case 29:
+    case key::controlUUmlaut:
         key = {30, "\x1d", mod::control};
         break;
-    case 30:
+    case key::controlCaret:
         key = {22, "\x1e", mod::control};
         break;
-    case 31:
+    case key::controlMinus:
         key = {27, "\x1f", mod::control};
         break;
     default:
-        if (c < 27) {
+        if (c < key::escape) {
             // Control with a letter; Control+I and Control+M are Tab and Return, as terminals send them.
             key = {placeOf(static_cast<char>('a' + c - 1)).code, std::string(1, static_cast<char>(c)), mod::control};
-        } else if (c < 127) {
+        } else if (c < key::backspace) {
             const Place place = placeOf(static_cast<char>(c));
             key = {place.code, std::string(1, static_cast<char>(c)), place.shifted ? mod::shift : 0};
         } else {
@@ -309,7 +310,7 @@ size_t InputDecoder::decodeEscape(size_t at, bool final, std::vector<Input>& out
     const size_t available = pending_.size() - at;
     if (available == 1) {
         if (!final) return 0;
-        out.push_back(keyForCharacter(27));
+        out.push_back(keyForCharacter(key::escape));
         return 1;
     }
     const char next = pending_[at + 1];
@@ -356,7 +357,7 @@ size_t InputDecoder::decodeEscape(size_t at, bool final, std::vector<Input>& out
     }
     if (next == '\x1b') {
         // Escape twice: the first is a key of its own.
-        out.push_back(keyForCharacter(27));
+        out.push_back(keyForCharacter(key::escape));
         return 1;
     }
     // Alt with a key.
