@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,9 +166,13 @@ QString preparePrivateFolder(const QString& path) {
     if (::lstat(name.constData(), &status) != 0) {
         if (errno != ENOENT) return describeErrno(path + QStringLiteral(" cannot be checked"), errno);
         if (::mkdir(name.constData(), 0700) == 0) {
-            // Made by this start: the umask may have taken bits that the owner needs. Nobody
-            // else can have replaced it, as nobody else may rename in a sticky /tmp.
-            ::chmod(name.constData(), 0700);
+            // Made by this start: the umask may have taken bits that the owner needs. Opened
+            // without following a link, in case one has taken its place since.
+            const int folder = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (folder >= 0) {
+                ::fchmod(folder, 0700);
+                ::close(folder);
+            }
         } else if (errno != EEXIST) {
             return describeErrno(path + QStringLiteral(" cannot be made"), errno);
         }
