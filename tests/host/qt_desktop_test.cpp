@@ -1,6 +1,6 @@
 // The Qt host as a desktop application, on the offscreen platform: the menus in every window,
 // the side windows, the alert, the quit rule with the real editor, files dropped on a window
-// and files handed over by a second start of the program.
+// and files handed over by a second start of the program on the same display.
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
@@ -12,10 +12,22 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QLockFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <array>
+#include <cstring>
+
+#include <grp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "input/file_events.h"
 #include "input/entries.h"
@@ -324,24 +336,132 @@ TEST(QtDesktop, RequestsToOpenAreCheckedBeforeTheyAreTaken) {
     EXPECT_EQ(stateOf(huge), State::Invalid);
 }
 
-TEST(QtDesktop, AChannelOfAProgramThatIsGoneIsTakenOver) {
+TEST(QtDesktop, TheChannelIsNamedForTheDisplayAsASafeFileName) {
+    using host::qt::channelName;
+    // The X display first; its screen and "unix" for this machine don't make another one.
+    const QString one = channelName(":1", {}, {});
+    for (const char* same : {":1.0", "unix:1", "unix:1.2", ":01"})
+        EXPECT_EQ(channelName(same, "wayland-0", "/dev/pts/3"), one) << same;
+    // Every other display, terminal, or none at all: a name of its own, safe as a file name
+    // and short enough for a socket's path.
+    const std::string longHost(300, 'h');
+    const std::vector<std::array<QByteArray, 3>> others{
+        {":2", "", ""}, {":10", "", ""}, {"localhost:1", "", ""}, {"localhost:10.0", "", ""},
+        {"ho/st:1", "", ""}, {"1:2", "", ""}, {":1-2", "", ""}, {"gibberish", "", ""},
+        {QByteArray::fromStdString(longHost + ":1"), "", ""}, {QByteArray::fromStdString(longHost + "x:1"), "", ""},
+        {"", "wayland-0", ""}, {"", "wayland-1", ""}, {"", "/run/user/1/../wayland-0", ""},
+        {"", "", "/dev/pts/3"}, {"", "", "/dev/tty1"}, {"", "", ""}};
+    QSet<QString> names{one};
+    for (const auto& [x, wayland, terminal] : others) {
+        const QString name = channelName(x, wayland, terminal);
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[A-Za-z0-9._%-]{1,80}$")).match(name).hasMatch())
+            << name.toStdString();
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), static_cast<qsizetype>(others.size() + 1));
+    EXPECT_EQ(channelName({}, "wayland-0", "/dev/pts/3"), QStringLiteral("ostrakonix-wayland-wayland-0"));
+}
+
+TEST(QtDesktop, TheChannelLivesInAPrivateFolderAndTakesOverAStaleSocket) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
+    // A missing folder is made with mode 0700, whatever the umask leaves.
+    const QString made = folder.filePath(QStringLiteral("made"));
+    const mode_t mask = ::umask(0277);
+    EXPECT_EQ(host::qt::preparePrivateFolder(made).toStdString(), "");
+    ::umask(mask);
+    struct stat status {};
+    ASSERT_EQ(::lstat(QFile::encodeName(made).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0700u);
+    EXPECT_EQ(host::qt::preparePrivateFolder(made).toStdString(), "");
+
+    // Refused, and left as found: a link (even to a private folder), a folder others may
+    // enter, a file, and (as root) a folder of another user.
+    auto path = [&](const char* name) { return QFile::encodeName(folder.filePath(QString::fromLatin1(name))); };
+    ASSERT_EQ(::symlink(QFile::encodeName(made).constData(), path("link").constData()), 0);
+    ASSERT_EQ(::mkdir(path("open").constData(), 0700), 0);
+    ASSERT_EQ(::chmod(path("open").constData(), 0711), 0);
+    ASSERT_TRUE(QFile(QString::fromLocal8Bit(path("file"))).open(QIODevice::WriteOnly));
+    std::vector<const char*> refused{"link", "open", "file"};
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mkdir(path("foreign").constData(), 0700), 0);
+        ASSERT_EQ(::chown(path("foreign").constData(), 65534, 65534), 0);
+        refused.push_back("foreign");
+    }
+    for (const char* name : refused) {
+        EXPECT_NE(host::qt::preparePrivateFolder(QString::fromLocal8Bit(path(name))).toStdString(), "") << name;
+        InstanceChannel channel(QString::fromLocal8Bit(path(name)));
+        EXPECT_EQ(channel.start({}, {}), InstanceChannel::Start::Alone) << name;
+        EXPECT_FALSE(channel.whyAlone().isEmpty()) << name;
+    }
+    ASSERT_EQ(::lstat(path("open").constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0711u);
+
+    // A socket file left behind by a program that crashed, or of one that stopped listening.
     {
-        InstanceChannel first(folder.path());
+        InstanceChannel first(made);
+        ASSERT_TRUE(QFile(first.socketPath()).open(QIODevice::WriteOnly));
         EXPECT_EQ(first.start({}, {}), InstanceChannel::Start::First);
         first.stopListening();
-        InstanceChannel second(folder.path());
+        InstanceChannel second(made);
         EXPECT_EQ(second.start({"/tmp/x"}, {}), InstanceChannel::Start::First);
     }
-    // A socket file left behind by a program that crashed.
-    ASSERT_TRUE(QFile(QDir(folder.path()).filePath(QStringLiteral("ostrakonix.socket"))).open(QIODevice::WriteOnly));
-    InstanceChannel third(folder.path());
+    // Only its user may connect; another display's channel lives beside it.
+    InstanceChannel third(made, QStringLiteral("ostrakonix-x11-1"));
     EXPECT_EQ(third.start({}, {}), InstanceChannel::Start::First);
-    // Only its user may connect.
     EXPECT_EQ(QFileInfo(third.socketPath()).permissions() &
                   (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
               QFile::Permissions());
+    InstanceChannel otherDisplay(made, QStringLiteral("ostrakonix-x11-2"));
+    EXPECT_EQ(otherDisplay.start({"/tmp/x"}, {}), InstanceChannel::Start::First);
+    // A start while another holds the lock of the same name runs alone.
+    QLockFile lock(QDir(made).filePath(QStringLiteral("ostrakonix-x11-3.lock")));
+    ASSERT_TRUE(lock.tryLock(0));
+    InstanceChannel locked(made, QStringLiteral("ostrakonix-x11-3"));
+    EXPECT_EQ(locked.start({}, {}), InstanceChannel::Start::Alone);
+    EXPECT_TRUE(locked.whyAlone().contains(QStringLiteral("lock"))) << locked.whyAlone().toStdString();
+}
+
+TEST(QtDesktop, OnlyTheUsersOwnStartsMayHandFilesOver) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to connect from a process of another user";
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    std::vector<std::vector<std::string>> taken;
+    InstanceChannel channel(folder.path());
+    ASSERT_EQ(channel.start({}, [&](const std::vector<std::string>& paths) { taken.push_back(paths); }),
+              InstanceChannel::Start::First);
+    // Folder and socket opened to everybody: only the check of the peer stands in the way.
+    const QByteArray socketPath = QFile::encodeName(channel.socketPath());
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0711), 0);
+    ASSERT_EQ(::chmod(socketPath.constData(), 0777), 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(static_cast<size_t>(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), static_cast<size_t>(socketPath.size()));
+    const QByteArray request = host::qt::encodeOpenRequest({"/tmp/fremd.bin"});
+
+    // The child exits 0 when its file was taken, 1 when the channel dropped it, 2 when it
+    // could not even try.
+    for (const uid_t user : {uid_t{0}, uid_t{65534}}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (user != 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(user, user, user) != 0 ||
+                              ::setresuid(user, user, user) != 0))
+                ::_exit(2);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) ::_exit(2);
+            char answer = 0;
+            const bool sent = ::send(fd, request.constData(), static_cast<size_t>(request.size()), MSG_NOSIGNAL) ==
+                              request.size();
+            ::_exit(sent && ::read(fd, &answer, 1) == 1 && answer == 1 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_TRUE(spinUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; })) << user;
+        ASSERT_TRUE(WIFEXITED(status)) << user;
+        EXPECT_EQ(WEXITSTATUS(status), user == 0 ? 0 : 1) << user;
+        EXPECT_EQ(taken.size(), 1u) << user;
+    }
 }
 
 // Both editor tests share one editor when the whole program runs at once: this one leaves
@@ -377,9 +497,10 @@ TEST(QtDesktopEditor, DroppedFilesAndLaterStartsOpenTheirFiles) {
     };
     InstanceChannel channel;
     ASSERT_EQ(channel.start({}, take), InstanceChannel::Start::First);
-    // Offscreen like this program: it inherits QT_QPA_PLATFORM, which counts as a display.
+    // Offscreen like this program, with its display and standard input: the same channel.
     QProcess second;
     second.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    second.setInputChannelMode(QProcess::ForwardedInputChannel);
     second.start(QStringLiteral(OSTRAKONIX_EXECUTABLE), {writeFile(QStringLiteral("drei.bin"), "DREI")});
     ASSERT_TRUE(spinUntil([&] { return second.state() == QProcess::NotRunning; }, 20000)) << "the second start ran on";
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);

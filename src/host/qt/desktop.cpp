@@ -22,7 +22,8 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
     // The toolkit hides and shows its windows itself; the host's quit rule ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // One editor per user: a start while one runs hands its files over and ends.
+    // One editor per user and display: a start while one runs there hands its files over and
+    // ends.
     qt::InstanceChannel instance;
     qt::QtHost* desktop = nullptr;
     const auto started = instance.start(openPaths, [&desktop](const std::vector<std::string>& paths) {
@@ -34,6 +35,9 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
         std::fputs("ostrakonix: the Ostrakonix that runs did not take the files\n", stderr);
         return 1;
     }
+    if (started == qt::InstanceChannel::Start::Alone)
+        std::fprintf(stderr, "ostrakonix: later starts cannot hand their files to this editor: %s\n",
+                     instance.whyAlone().toLocal8Bit().constData());
 
     // The application speaks German: so do Qt's own dialogs, where the translation is installed.
     QTranslator qtTexts;

@@ -1,5 +1,6 @@
 #include "host/qt/instance.h"
 
+#include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
 #include <QLocalServer>
@@ -7,6 +8,17 @@
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/log.h"
 
 namespace host::qt {
 namespace {
@@ -23,7 +35,61 @@ constexpr int answerMilliseconds = 10000;
 // A connection that has not sent a whole request by then is dropped.
 constexpr int requestMilliseconds = 5000;
 
-QString socketName() { return QStringLiteral("ostrakonix.socket"); }
+// Longer parts of a name are replaced by a hash, so that the socket's path stays well within
+// the 108 bytes a socket address holds.
+constexpr qsizetype maxNamePartBytes = 48;
+
+// Letters, digits, '.' and '-' stay; every other byte becomes %XX. '_' is escaped too, so that
+// a name part made of a hash (which starts with '_') is never the escape of a value.
+QString fileNamePart(const QByteArray& value) {
+    QByteArray part = value.toPercentEncoding({}, "_~");
+    if (part.size() > maxNamePartBytes)
+        part = '_' + QCryptographicHash::hash(value, QCryptographicHash::Sha256).toHex().left(32);
+    return QString::fromLatin1(part);
+}
+
+bool allDigits(const QByteArray& text) {
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// An X display is [host]:number[.screen]; "unix" and no host both mean this machine.
+QString xDisplayName(const QByteArray& display) {
+    const qsizetype colon = display.lastIndexOf(':');
+    if (colon >= 0) {
+        QByteArray host = display.left(colon);
+        QByteArray number = display.mid(colon + 1);
+        const qsizetype dot = number.indexOf('.');
+        const QByteArray screen = dot >= 0 ? number.mid(dot + 1) : QByteArray("0");
+        if (dot >= 0) number.truncate(dot);
+        bool ok = false;
+        const uint value = number.toUInt(&ok);
+        if (allDigits(number) && ok && allDigits(screen)) {
+            if (host == "unix") host.clear();
+            const QString tail = QString::number(value);
+            return QStringLiteral("ostrakonix-x11-") + (host.isEmpty() ? tail : fileNamePart(host) + '-' + tail);
+        }
+    }
+    // Not of the usual form: the whole value names it.
+    return QStringLiteral("ostrakonix-x11_") + fileNamePart(display);
+}
+
+// Where the channel lives when the user has no runtime folder.
+QString fallbackFolder() { return QStringLiteral("/tmp/ostrakonix-%1").arg(::geteuid()); }
+
+QString describeErrno(const QString& what, int error) {
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The user of the process at the other end of a connection, or an empty string when it is
+// this process's (effective) user.
+std::string otherPeerUser(const QLocalSocket& socket) {
+    struct ucred credentials {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 ||
+        size != sizeof credentials)
+        return "unknown";
+    return credentials.uid == ::geteuid() ? std::string() : std::to_string(credentials.uid);
+}
 
 }  // namespace
 
@@ -78,19 +144,76 @@ OpenRequestParse decodeOpenRequest(const QByteArray& bytes) {
     return result;
 }
 
-InstanceChannel::InstanceChannel(QString folder) : folder_(std::move(folder)) {
-    // The runtime folder is the user's own (Qt checks its owner and makes it private).
-    if (folder_.isEmpty()) folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!folder_.isEmpty()) socketPath_ = QDir(folder_).filePath(socketName());
+QString channelName(const QByteArray& xDisplay, const QByteArray& waylandDisplay, const QByteArray& terminal) {
+    if (!xDisplay.isEmpty()) return xDisplayName(xDisplay);
+    if (!waylandDisplay.isEmpty()) return QStringLiteral("ostrakonix-wayland-") + fileNamePart(waylandDisplay);
+    if (!terminal.isEmpty()) {
+        QByteArray device = terminal;
+        if (device.startsWith("/dev/")) device.remove(0, 5);
+        return QStringLiteral("ostrakonix-tty-") + fileNamePart(device);
+    }
+    return QStringLiteral("ostrakonix");
+}
+
+QString channelName() {
+    const char* terminal = ::isatty(STDIN_FILENO) ? ::ttyname(STDIN_FILENO) : nullptr;
+    return channelName(qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"), terminal ? QByteArray(terminal) : QByteArray());
+}
+
+QString preparePrivateFolder(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::lstat(name.constData(), &status) != 0) {
+        if (errno != ENOENT) return describeErrno(path + QStringLiteral(" cannot be checked"), errno);
+        if (::mkdir(name.constData(), 0700) == 0) {
+            // Made by this start: the umask may have taken bits that the owner needs. Opened
+            // without following a link, in case one has taken its place since.
+            const int folder = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (folder >= 0) {
+                ::fchmod(folder, 0700);
+                ::close(folder);
+            }
+        } else if (errno != EEXIST) {
+            return describeErrno(path + QStringLiteral(" cannot be made"), errno);
+        }
+        if (::lstat(name.constData(), &status) != 0)
+            return describeErrno(path + QStringLiteral(" cannot be checked"), errno);
+    }
+    if (S_ISLNK(status.st_mode)) return path + QStringLiteral(" is a symbolic link");
+    if (!S_ISDIR(status.st_mode)) return path + QStringLiteral(" is not a folder");
+    if (status.st_uid != ::geteuid())
+        return path + QStringLiteral(" belongs to another user (uid %1)").arg(status.st_uid);
+    if ((status.st_mode & 07777) != 0700)
+        return path + QStringLiteral(" has mode %1, not 0700").arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return {};
+}
+
+InstanceChannel::InstanceChannel(QString folder, QString name) : folder_(std::move(folder)) {
+    // The runtime folder is the user's own: Qt takes it only when it is a folder of this user
+    // that only this user may enter.
+    if (folder_.isEmpty() && !qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder_.isEmpty()) folder_ = fallbackFolder();
+    if (name.isEmpty()) name = channelName();
+    socketPath_ = QDir(folder_).filePath(name + QStringLiteral(".socket"));
+    lockPath_ = QDir(folder_).filePath(name + QStringLiteral(".lock"));
 }
 
 InstanceChannel::~InstanceChannel() { stopListening(); }
 
 InstanceChannel::Start InstanceChannel::start(const std::vector<std::string>& paths, Receiver receiver) {
-    if (socketPath_.isEmpty()) return Start::Alone;
+    // Checked at each start: a folder that others may enter, or a link planted in its place,
+    // would let them take or read the files handed over.
+    whyAlone_ = preparePrivateFolder(folder_);
+    if (!whyAlone_.isEmpty()) return Start::Alone;
     // Two starts at once: the lock lets one look and listen before the other looks.
-    QLockFile lock(QDir(folder_).filePath(QStringLiteral("ostrakonix.lock")));
-    if (!lock.tryLock(connectMilliseconds)) return Start::Alone;
+    QLockFile lock(lockPath_);
+    if (!lock.tryLock(connectMilliseconds)) {
+        whyAlone_ = lock.error() == QLockFile::LockFailedError
+                        ? QStringLiteral("the lock %1 is held by another start").arg(lockPath_)
+                        : QStringLiteral("the lock %1 cannot be made").arg(lockPath_);
+        return Start::Alone;
+    }
 
     QLocalSocket client;
     client.connectToServer(socketPath_);
@@ -110,6 +233,7 @@ InstanceChannel::Start InstanceChannel::start(const std::vector<std::string>& pa
     if (!server_->listen(socketPath_)) {
         QLocalServer::removeServer(socketPath_);
         if (!server_->listen(socketPath_)) {
+            whyAlone_ = QStringLiteral("no socket can listen at %1: %2").arg(socketPath_, server_->errorString());
             delete server_;
             server_ = nullptr;
             return Start::Alone;
@@ -129,6 +253,13 @@ void InstanceChannel::stopListening() {
 void InstanceChannel::accept() {
     while (server_ && server_->hasPendingConnections()) {
         QLocalSocket* socket = server_->nextPendingConnection();
+        // Only the user's own starts may hand files over: anything else is dropped unread.
+        if (const std::string other = otherPeerUser(*socket); !other.empty()) {
+            kt::logLine("InstanceChannel: Connection of another user refused (uid " + other + ").");
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         // Owned by the channel, not the server, so that stopListening leaves it be.
         socket->setParent(this);
         socket->setProperty("request", QByteArray());
