@@ -172,6 +172,27 @@ TEST(Print, ControlSPausesOutputUntilTheNextKey) {
     kt::menuQueue().clear();
 }
 
+// Keys that arrive while a pause ends are never left waiting unseen: the key flag always
+// agrees with the queue once the pause is over, however the keys and the pause interleave.
+TEST(Print, KeysArrivingAsAPauseEndsAreSeen) {
+    textWindow();
+    for (int round = 0; round < 40; ++round) {
+        kt::keyQueue().clear();
+        queueKey(19);
+        std::atomic<bool> done{false};
+        std::thread program([&] { t_Print(0, "x"); done = true; });
+        while (kt::keyQueue().size() > 0) std::this_thread::yield();  // the pause has begun
+        std::thread typist([&] {
+            for (int k = 0; k < 50 && !done; ++k) queueKey('a' + k % 26);
+        });
+        typist.join();
+        program.join();
+        const size_t left = kt::keyQueue().size();
+        EXPECT_EQ(t_EventAvailable(), left > 0) << "round " << round << ", " << left << " keys left";
+    }
+    kt::keyQueue().clear();
+}
+
 TEST(Print, WindowsThatCannotPrintSayWhy) {
     LogCapture log;
     t_Print(9, "x");
