@@ -42,14 +42,22 @@ struct Layer {
 // Dots of the digits in a 3 × 5 matrix, one string per row.
 const char* const* glyph(char digit) {
     static const char* const glyphs[16][5] = {
-        {"###", "#.#", "#.#", "#.#", "###"}, {".#.", "##.", ".#.", ".#.", "###"},
-        {"###", "..#", "###", "#..", "###"}, {"###", "..#", ".##", "..#", "###"},
-        {"#.#", "#.#", "###", "..#", "..#"}, {"###", "#..", "###", "..#", "###"},
-        {"###", "#..", "###", "#.#", "###"}, {"###", "..#", ".#.", ".#.", ".#."},
-        {"###", "#.#", "###", "#.#", "###"}, {"###", "#.#", "###", "..#", "###"},
-        {".#.", "#.#", "###", "#.#", "#.#"}, {"##.", "#.#", "##.", "#.#", "##."},
-        {".##", "#..", "#..", "#..", ".##"}, {"##.", "#.#", "#.#", "#.#", "##."},
-        {"###", "#..", "##.", "#..", "###"}, {"###", "#..", "##.", "#..", "#.."},
+        {"###", "#.#", "#.#", "#.#", "###"},  // 0
+        {".#.", "##.", ".#.", ".#.", "###"},  // 1
+        {"###", "..#", "###", "#..", "###"},  // 2
+        {"###", "..#", ".##", "..#", "###"},  // 3
+        {"#.#", "#.#", "###", "..#", "..#"},  // 4
+        {"###", "#..", "###", "..#", "###"},  // 5
+        {"###", "#..", "###", "#.#", "###"},  // 6
+        {"###", "..#", ".#.", ".#.", ".#."},  // 7
+        {"###", "#.#", "###", "#.#", "###"},  // 8
+        {"###", "#.#", "###", "..#", "###"},  // 9
+        {".#.", "#.#", "###", "#.#", "#.#"},  // A
+        {"##.", "#.#", "##.", "#.#", "##."},  // B
+        {".##", "#..", "#..", "#..", ".##"},  // C
+        {"##.", "#.#", "#.#", "#.#", "##."},  // D
+        {"###", "#..", "##.", "#..", "###"},  // E
+        {"###", "#..", "##.", "#..", "#.."},  // F
     };
     if (digit >= '0' && digit <= '9') return glyphs[digit - '0'];
     return glyphs[digit - 'A' + 10];
@@ -68,8 +76,8 @@ void addText(std::vector<Box>& boxes, const std::string& text, double x, double 
                 }
                 int end = column;
                 while (end < 3 && rows[row][end] == '#') ++end;
-                boxes.push_back({x + static_cast<double>(i) * advance + column * dot, y + row * dot,
-                                 (end - column) * dot, dot});
+                boxes.push_back(
+                    {x + static_cast<double>(i) * advance + column * dot, y + row * dot, (end - column) * dot, dot});
                 column = end;
             }
         }
@@ -127,8 +135,8 @@ std::string svg(const std::vector<Layer>& layers) {
         out += "  <path fill=\"" + hex(layer.colour) + "\" d=\"";
         for (size_t i = 0; i < layer.boxes.size(); ++i) {
             const Box& b = layer.boxes[i];
-            out += (i ? " M" : "M") + number(b.x) + " " + number(b.y) + "h" + number(b.width) + "v" +
-                   number(b.height) + "h" + number(-b.width) + "z";
+            out += (i ? " M" : "M") + number(b.x) + " " + number(b.y) + "h" + number(b.width) + "v" + number(b.height) +
+                   "h" + number(-b.width) + "z";
         }
         out += "\"/>\n";
     }
