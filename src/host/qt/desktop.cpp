@@ -1,6 +1,7 @@
 #include "host/qt/desktop.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
@@ -19,6 +20,10 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
     kt::claimThreadNumber(1);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrakonix"));
+    // The desktop entry and the icon are installed under this name: it lets the desktop match
+    // the windows to the entry and show the icon (none when the editor runs from the build).
+    QApplication::setDesktopFileName(QStringLiteral(OSTRAKONIX_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(OSTRAKONIX_APP_ID)));
     // The toolkit hides and shows its windows itself; the host's quit rule ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
