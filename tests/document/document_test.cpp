@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -52,8 +53,12 @@ document::ChangeAllResult changeAllLoop(Bytes& b, int64_t p, const Bytes& s, con
     if (n == 0 || p < 0 || p + n > static_cast<int64_t>(b.size()) || (!insert && n != m)) return {};
     document::ChangeAllResult result;
     while (p >= 0) {
-        b.erase(b.begin() + p, b.begin() + p + n);
-        b.insert(b.begin() + p, c.begin(), c.end());
+        if (n == m) {
+            std::copy(c.begin(), c.end(), b.begin() + p);
+        } else {
+            b.erase(b.begin() + p, b.begin() + p + n);
+            b.insert(b.begin() + p, c.begin(), c.end());
+        }
         ++result.changes;
         result.lastChange = p;
         p = naiveFind(b, s, p + m, false);
@@ -205,5 +210,193 @@ TEST_P(DocumentModelTest, RandomEditsUndoChangeAllAndSavesMatchAFlatCopy) {
 INSTANTIATE_TEST_SUITE_P(Runs, DocumentModelTest,
                          ::testing::Values(RandomRun{1, 0, 3000, 3}, RandomRun{2, 5000, 3000, 4},
                                            RandomRun{3, 100, 3000, 2}, RandomRun{4, 70000, 1500, 256}));
+
+// Matches that cross the edge of a piece and of the 1 MiB blocks a search reads, found by
+// each search and changed by change all as the editor's loop changes them.
+TEST(DocumentSearch, FindsAndChangesAcrossPieceAndBlockEdges) {
+    TempFolder folder;
+    const int64_t mib = 1 << 20;
+    Bytes digits(static_cast<size_t>(2 * mib + 4096));
+    for (size_t i = 0; i < digits.size(); ++i) digits[i] = static_cast<uint8_t>('0' + i % 10);
+    testing_support::writeFile(folder.file("digits"), digits);
+    auto doc = openOrFail(folder.file("digits"));
+    const Bytes word{'x', 'y', 'z', 'w', 'v'};
+    const auto capitals = document::search::capitals(word);
+    for (int64_t at = mib - 6; at <= mib + 1; ++at) {
+        // Written in two parts, so the match spans two pieces as well as the block edge.
+        ASSERT_TRUE(doc->replace(at, 2, Bytes(word.begin(), word.begin() + 2)));
+        ASSERT_TRUE(doc->replace(at + 2, 3, Bytes(word.begin() + 2, word.end())));
+        EXPECT_EQ(doc->findExact(word, 0), at);
+        EXPECT_EQ(doc->findFolded(capitals, 0), at);
+        EXPECT_EQ(doc->findExact(word, at + 1), -1);
+        doc->undo();
+        doc->undo();
+    }
+    EXPECT_EQ(contentOf(*doc), digits);
+    EXPECT_FALSE(doc->isModified());
+
+    // Dense matches over several blocks, in both modes; the change is one undo step.
+    std::mt19937 random(7);
+    Bytes model(static_cast<size_t>(3 * mib));
+    for (auto& b : model) b = static_cast<uint8_t>('a' + random() % 2);
+    testing_support::writeFile(folder.file("letters"), model);
+    for (const bool insert : {false, true}) {
+        doc = openOrFail(folder.file("letters"));
+        Bytes expected = insert ? Bytes(model.begin(), model.begin() + 400000) : model;
+        if (insert) doc->erase(400000, doc->size() - 400000);
+        const Bytes pattern{'a', 'b', 'b', 'a'}, change = insert ? Bytes{'c'} : Bytes{'b', 'c', 'c', 'd'};
+        const int64_t first = naiveFind(expected, pattern, 0, false);
+        int64_t reported = -1;
+        const auto got = doc->changeAll(first, pattern, change, insert, 5, [&](int64_t done, int64_t total) {
+            EXPECT_LE(done, total);
+            reported = total;
+        });
+        EXPECT_EQ(reported, doc->size() > 0 ? reported : -1);
+        const Bytes before = expected;
+        const auto want = changeAllLoop(expected, first, pattern, change, insert);
+        EXPECT_GT(want.changes, 1000);
+        EXPECT_EQ(got.changes, want.changes);
+        EXPECT_EQ(got.lastChange, want.lastChange);
+        EXPECT_EQ(contentOf(*doc), expected);
+        EXPECT_EQ(doc->undo(), 5);
+        EXPECT_EQ(contentOf(*doc), before);
+        EXPECT_EQ(doc->redo(), 5);
+        EXPECT_EQ(contentOf(*doc), expected);
+    }
+}
+
+// The folded scan with SSE2 and its portable twin against a plain loop, on buffers where
+// candidates are frequent and matches sit at the edges of the 16-byte steps.
+TEST(DocumentSearch, FoldedScansAgreeWithAPlainLoop) {
+    std::mt19937 random(11);
+    const uint8_t letters[] = {'a', 'A', '@', 'b', 'B', 0xE4, 0, 0x60, 1, 2, 0xC4, 0x84};
+    for (const size_t length : {1, 2, 3, 5, 17}) {
+        Bytes data(static_cast<size_t>(3 << 20) + length);
+        for (auto& b : data) b = random() % 4 == 0 ? letters[random() % std::size(letters)] : static_cast<uint8_t>(random());
+        Bytes word(length);
+        for (auto& b : word) b = letters[random() % 6];
+        const Bytes pattern = document::search::capitals(word);
+        for (size_t edge = 16; edge + 32 < data.size(); edge += 1 << 16)
+            std::copy(word.begin(), word.end(), data.begin() + static_cast<int64_t>(edge - length / 2 - edge / 65536 % 3));
+        std::copy(word.begin(), word.end(), data.end() - static_cast<int64_t>(length));
+        int64_t expected = naiveFind(data, pattern, 0, true), count = 0;
+        for (int64_t from = 0;; from = expected + 1, expected = naiveFind(data, pattern, from, true)) {
+            ASSERT_EQ(document::search::findFolded(data, pattern, from), expected) << length << " " << from;
+            ASSERT_EQ(document::search::findFoldedPortable(data, pattern, from), expected) << length << " " << from;
+            if (expected < 0) break;
+            ++count;
+        }
+        EXPECT_GT(count, 40);
+    }
+}
+
+// A sparse file of 5 GiB: read near its end, edited past 4 GiB, saved with its holes kept,
+// read back, and the history still works on the saved file.
+TEST(DocumentFiles, SparseFileLargerThan4GiB) {
+    TempFolder folder;
+    const std::string path = folder.file("sparse");
+    const int64_t size = int64_t{5} << 30, past4 = (int64_t{4} << 30) + 1, high = int64_t{9} << 29;
+    {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ASSERT_EQ(::pwrite(fd, "tail", 4, size - 4), 4);
+        ::close(fd);
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    auto doc = openOrFail(path);
+    ASSERT_EQ(doc->size(), size);
+    Bytes screen(400);
+    ASSERT_EQ(doc->read(size - 400, 400, screen.data()), 400);
+    EXPECT_EQ(Bytes(screen.end() - 4, screen.end()), (Bytes{'t', 'a', 'i', 'l'}));
+    EXPECT_EQ(std::count(screen.begin(), screen.end(), 0), 396);
+    ASSERT_TRUE(doc->overwrite(high, 'X'));
+    ASSERT_TRUE(doc->insert(past4, Bytes{'a', 'b', 'c'}));
+    EXPECT_EQ(doc->findExact(Bytes{'b', 'c'}, past4 - 100), past4 + 1);
+
+    ASSERT_EQ(document::saveDocument(*doc, path), 0);
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_size, size + 3);
+    EXPECT_LT(after.st_blocks, before.st_blocks + 64);  // two small written places
+    auto back = openOrFail(path);
+    EXPECT_EQ(back->byteAt(past4 + 2), 'c');
+    EXPECT_EQ(back->byteAt(high + 3), 'X');
+    EXPECT_EQ(back->byteAt(size + 2), 'l');
+    EXPECT_EQ(back->byteAt(past4 - 1), 0);
+    EXPECT_FALSE(doc->isModified());
+    EXPECT_EQ(doc->undo(), past4);
+    EXPECT_EQ(doc->undo(), high);
+    EXPECT_EQ(doc->byteAt(high), 0);
+    EXPECT_EQ(doc->size(), size);
+    EXPECT_TRUE(doc->isModified());
+}
+
+// A file cut short while open: reads give zeros and say so, and a save refuses to make up
+// the missing bytes, leaving the file alone.
+TEST(DocumentFiles, FileTruncatedUnderneath) {
+    TempFolder folder;
+    const std::string path = folder.file("shrinks");
+    Bytes bytes(300000, 'q');
+    testing_support::writeFile(path, bytes);
+    auto doc = openOrFail(path);
+    EXPECT_FALSE(doc->changedOnDisk());
+    ASSERT_TRUE(doc->overwrite(10, 'x'));
+    ASSERT_EQ(::truncate(path.c_str(), 1000), 0);
+    EXPECT_TRUE(doc->changedOnDisk());  // by its size, before any read
+    Bytes screen(400, 0xFF);
+    EXPECT_EQ(doc->read(200000, 400, screen.data()), 400);
+    EXPECT_EQ(screen, Bytes(400, 0));
+    EXPECT_EQ(doc->byteAt(10), 'x');
+    EXPECT_EQ(doc->findExact(Bytes{'z'}, 0), -1);
+    EXPECT_EQ(document::saveDocument(*doc, path), EIO);
+    EXPECT_EQ(testing_support::readFile(path), Bytes(1000, 'q'));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+    ASSERT_EQ(::truncate(path.c_str(), 300000), 0);  // same size again: still a changed file
+    EXPECT_TRUE(doc->changedOnDisk());
+}
+
+// Only regular files are documents; the others are refused at once, also those that would
+// block a reader, and saving works into a folder on another file system too.
+TEST(DocumentFiles, RefusesWhatIsNoRegularFileAndSavesAcrossFileSystems) {
+    TempFolder folder;
+    const std::string fifo = folder.file("fifo"), socketPath = folder.file("socket");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::pair<std::string, int> cases[] = {{"/dev/zero", ENODEV}, {"/dev/urandom", ENODEV}, {fifo, ENODEV},
+                                                  {socketPath, ENODEV}, {folder.path(), EISDIR},
+                                                  {folder.file("missing"), ENOENT}};
+    const auto start = std::chrono::steady_clock::now();
+    for (const auto& [path, expected] : cases) {
+        int error = 0;
+        EXPECT_EQ(Document::open(path, error), nullptr) << path;
+        EXPECT_EQ(error, expected) << path;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    ::close(sock);
+
+    Document fresh;
+    EXPECT_EQ(document::saveDocument(fresh, folder.path()), EISDIR);
+    ASSERT_TRUE(fresh.insert(0, Bytes(200000, 'n')));
+    ASSERT_TRUE(fresh.overwrite(7, 'm'));
+    ASSERT_EQ(document::saveDocument(fresh, folder.file("new")), 0);
+    for (const std::string& other : {std::string("/dev/shm"), folder.path()}) {
+        if (::access(other.c_str(), W_OK) != 0) continue;
+        const std::string copy = other + "/document-test-" + std::to_string(::getpid());
+        ASSERT_TRUE(fresh.overwrite(8, 'o'));
+        ASSERT_EQ(document::saveDocument(fresh, copy), 0) << copy;
+        Bytes expected(200000, 'n');
+        expected[7] = 'm';
+        expected[8] = 'o';
+        EXPECT_EQ(testing_support::readFile(copy), expected);
+        EXPECT_EQ(fresh.path(), copy);
+        ::unlink(copy.c_str());
+    }
+}
 
 }  // namespace
