@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include "document/state.h"
 
@@ -132,21 +133,25 @@ private:
 
 int Document::writeTo(int fd, const Progress& progress) {
     endStep();
-    // A file cut short since it was opened no longer holds the bytes the pieces mean.
-    for (const auto& source : s_->sources) {
-        struct stat info {};
-        if (source && ::fstat(source->fd(), &info) == 0 && info.st_size < source->identity().size) {
-            s_->readFailed = true;
-            return EIO;
-        }
-    }
     if (::ftruncate(fd, 0) != 0) return errno;
     Writer writer(fd, size(), progress);
     int error = 0;
     const bool failedBefore = s_->readFailed;
     s_->readFailed = false;
+    std::vector<bool> checked(s_->sources.size());
     s_->tree.forEach(s_->root, 0, size(), [&](const Piece& piece, int64_t first, int64_t count) {
         if (error != 0) return;
+        if (piece.source != detail::addedSource && !checked[piece.source]) {
+            // A file cut short since it was opened no longer holds the bytes the pieces mean
+            // (where it was cut, its holes would read as zeros).
+            checked[piece.source] = true;
+            struct stat info {};
+            const FileSource& file = *s_->sources[piece.source];
+            if (::fstat(file.fd(), &info) != 0 || info.st_size < file.identity().size) {
+                error = EIO;
+                return;
+            }
+        }
         if (count < smallPiece) {
             uint8_t* room = writer.pending(count, error);
             s_->copyPiece(piece, first, count, room);
