@@ -53,7 +53,8 @@ public:
     bool erase(int64_t pos, int64_t count, std::optional<int64_t> cursor = {});
     bool replace(int64_t pos, int64_t count, std::span<const uint8_t> bytes, std::optional<int64_t> cursor = {});
 
-    // Groups the edits until endStep into one undo step; cursor as for the edits.
+    // Groups the edits until endStep into one undo step; cursor as for the edits. Undo,
+    // redo, writeTo and rebase end an open step.
     void beginStep(std::optional<int64_t> cursor = {});
     void endStep();
     // Takes back or makes again the last step; the position for the cursor, or nothing
