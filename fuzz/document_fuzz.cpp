@@ -19,15 +19,20 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-const std::string& folder() {
-    static const std::string path = [] {
+// A folder for one input's files, removed with them when the input is done.
+struct Folder {
+    std::string path;
+    Folder() {
         // A memory file system where there is one: saves sync, and a disk makes that slow.
-        std::string pattern = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/docfuzz-XXXXXX");
-        FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
-        return pattern;
-    }();
-    return path;
-}
+        path = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/docfuzz-XXXXXX");
+        FUZZ_CHECK(::mkdtemp(path.data()) != nullptr);
+    }
+    ~Folder() {
+        ::unlink((path + "/source").c_str());
+        ::unlink((path + "/saved").c_str());
+        ::rmdir(path.c_str());
+    }
+};
 
 int64_t naiveFind(const Bytes& data, const Bytes& pattern, int64_t from, bool folded) {
     const auto& fold = document::search::foldTable();
@@ -83,9 +88,10 @@ struct Model {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
+    const Folder folder;
+    const std::string source = folder.path + "/source", saved = folder.path + "/saved";
     Model model;
     std::unique_ptr<document::Document> doc;
-    const std::string source = folder() + "/source", saved = folder() + "/saved";
     if (in.byte() % 2 == 0) {
         doc = std::make_unique<document::Document>();
     } else {
