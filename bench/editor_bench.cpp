@@ -11,8 +11,8 @@
 
 #include "headless_start.h"
 #include "display/setup.h"
+#include "document/search.h"
 #include "editor/editor.h"
-#include "editor/search.h"
 #include "files/fileio.h"
 #include "input/events.h"
 #include "terminal/modes.h"
@@ -76,9 +76,9 @@ void searchBench(benchmark::State& state, bool folded) {
         return bytes;
     }();
     std::vector<uint8_t> pattern{'O', 's', 't', 'r', 'a', 'k', 'o', 'n', 'i', 'x', '!'};
-    auto capitals = editor::search::capitals(pattern);
+    auto capitals = document::search::capitals(pattern);
     for (auto _ : state) {
-        int64_t at = folded ? editor::search::findFolded(data, capitals, 0) : editor::search::findExact(data, pattern, 0);
+        int64_t at = folded ? document::search::findFolded(data, capitals, 0) : document::search::findExact(data, pattern, 0);
         if (at < 0) state.SkipWithError("not found");
         benchmark::DoNotOptimize(at);
     }

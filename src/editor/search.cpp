@@ -1,9 +1,8 @@
 // Search and replace: the search menu's texts and modes, finding, changing, changing all.
-#include "editor/search.h"
-
 #include <optional>
 
 #include "app/startup.h"
+#include "document/search.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "input/line_editor.h"
@@ -13,6 +12,7 @@
 #include "terminal/text.h"
 
 namespace editor {
+namespace search = ::document::search;
 namespace {
 
 bool isHexDigit(uint8_t c) { return t_HexValues()[c] >= 0; }

@@ -1,4 +1,4 @@
-// Finding byte patterns in the buffer: exact, and with the editor's case folding.
+// Finding byte patterns in a span of bytes: exact, and with the editor's case folding.
 #pragma once
 
 #include <array>
@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-namespace editor::search {
+namespace document::search {
 
 // The first position p ≥ from where pattern occurs in data, or −1.
 int64_t findExact(std::span<const uint8_t> data, std::span<const uint8_t> pattern, int64_t from);
@@ -16,7 +16,10 @@ int64_t findExact(std::span<const uint8_t> data, std::span<const uint8_t> patter
 const std::array<uint8_t, 256>& foldTable();
 // A search text turned to capitals byte by byte (ß becomes SS).
 std::vector<uint8_t> capitals(std::span<const uint8_t> text);
-// The first position p ≥ from where the folded data equals pattern, or −1.
+// The first position p ≥ from where the folded data equals pattern, or −1. Uses SSE2 where
+// the processor has it, otherwise findFoldedPortable.
 int64_t findFolded(std::span<const uint8_t> data, std::span<const uint8_t> pattern, int64_t from);
+// The same without processor-specific code; built everywhere, so both can be compared.
+int64_t findFoldedPortable(std::span<const uint8_t> data, std::span<const uint8_t> pattern, int64_t from);
 
-}  // namespace editor::search
+}  // namespace document::search

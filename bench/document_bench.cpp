@@ -1,0 +1,227 @@
+// The document engine on large files: opening and showing the first screen, searching,
+// saving after one changed byte, and changing a million places (and undoing that), each
+// beside what the plain way costs. The files are made once in /var/tmp (not a small tmpfs).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "document/document.h"
+#include "document/save.h"
+#include "document/search.h"
+
+namespace {
+
+const int64_t gib = int64_t{1} << 30;
+
+const std::string& folder() {
+    static const std::string path = [] {
+        std::string p = "/var/tmp/ostrakonix-document-bench";
+        std::filesystem::create_directories(p);
+        return p;
+    }();
+    return path;
+}
+
+// A file of random bytes (or of one byte with marks), written once and kept for later runs.
+std::string makeFile(const std::string& name, int64_t size, bool marks) {
+    const std::string path = folder() + "/" + name;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_size == size) return path;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<uint8_t> block(1 << 20);
+    std::mt19937_64 random(5);
+    for (int64_t done = 0; done < size; done += static_cast<int64_t>(block.size())) {
+        if (marks) {
+            // 0x11 everywhere, 0xAB every 67th byte: 1,000,000 of them in 64 MiB.
+            for (size_t i = 0; i < block.size(); ++i)
+                block[i] = (done + static_cast<int64_t>(i)) % 67 == 0 && (done + static_cast<int64_t>(i)) / 67 < 1000000
+                               ? 0xAB
+                               : 0x11;
+        } else {
+            for (size_t i = 0; i < block.size(); i += 8) {
+                const uint64_t value = random();
+                std::memcpy(block.data() + i, &value, 8);
+            }
+        }
+        if (::write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) std::abort();
+    }
+    ::close(fd);
+    return path;
+}
+
+const std::string& bigFile() {
+    static const std::string path = makeFile("random-1g.bin", gib, false);
+    return path;
+}
+
+double residentMiB() {
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1 << 20);
+}
+
+// Keeps the page cache warm for the file, as a second look at a file finds it.
+void warm(const std::string& path) {
+    static std::string warmed;
+    if (warmed == path) return;
+    int error = 0;
+    auto doc = document::Document::open(path, error);
+    std::vector<uint8_t> nothing{0xFE, 0xED, 0xFA, 0xCE, 0x01, 0x02, 0x03, 0x04, 0x05};
+    doc->findExact(nothing, 0);
+    warmed = path;
+}
+
+// Opening 1 GiB and reading the first screen (16 × 25 bytes), beside a tiny file.
+void openFirstScreen(benchmark::State& state, const std::string& path) {
+    const double before = residentMiB();
+    double grown = 0;
+    for (auto _ : state) {
+        int error = 0;
+        auto doc = document::Document::open(path, error);
+        uint8_t screen[400];
+        benchmark::DoNotOptimize(doc->read(0, 400, screen));
+        grown = std::max(grown, residentMiB() - before);
+    }
+    state.counters["rss_growth_MiB"] = grown;
+}
+void BM_OpenFirstScreen1GiB(benchmark::State& state) { openFirstScreen(state, bigFile()); }
+void BM_OpenFirstScreenTiny(benchmark::State& state) {
+    static const std::string tiny = makeFile("tiny.bin", 1000, false);
+    openFirstScreen(state, tiny);
+}
+BENCHMARK(BM_OpenFirstScreen1GiB)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OpenFirstScreenTiny)->Unit(benchmark::kMicrosecond);
+
+// What reading the whole file into fresh memory costs (the old way of loading).
+void BM_ReadWhole1GiB(benchmark::State& state) {
+    for (auto _ : state) {
+        std::unique_ptr<uint8_t[]> buffer(new uint8_t[gib]);
+        const int fd = ::open(bigFile().c_str(), O_RDONLY);
+        int64_t done = 0;
+        while (done < gib) {
+            const ssize_t n = ::read(fd, buffer.get() + done, static_cast<size_t>(gib - done));
+            if (n <= 0) break;
+            done += n;
+        }
+        ::close(fd);
+        benchmark::DoNotOptimize(buffer.get());
+    }
+}
+BENCHMARK(BM_ReadWhole1GiB)->Unit(benchmark::kMillisecond);
+
+// A search of 1 GiB in the page cache for a pattern that is not there.
+const std::vector<uint8_t> absent{'O', 's', 't', 'r', 'a', 'k', 'o', 'n', 'i', 'x', '!', 0x00, 0xFF};
+
+void BM_SearchExact1GiB(benchmark::State& state) {
+    warm(bigFile());
+    int error = 0;
+    auto doc = document::Document::open(bigFile(), error);
+    for (auto _ : state)
+        if (doc->findExact(absent, 0) != -1) state.SkipWithError("found");
+    state.SetBytesProcessed(state.iterations() * gib);
+}
+void BM_SearchFolded1GiB(benchmark::State& state) {
+    warm(bigFile());
+    int error = 0;
+    auto doc = document::Document::open(bigFile(), error);
+    const auto capitals = document::search::capitals(absent);
+    for (auto _ : state)
+        if (doc->findFolded(capitals, 0) != -1) state.SkipWithError("found");
+    state.SetBytesProcessed(state.iterations() * gib);
+}
+// The same over the file mapped whole: memmem and the folded scan straight on the mapping.
+void mappedSearch(benchmark::State& state, bool folded) {
+    warm(bigFile());
+    const int fd = ::open(bigFile().c_str(), O_RDONLY);
+    void* map = ::mmap(nullptr, static_cast<size_t>(gib), PROT_READ, MAP_PRIVATE, fd, 0);
+    std::span<const uint8_t> data(static_cast<const uint8_t*>(map), static_cast<size_t>(gib));
+    const auto capitals = document::search::capitals(absent);
+    for (auto _ : state) {
+        const int64_t at = folded ? document::search::findFolded(data, capitals, 0)
+                                  : document::search::findExact(data, absent, 0);
+        if (at != -1) state.SkipWithError("found");
+    }
+    ::munmap(map, static_cast<size_t>(gib));
+    ::close(fd);
+    state.SetBytesProcessed(state.iterations() * gib);
+}
+void BM_MmapMemmem1GiB(benchmark::State& state) { mappedSearch(state, false); }
+void BM_MmapFolded1GiB(benchmark::State& state) { mappedSearch(state, true); }
+BENCHMARK(BM_SearchExact1GiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MmapMemmem1GiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchFolded1GiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MmapFolded1GiB)->Unit(benchmark::kMillisecond);
+
+// Saving 1 GiB after one changed byte, synced, beside cp and sync of the same file.
+void BM_Save1GiBOneByteChanged(benchmark::State& state) {
+    warm(bigFile());
+    const std::string target = folder() + "/saved.bin";
+    double grown = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        int error = 0;
+        auto doc = document::Document::open(bigFile(), error);
+        doc->overwrite(gib / 2, 0x42);
+        const double before = residentMiB();
+        state.ResumeTiming();
+        if (document::saveDocument(*doc, target, [&](int64_t, int64_t) {
+                grown = std::max(grown, residentMiB() - before);
+            }) != 0)
+            state.SkipWithError("save failed");
+    }
+    state.counters["rss_growth_MiB"] = grown;
+    ::unlink(target.c_str());
+}
+void BM_CpAndSync1GiB(benchmark::State& state) {
+    warm(bigFile());
+    const std::string target = folder() + "/copied.bin";
+    const std::string command = "cp '" + bigFile() + "' '" + target + "' && sync '" + target + "'";
+    for (auto _ : state)
+        if (std::system(command.c_str()) != 0) state.SkipWithError("cp failed");
+    ::unlink(target.c_str());
+}
+BENCHMARK(BM_Save1GiBOneByteChanged)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CpAndSync1GiB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Change all of 1,000,000 one-byte places into two bytes in 64 MiB, and its undo.
+void BM_ChangeAll1M(benchmark::State& state) {
+    static const std::string path = makeFile("marks-64m.bin", 64 << 20, true);
+    warm(path);
+    const std::vector<uint8_t> pattern{0xAB}, change{0xCD, 0xEF};
+    const bool undo = state.range(0) == 1;
+    for (auto _ : state) {
+        state.PauseTiming();
+        int error = 0;
+        auto doc = document::Document::open(path, error);
+        if (!undo) state.ResumeTiming();
+        const auto result = doc->changeAll(0, pattern, change, true);
+        if (undo) {
+            state.ResumeTiming();
+            doc->undo();
+        }
+        state.PauseTiming();
+        if (result.changes != 1000000 || doc->size() != (undo ? 64 << 20 : (64 << 20) + 1000000))
+            state.SkipWithError("wrong result");
+        doc.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ChangeAll1M)->Arg(0)->ArgName("undo")->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,106 @@
+// A file opened for editing: the bytes of the file on disk, read on demand, plus the bytes
+// added by edits, arranged by a sequence of pieces. Edits, undo and redo change only the
+// pieces; the file itself is read when its bytes are asked for and written when saved.
+// Every position is a signed 64-bit byte index. A document is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace document {
+
+// Told how far a long run (search, change all, write) has come: bytes done of bytes total.
+using Progress = std::function<void(int64_t done, int64_t total)>;
+
+struct ChangeAllResult {
+    int64_t changes = 0;      // how many occurrences were changed
+    int64_t lastChange = -1;  // where the last change starts, −1 when none was made
+};
+
+class Document {
+public:
+    // An empty document bound to no file (a new buffer).
+    Document();
+    ~Document();
+    Document(Document&&) noexcept;
+    Document& operator=(Document&&) noexcept;
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Opens a regular file for editing; nothing but its size, time and identity is read.
+    // On failure the result is null and error holds an errno value: the open's own error,
+    // EISDIR for a folder, ENODEV for anything else that is no regular file (device, FIFO,
+    // socket). Never blocks on a FIFO.
+    static std::unique_ptr<Document> open(const std::string& path, int& error);
+
+    // The file this document reads from and was last saved to; empty when none.
+    const std::string& path() const;
+    int64_t size() const;
+    // The byte at pos (0 ≤ pos < size()); 0 for a position outside.
+    uint8_t byteAt(int64_t pos);
+    // Copies up to length bytes from pos into out; returns how many (fewer at the end).
+    int64_t read(int64_t pos, int64_t length, uint8_t* out);
+
+    // Edits. Each returns false and changes nothing when its range lies outside the
+    // document. cursor is where undo puts the cursor back; without it, the edit's position.
+    // An edit outside beginStep/endStep is one undo step of its own.
+    bool overwrite(int64_t pos, uint8_t byte, std::optional<int64_t> cursor = {});
+    bool insert(int64_t pos, std::span<const uint8_t> bytes, std::optional<int64_t> cursor = {});
+    bool erase(int64_t pos, int64_t count, std::optional<int64_t> cursor = {});
+    bool replace(int64_t pos, int64_t count, std::span<const uint8_t> bytes, std::optional<int64_t> cursor = {});
+
+    // Groups the edits until endStep into one undo step; cursor as for the edits. Undo,
+    // redo, writeTo and rebase end an open step.
+    void beginStep(std::optional<int64_t> cursor = {});
+    void endStep();
+    // Takes back or makes again the last step; the position for the cursor, or nothing
+    // when there is nothing to undo or redo. A new edit after an undo drops the redo list.
+    std::optional<int64_t> undo();
+    std::optional<int64_t> redo();
+    bool canUndo() const;
+    bool canRedo() const;
+    // False exactly when the content is that of the last save or open, as far as the
+    // history tells (an undo back to the saved state gives false again).
+    bool isModified() const;
+
+    // The first position ≥ from where pattern occurs, or −1. findFolded compares the folded
+    // bytes with a pattern already turned to capitals (search::capitals).
+    int64_t findExact(std::span<const uint8_t> pattern, int64_t from, const Progress& progress = {});
+    int64_t findFolded(std::span<const uint8_t> foldedPattern, int64_t from, const Progress& progress = {});
+
+    // Changes pattern into replacement at first, then at every further occurrence found
+    // after the last byte written, as one undo step. In overwrite mode (insertMode false)
+    // both must be of one length. The change at first is made without looking at the bytes
+    // there (the caller found the pattern there); nothing is changed when the pattern's
+    // length does not fit at first or the lengths differ in overwrite mode.
+    ChangeAllResult changeAll(int64_t first, std::span<const uint8_t> pattern, std::span<const uint8_t> replacement,
+                              bool insertMode, std::optional<int64_t> cursor = {}, const Progress& progress = {});
+
+    // Writes the whole content to fd (a regular file opened for writing, emptied first):
+    // file ranges are copied by the kernel, holes of the file stay holes. 0 or an errno;
+    // EIO when the file turned out shorter than when it was opened.
+    int writeTo(int fd, const Progress& progress = {});
+    // After the written file has been renamed to path: reads from it from now on (the
+    // history keeps the older files open while it needs them) and marks this state saved.
+    // 0 or an errno (EIO when the file at path is not of this document's size).
+    int rebase(const std::string& path);
+    // Marks the current state as saved without changing where the document reads from.
+    void markSaved();
+
+    // True when the file at path() differs from what was recorded at open or rebase (size,
+    // time, inode, device), or when a read of it came up short or failed since (such reads
+    // give zero bytes).
+    bool changedOnDisk() const;
+
+    struct State;
+
+private:
+    explicit Document(std::unique_ptr<State> state);
+    std::unique_ptr<State> s_;
+};
+
+}  // namespace document

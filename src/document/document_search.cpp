@@ -1,0 +1,151 @@
+// Searching a document and changing every occurrence in one pass.
+#include <algorithm>
+#include <vector>
+
+#include "document/search.h"
+#include "document/state.h"
+
+namespace document {
+
+using detail::Node;
+using detail::noNode;
+using detail::Piece;
+
+namespace {
+
+// Finds occurrences front to back through a window of the content read in large blocks;
+// consecutive blocks overlap by the pattern's length − 1, so a match across the edge of a
+// block (or of a piece) is seen whole in one of them. The window is kept between calls, so
+// finding a million nearby occurrences reads the content once.
+class Scanner {
+public:
+    static constexpr int64_t blockSize = 1 << 20;
+
+    Scanner(Document::State& state, std::span<const uint8_t> pattern, bool folded, int64_t start,
+            const Progress& progress)
+        : state_(state), pattern_(pattern), folded_(folded), start_(start), progress_(progress) {}
+
+    // The first occurrence at or after from, or −1.
+    int64_t next(int64_t from) {
+        const int64_t n = static_cast<int64_t>(pattern_.size()), size = state_.size();
+        if (n == 0 || from < 0) return -1;
+        while (from + n <= size) {
+            if (from < windowStart_ || from + n > windowEnd_) fill(from);
+            std::span<const uint8_t> window(buffer_.data(), static_cast<size_t>(windowEnd_ - windowStart_));
+            const int64_t at = folded_ ? search::findFolded(window, pattern_, from - windowStart_)
+                                       : search::findExact(window, pattern_, from - windowStart_);
+            if (at >= 0) return windowStart_ + at;
+            if (windowEnd_ >= size) break;
+            from = windowEnd_ - n + 1;  // every start before this was looked at
+        }
+        return -1;
+    }
+
+private:
+    void fill(int64_t from) {
+        const int64_t n = static_cast<int64_t>(pattern_.size());
+        const int64_t end = std::min(state_.size(), from + std::max(blockSize, n) + n - 1);
+        buffer_.resize(static_cast<size_t>(end - from));
+        state_.gather(from, end - from, buffer_.data());
+        windowStart_ = from;
+        windowEnd_ = end;
+        if (progress_) progress_(end - start_, state_.size() - start_);
+    }
+
+    Document::State& state_;
+    std::span<const uint8_t> pattern_;
+    bool folded_;
+    int64_t start_;
+    const Progress& progress_;
+    std::vector<uint8_t> buffer_;
+    int64_t windowStart_ = 0, windowEnd_ = 0;
+};
+
+// Walks a sequence of pieces front to back handing out the pieces of consecutive ranges.
+class PieceReader {
+public:
+    PieceReader(const std::vector<Piece>& pieces, std::vector<Piece>& out) : pieces_(pieces), out_(out) {}
+    // Appends the pieces of the next count bytes to out.
+    void take(int64_t count) {
+        while (count > 0) {
+            const Piece& p = pieces_[index_];
+            const int64_t n = std::min(count, p.length - within_);
+            out_.push_back(Piece{p.source, p.offset + within_, n});
+            count -= n;
+            within_ += n;
+            if (within_ == p.length) {
+                ++index_;
+                within_ = 0;
+            }
+        }
+    }
+    void skip(int64_t count) {
+        while (count > 0) {
+            const int64_t n = std::min(count, pieces_[index_].length - within_);
+            count -= n;
+            within_ += n;
+            if (within_ == pieces_[index_].length) {
+                ++index_;
+                within_ = 0;
+            }
+        }
+    }
+
+private:
+    const std::vector<Piece>& pieces_;
+    std::vector<Piece>& out_;
+    size_t index_ = 0;
+    int64_t within_ = 0;
+};
+
+}  // namespace
+
+int64_t Document::findExact(std::span<const uint8_t> pattern, int64_t from, const Progress& progress) {
+    from = std::max<int64_t>(from, 0);
+    return Scanner(*s_, pattern, false, from, progress).next(from);
+}
+
+int64_t Document::findFolded(std::span<const uint8_t> foldedPattern, int64_t from, const Progress& progress) {
+    from = std::max<int64_t>(from, 0);
+    return Scanner(*s_, foldedPattern, true, from, progress).next(from);
+}
+
+ChangeAllResult Document::changeAll(int64_t first, std::span<const uint8_t> pattern,
+                                    std::span<const uint8_t> replacement, bool insertMode,
+                                    std::optional<int64_t> cursor, const Progress& progress) {
+    const int64_t n = static_cast<int64_t>(pattern.size()), m = static_cast<int64_t>(replacement.size());
+    if (n == 0 || first < 0 || first > size() - n || (!insertMode && n != m)) return {};
+
+    // Where the pattern stands in the content as it is: the first place as given, then each
+    // next one found after the bytes that the change before put there.
+    std::vector<int64_t> places{first};
+    Scanner scanner(*s_, pattern, false, first, progress);
+    for (int64_t at = scanner.next(first + n); at >= 0; at = scanner.next(at + n)) places.push_back(at);
+
+    // The new pieces of the changed range: the bytes between the places as they were, and
+    // one stored copy of the replacement at every place.
+    const int64_t end = places.back() + n;
+    std::vector<Piece> oldPieces;
+    s_->tree.forEach(s_->root, first, end, [&](const Piece& p, int64_t offset, int64_t count) {
+        oldPieces.push_back(Piece{p.source, p.offset + offset, count});
+    });
+    const Piece stored = s_->appendAdded(replacement);
+    std::vector<Piece> pieces;
+    pieces.reserve(2 * places.size() + 1);
+    PieceReader reader(oldPieces, pieces);
+    int64_t done = first;
+    for (int64_t place : places) {
+        reader.take(place - done);
+        reader.skip(n);
+        if (m > 0) pieces.push_back(stored);
+        done = place + n;
+    }
+    const Node changed = s_->tree.build(pieces);
+    s_->apply(first, end - first, changed, cursor);
+
+    const auto count = static_cast<int64_t>(places.size());
+    // Each change shifts the later ones by m − n.
+    return {count, places.back() + (count - 1) * (m - n)};
+}
+
+}  // namespace document

@@ -1,0 +1,97 @@
+#include "document/source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace document::detail {
+
+FileIdentity identityOf(const struct stat& info) {
+    return FileIdentity{static_cast<int64_t>(info.st_size),
+                        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                        static_cast<uint64_t>(info.st_ino), static_cast<uint64_t>(info.st_dev)};
+}
+
+std::shared_ptr<FileSource> FileSource::open(const std::string& path, int& error) {
+    // Non-blocking, so that a FIFO without a writer cannot hold the open; refused below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // A socket cannot be opened at all; it is refused like the other non-files.
+        error = errno == ENXIO ? ENODEV : errno;
+        return nullptr;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = errno;
+        ::close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = errno;
+        ::close(fd);
+        return nullptr;
+    }
+    error = 0;
+    return std::shared_ptr<FileSource>(new FileSource(fd, identityOf(info)));
+}
+
+FileSource::~FileSource() { ::close(fd_); }
+
+bool FileSource::read(int64_t offset, uint8_t* out, int64_t count) const {
+    int64_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fd_, out + done, static_cast<size_t>(count - done), offset + done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            std::memset(out + done, 0, static_cast<size_t>(count - done));
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+const uint8_t* BlockCache::block(const FileSource& file, uint32_t source, int64_t index, bool& ok) {
+    ok = true;
+    Entry* victim = &entries_[0];
+    for (Entry& e : entries_) {
+        if (e.source == source && e.index == index) {
+            e.used = ++clock_;
+            return e.bytes.get();
+        }
+        if (e.used < victim->used) victim = &e;
+    }
+    if (!victim->bytes) victim->bytes = std::make_unique<uint8_t[]>(blockSize);
+    // Only what the file held when opened is asked for; the rest of a last block is zeros.
+    const int64_t offset = index * blockSize;
+    const int64_t available = file.identity().size - offset;
+    const int64_t count = available < blockSize ? (available > 0 ? available : 0) : blockSize;
+    ok = file.read(offset, victim->bytes.get(), count);
+    std::memset(victim->bytes.get() + count, 0, static_cast<size_t>(blockSize - count));
+    // A block that could not be read whole is handed out once, not kept: the next read tries
+    // the file again.
+    victim->source = ok ? source : 0xFFFFFFFFu;
+    victim->index = ok ? index : -1;
+    victim->used = ok ? ++clock_ : 0;
+    return victim->bytes.get();
+}
+
+void BlockCache::forget(uint32_t source) {
+    for (Entry& e : entries_)
+        if (e.source == source) {
+            e.source = 0xFFFFFFFFu;
+            e.index = -1;
+            e.used = 0;
+        }
+}
+
+}  // namespace document::detail
