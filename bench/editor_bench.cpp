@@ -1,19 +1,14 @@
-// The editor's hot paths: drawing its screen, a cursor motion, searching, changing all, and
-// loading a large file.
+// The editor's hot paths: drawing its screen, a cursor motion and changing all. The document
+// underneath (opening, searching, saving) is measured in document_bench.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <random>
 
+#include "app/bytes.h"
 #include "headless_start.h"
 #include "display/setup.h"
-#include "document/search.h"
 #include "editor/editor.h"
-#include "files/fileio.h"
 #include "input/events.h"
 #include "terminal/modes.h"
 
@@ -38,10 +33,17 @@ kt::ByteArray randomBytes(size_t size, uint32_t seed) {
     return bytes;
 }
 
+document::Document bufferOf(const kt::ByteArray& bytes) {
+    document::Document buffer;
+    buffer.insert(0, bytes);
+    buffer.markSaved();
+    return buffer;
+}
+
 void BM_DrawScreenForced(benchmark::State& state) {
     setUp();
     editor::resetState();
-    editor::state().Buffer = randomBytes(1 << 16, 1);
+    editor::state().Buffer = bufferOf(randomBytes(1 << 16, 1));
     for (auto _ : state) benchmark::DoNotOptimize(editor::DrawScreen(0, 0, true));
     state.SetItemsProcessed(state.iterations());
 }
@@ -51,7 +53,7 @@ BENCHMARK(BM_DrawScreenForced)->Unit(benchmark::kMicrosecond);
 void BM_CursorMotion(benchmark::State& state) {
     setUp();
     editor::resetState();
-    editor::state().Buffer = randomBytes(1 << 16, 2);
+    editor::state().Buffer = bufferOf(randomBytes(1 << 16, 2));
     editor::redraw(0, 0, true);
     for (auto _ : state) {
         auto& s = editor::state();
@@ -67,29 +69,8 @@ void BM_CursorMotion(benchmark::State& state) {
 }
 BENCHMARK(BM_CursorMotion)->Unit(benchmark::kMicrosecond);
 
-// A search through 256 MiB that finds its pattern only in the last bytes.
-void searchBench(benchmark::State& state, bool folded) {
-    static const kt::ByteArray data = [] {
-        kt::ByteArray bytes = randomBytes(256u << 20, 3);
-        const char tail[] = "Ostrakonix!";
-        std::memcpy(bytes.data() + bytes.size() - sizeof tail, tail, sizeof tail);
-        return bytes;
-    }();
-    std::vector<uint8_t> pattern{'O', 's', 't', 'r', 'a', 'k', 'o', 'n', 'i', 'x', '!'};
-    auto capitals = document::search::capitals(pattern);
-    for (auto _ : state) {
-        int64_t at = folded ? document::search::findFolded(data, capitals, 0) : document::search::findExact(data, pattern, 0);
-        if (at < 0) state.SkipWithError("not found");
-        benchmark::DoNotOptimize(at);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
-}
-void BM_SearchTextAndHex(benchmark::State& state) { searchBench(state, false); }
-void BM_SearchAlpha(benchmark::State& state) { searchBench(state, true); }
-BENCHMARK(BM_SearchTextAndHex)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SearchAlpha)->Unit(benchmark::kMillisecond);
-
-// Change all: 1,000,000 occurrences in 64 MiB, in insert mode with a longer change text.
+// Change all through the editor: 1,000,000 occurrences in 64 MiB, in insert mode with a longer
+// change text (the document alone is measured in document_bench).
 void BM_ChangeAll(benchmark::State& state) {
     setUp();
     const size_t size = 64u << 20;
@@ -99,7 +80,7 @@ void BM_ChangeAll(benchmark::State& state) {
         state.PauseTiming();
         editor::resetState();
         auto& s = editor::state();
-        s.Buffer = base;
+        s.Buffer = bufferOf(base);
         s.InsertMode = 1;
         s.SearchText = {'A', 'B'};
         s.ChangeText = {'C', 'D', 'E', 'F'};
@@ -115,43 +96,6 @@ void BM_ChangeAll(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 1000000);
 }
 BENCHMARK(BM_ChangeAll)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-// Loading 256 MiB against one read of it into fresh memory.
-const std::string& bigFile() {
-    static const std::string path = [] {
-        std::string p = "/tmp/ostrakonix-bench-256.bin";
-        auto bytes = randomBytes(256u << 20, 4);
-        setbinarytofile(p, bytes);
-        return p;
-    }();
-    return path;
-}
-
-void BM_LoadFile(benchmark::State& state) {
-    const std::string& path = bigFile();
-    for (auto _ : state) benchmark::DoNotOptimize(gettextfromfile(path).size());
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (256 << 20));
-}
-BENCHMARK(BM_LoadFile)->Unit(benchmark::kMillisecond);
-
-void BM_ReadIntoFreshMemory(benchmark::State& state) {
-    const std::string& path = bigFile();
-    for (auto _ : state) {
-        const size_t size = 256u << 20;
-        std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
-        int fd = ::open(path.c_str(), O_RDONLY);
-        size_t done = 0;
-        while (done < size) {
-            ssize_t n = ::read(fd, buffer.get() + done, size - done);
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        ::close(fd);
-        benchmark::DoNotOptimize(buffer.get());
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (256 << 20));
-}
-BENCHMARK(BM_ReadIntoFreshMemory)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

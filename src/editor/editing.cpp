@@ -12,16 +12,16 @@
 namespace editor {
 namespace {
 
-int64_t size() { return static_cast<int64_t>(state().Buffer.size()); }
+int64_t size() { return state().Buffer.size(); }
 
 void moveTo(int64_t position) { redraw(state().TopLine, position, false); }
+
+constexpr uint8_t blank = 32;
 
 // Inserts a blank at the position, or at the end when the cursor stands past it (an
 // emptied buffer keeps its old cursor).
 void insertBlankAt(int64_t position) {
-    auto& buffer = state().Buffer;
-    const auto at = static_cast<size_t>(std::clamp<int64_t>(position, 0, size()));
-    buffer.insert(buffer.begin() + static_cast<std::ptrdiff_t>(at), uint8_t{32});
+    state().Buffer.insert(std::clamp<int64_t>(position, 0, size()), std::span<const uint8_t>(&blank, 1), position);
 }
 
 // The number that hexadecimal digits make, up to the first character that is none. The byte
@@ -90,7 +90,7 @@ void fileEnd() { redraw(0, size() - 1, true); }
 void deleteByte() {
     State& s = state();
     if (s.Cursor < 0 || s.Cursor >= size()) return;
-    s.Buffer.erase(s.Buffer.begin() + static_cast<std::ptrdiff_t>(s.Cursor));
+    s.Buffer.erase(s.Cursor, 1);
     s.Modified = true;
     redraw(s.TopLine, s.Cursor, true);
 }
@@ -104,10 +104,13 @@ void insertByte() {
 
 void typeCharacter(uint8_t code) {
     State& s = state();
-    if (s.Buffer.empty()) return;
+    if (size() == 0) return;
     s.Modified = true;
-    if (s.InsertMode == 1) insertBlankAt(s.Cursor);
-    s.Buffer[static_cast<size_t>(s.Cursor)] = code;
+    // Inserting a blank and storing the code over it is one step: the code inserted.
+    if (s.InsertMode == 1)
+        s.Buffer.insert(s.Cursor, std::span<const uint8_t>(&code, 1));
+    else
+        s.Buffer.overwrite(s.Cursor, code);
     if (s.InsertMode == 1) {
         redraw(s.TopLine, s.Cursor + 1, true);
     } else {
@@ -118,8 +121,13 @@ void typeCharacter(uint8_t code) {
 
 void hexEntry() {
     State& s = state();
-    if (s.Buffer.empty()) return;
+    if (size() == 0) return;
     t_Window& w = kt::windowRecord(window);
+    // The bytes of one entry are one step of the undo history.
+    struct Step {
+        explicit Step(int64_t cursor) { state().Buffer.beginStep(cursor); }
+        ~Step() { state().Buffer.endStep(); }
+    } step(s.Cursor);
     for (;;) {
         if (s.InsertMode == 1) {
             insertBlankAt(s.Cursor);
@@ -127,18 +135,18 @@ void hexEntry() {
         }
         const int64_t d = s.Cursor - 16 * s.TopLine;
         t_Vtab(window, s.HeaderRows + d / 16 + 1);
-        t_Htab(window, 3 * (d % 16) + 11);
+        t_Htab(window, hexColumn(d % 16));
         // The input ends with a new line; on the last screen row that must not scroll the
         // whole screen up.
         w.ScrollLock = true;
-        std::string entered = t_InputForm(window, "", hexDigits(s.Buffer[static_cast<size_t>(s.Cursor)], 2), false, 0, 2);
+        std::string entered = t_InputForm(window, "", hexDigits(s.Buffer.byteAt(s.Cursor), 2), false, 0, 2);
         w.ScrollLock = false;
         if (entered.empty()) {
             if (s.InsertMode == 1) s.Modified = true;
             return;
         }
         s.Modified = true;
-        s.Buffer[static_cast<size_t>(s.Cursor)] = static_cast<uint8_t>(hexValue(entered, true) & 0xFF);
+        s.Buffer.overwrite(s.Cursor, static_cast<uint8_t>(hexValue(entered, true) & 0xFF));
         DrawByte(s.TopLine, s.Cursor);
         moveTo(s.Cursor + 1);
         DrawStatus(s.Cursor);
@@ -147,13 +155,44 @@ void hexEntry() {
 
 void toggleInsertMode() { state().InsertMode = 1 - state().InsertMode; }
 
+// Backspace goes back: in overwrite mode one byte left, in insert mode it takes away the
+// byte before the cursor.
+void backspace() {
+    State& s = state();
+    if (s.InsertMode == 0) return byteLeft();
+    if (s.Cursor < 1 || s.Cursor > size()) return;
+    s.Buffer.erase(s.Cursor - 1, 1, s.Cursor - 1);
+    s.Modified = true;
+    redraw(s.TopLine, s.Cursor - 1, true);
+}
+
+// Undo and redo put the cursor on the edit; back at the saved state the file shows as
+// unchanged again.
+void undoCommand() {
+    State& s = state();
+    if (auto cursor = s.Buffer.undo()) {
+        s.Modified = s.Buffer.isModified();
+        redraw(s.TopLine, *cursor, true);
+    }
+}
+
+void redoCommand() {
+    State& s = state();
+    if (auto cursor = s.Buffer.redo()) {
+        s.Modified = s.Buffer.isModified();
+        redraw(s.TopLine, *cursor, true);
+    }
+}
+
 void goToPosition() {
     State& s = state();
     if (s.HeaderRows == 0) return;
+    // The field lies over the cursor's position in the status line and takes as many digits.
+    const int digits = positionDigits();
     t_Vtab(window, 1);
-    t_Htab(window, 33);
+    t_Htab(window, 33 - 2 * (digits - 8));
     t_Inverse(window);
-    std::string entered = t_InputForm(window, "", hexDigits(static_cast<uint64_t>(s.Cursor), 8), false, 0, 8);
+    std::string entered = t_InputForm(window, "", hexDigits(static_cast<uint64_t>(s.Cursor), digits), false, 0, digits);
     t_Normal(window);
     if (!entered.empty()) redraw(s.TopLine, hexValue(entered, false), true);
 }

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/bytes.h"
+#include "document/document.h"
 
 namespace editor {
 
@@ -17,7 +17,8 @@ constexpr const char* fontName = "DejaVuSansMono 16x32.font";
 
 // Everything the editor keeps; touched by the program thread only.
 struct State {
-    kt::ByteArray Buffer;
+    // The file being edited: read on demand from the file, edited as pieces, with undo.
+    document::Document Buffer;
     std::string CurrentPath;
     std::string CurrentName;
     bool Modified = false;
@@ -42,12 +43,18 @@ void mainProgram();
 
 // --- Screen ---------------------------------------------------------------------------
 int64_t byteRows();  // 25 − HeaderRows
+// The hexadecimal digits a position of this buffer takes: 8 below 4 GiB, more for larger files.
+int positionDigits();
+// The column of the high digit of byte k (0 to 15) of a byte row.
+int64_t hexColumn(int64_t k);
 std::pair<int64_t, int64_t> FitView(int64_t top, int64_t cursor);
 std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force);
 void DrawByte(int64_t top, int64_t cursor);
 void DrawHeader();
 void DrawStatus(int64_t cursor);
 void PrintMenuLine(const std::string& text);
+// A search or change text as the header shows it: UTF-8 when it is, else byte by byte.
+void printBytesAsText(const std::vector<uint8_t>& bytes);
 void TitleScreen();
 // Stores a redraw's result as the new TopLine and Cursor.
 void redraw(int64_t top, int64_t cursor, bool force);
@@ -77,6 +84,9 @@ void typeCharacter(uint8_t code);
 void hexEntry();
 void toggleInsertMode();
 void goToPosition();
+void backspace();
+void undoCommand();
+void redoCommand();
 
 void enterSearchText(bool change);
 void nextSearchMode();
@@ -98,5 +108,24 @@ bool quitCommand();
 void loadCommand();
 std::string chooseWithBrowser();
 std::string defaultWindowTitle();
+// A file name as the window title shows it: control characters as visible symbols.
+std::string shownName(const std::string& name);
+
+// Runs a long operation with its progress shown once it has taken half a second: a box with
+// the title and how far it has come, removed when the work is done.
+class ProgressBox {
+public:
+    explicit ProgressBox(std::string title);
+    ~ProgressBox();
+    // What the document engine calls as the work goes on.
+    document::Progress callback();
+
+private:
+    void update(int64_t done, int64_t total);
+    std::string title_;
+    int64_t started_;
+    int64_t lastShown_ = -1;
+    bool shown_ = false;
+};
 
 }  // namespace editor

@@ -1,10 +1,16 @@
 // Files: loading what the desktop or the browser asks for, saving, closing, quitting, and
 // the question whether to save first.
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 #include "input/file_events.h"
+#include "app/clock.h"
+#include "app/log.h"
 #include "app/program.h"
+#include "app/utf8.h"
 #include "display/window.h"
+#include "document/save.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "files/browser.h"
@@ -23,6 +29,23 @@ void removeDialog() {
     t_ClearRect(window, 18, 12, columns - 18, 16);
 }
 
+// A file changed by another program since it was loaded: saving over it writes this
+// buffer's view of it, which may mix the two. Only a yes saves.
+bool mayOverwriteChangedFile() {
+    if (!state().Buffer.changedOnDisk()) return true;
+    t_Dialog(window, texts::changedOnDiskTitle, texts::changedOnDisk1, texts::changedOnDisk2,
+             texts::changedOnDiskAnswers, "?");
+    int64_t answer = -1;
+    while (answer < 0) {
+        const int64_t value = waitForKey();
+        const int64_t upper = value >= 0 && value < 256 ? std::toupper(static_cast<int>(value)) : value;
+        if (upper == 'J') answer = 1;
+        else if (upper == 'N' || value == key::escape) answer = 0;
+    }
+    removeDialog();
+    return answer == 1;
+}
+
 // Saves and tells the user when that failed; true when the file is written.
 bool saveAndReport() {
     State& s = state();
@@ -31,6 +54,7 @@ bool saveAndReport() {
         showMessage(texts::saveFailedTitle, texts::saveFailed, texts::noFileLoaded);
         return false;
     }
+    if (!mayOverwriteChangedFile()) return false;
     SaveFile();
     if (s.Modified) {
         showMessage(texts::saveFailedTitle, texts::saveFailed, s.CurrentName);
@@ -42,6 +66,35 @@ bool saveAndReport() {
 }  // namespace
 
 std::string defaultWindowTitle() { return ProgramName() + " " + ProgramNotice(); }
+
+std::string shownName(const std::string& name) {
+    std::string shown;
+    kt::forEachScalar(name, [&](uint32_t c) {
+        // The Unicode pictures of the control characters: U+2400 to U+241F, and U+2421 for DEL.
+        shown += kt::utf8Of(c < 32 ? 0x2400 + c : c == 127 ? 0x2421 : c);
+    });
+    return shown;
+}
+
+ProgressBox::ProgressBox(std::string title) : title_(std::move(title)), started_(kt::milliseconds()) {}
+
+ProgressBox::~ProgressBox() {
+    if (shown_) removeDialog();
+}
+
+document::Progress ProgressBox::callback() {
+    return [this](int64_t done, int64_t total) { update(done, total); };
+}
+
+void ProgressBox::update(int64_t done, int64_t total) {
+    // Shown once the work has taken half a second, then at most ten times a second.
+    const int64_t now = kt::milliseconds();
+    if (now - started_ < 500 || (shown_ && now - lastShown_ < 100)) return;
+    lastShown_ = now;
+    shown_ = true;
+    const int64_t percent = total > 0 ? std::clamp<int64_t>(done * 100 / total, 0, 100) : 0;
+    t_Dialog(window, title_, texts::pleaseWait, std::to_string(percent) + texts::percentDone, "", "");
+}
 
 int64_t AskToSave(const std::string& title) {
     if (!state().Modified) return 1;
@@ -62,19 +115,33 @@ int64_t AskToSave(const std::string& title) {
 
 void SaveFile() {
     State& s = state();
-    if (setbinarytofile(s.CurrentPath, s.Buffer) == 0) s.Modified = false;
+    int error = ENOENT;
+    if (!s.CurrentPath.empty()) {
+        ProgressBox progress(texts::savingTitle);
+        error = document::saveDocument(s.Buffer, s.CurrentPath, progress.callback());
+    }
+    if (error == 0)
+        s.Modified = false;
+    else
+        kt::logLine("setbinarytofile: Error #" + kt::fileErrorDescription(error, "written", s.CurrentPath));
 }
 
 void LoadFile(const std::string& path) {
     State& s = state();
     int error = 0;
-    s.Buffer = gettextfromfile(path, error);
+    // Only the file's size and identity are read here; its bytes when they are shown.
+    if (auto opened = document::Document::open(path, error)) {
+        s.Buffer = std::move(*opened);
+    } else {
+        s.Buffer = document::Document();
+        kt::logLine("gettextfromfile: Error #" + kt::fileErrorDescription(error, "read", path));
+    }
     s.CurrentName = f_PathName(path);
     // A file that could not be read is not bound to the editor: a later save must not
     // overwrite it with the empty buffer.
     s.CurrentPath = error == 0 ? path : std::string();
     s.Modified = false;
-    t_WindowTitle(window, s.CurrentName);
+    t_WindowTitle(window, shownName(s.CurrentName));
     if (error != 0) showMessage(texts::readFailedTitle, texts::readFailed, s.CurrentName);
 }
 
@@ -83,8 +150,7 @@ void CloseFile() {
     s.ChangedPosition = -1;
     s.CurrentName.clear();
     s.CurrentPath.clear();
-    s.Buffer.clear();
-    s.Buffer.shrink_to_fit();
+    s.Buffer = document::Document();
     s.Modified = false;
 }
 

@@ -48,9 +48,11 @@ int64_t clickedPosition(int64_t x, int64_t y) {
     const State& s = state();
     const int64_t r = y - s.HeaderRows - 1;
     const int64_t line = r >= 0 ? s.TopLine + r : s.Cursor / 16;
+    // The hexadecimal columns start after the position and ": ".
+    const int64_t first = positionDigits() + 2;
     int64_t byte;
-    if (x - 10 < 54) {
-        byte = (x - 10) / 3;
+    if (x < 64) {
+        byte = (x - first) / 3;
         byte = byte < 0 ? 0 : byte > 15 ? 15 : byte;
     } else {
         byte = x - 65 < 0 ? 0 : x - 65;
@@ -124,8 +126,16 @@ bool dispatch(int64_t value) {
     case key::controlOUmlaut: goToPosition(); break;
     case key::controlUUmlaut: about(); break;
     case key::controlMinus: alert(); break;
+    case key::backspace: {
+        // With Alt it undoes, with Shift and Alt it redoes; alone it goes back.
+        const t_Event event = t_LastEvent();
+        if (!event.OptionPressed) backspace();
+        else if (event.ShiftPressed) redoCommand();
+        else undoCommand();
+        break;
+    }
     default:
-        if (value >= key::space && value <= key::backspace) typeCharacter(static_cast<uint8_t>(value));
+        if (value >= key::space && value < key::backspace) typeCharacter(static_cast<uint8_t>(value));
         break;
     }
     return false;

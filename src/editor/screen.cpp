@@ -34,6 +34,16 @@ void putCode(uint32_t c) {
 
 void putText(std::string_view utf8) { kt::forEachScalar(utf8, putCode); }
 
+// A name's characters as glyphs: a control character in a file name is shown, never carried out.
+void putName(std::string_view utf8) {
+    kt::forEachScalar(utf8, [](uint32_t c) {
+        if (c > 31) return putCode(c);
+        t_Window& w = record();
+        t_PrintSymbol(window, static_cast<uint8_t>(c), w.TextColor, w.TextHpos, w.TextVpos);
+        t_CursorRight(window);
+    });
+}
+
 void putHex(uint64_t value, int digits) {
     const auto& table = t_HexDigits();
     for (int i = digits - 1; i >= 0; --i) putCode(table[(value >> (4 * i)) & 15]);
@@ -51,13 +61,55 @@ void drawCharacterCell(uint8_t b) {
     }
 }
 
+// Where the status line's parts stand: with positions of more than eight digits the name gets
+// shorter and the labels move left, so that everything stays within the 80 columns.
+struct StatusLayout {
+    int64_t nameWidth, positionLabel, positionValue, lastLabel, lastValue;
+};
+
+StatusLayout statusLayout(int digits) {
+    const int64_t extra = digits - 8;
+    return {23 - 2 * extra, 27 - 2 * extra, 33 - 2 * extra, 43 - extra, 50 - extra};
+}
+
+std::string statusTemplate(int digits) {
+    if (digits == 8) return texts::statusTemplate;
+    const StatusLayout at = statusLayout(digits);
+    std::string line(80, ' ');
+    line.replace(static_cast<size_t>(at.positionLabel - 1), 5, "Pos =");
+    line.replace(static_cast<size_t>(at.lastLabel - 1), 6, "Ende =");
+    line.replace(59, 20, "Esc = Hilfe & Status");
+    return line;
+}
+
+std::string columnHeader(int digits) {
+    if (digits == 8) return texts::columnHeader;
+    std::string line = "Position" + std::string(static_cast<size_t>(digits - 6), ' ');
+    for (int k = 0; k < 16; ++k) line += std::string{"0123456789ABCDEF"[k >> 4], "0123456789ABCDEF"[k & 15], ' '};
+    line.resize(64, ' ');
+    return line + "Alphanumerisch  ";
+}
+
+// The number of digits the header rows were drawn for: the layout changes when a file grows
+// past or shrinks below a size that needs another digit.
+int headerDigits = 8;
+
 }  // namespace
 
 int64_t byteRows() { return rows - state().HeaderRows; }
 
+int positionDigits() {
+    const int64_t last = std::max<int64_t>(state().Buffer.size() - 1, 0);
+    int digits = 8;
+    while (digits < 12 && (last >> (4 * digits)) != 0) ++digits;
+    return digits;
+}
+
+int64_t hexColumn(int64_t k) { return positionDigits() + 3 + 3 * k; }
+
 std::pair<int64_t, int64_t> FitView(int64_t top, int64_t cursor) {
     const int64_t R = byteRows();
-    const auto N = static_cast<int64_t>(state().Buffer.size());
+    const int64_t N = state().Buffer.size();
     const int64_t LL = N == 0 ? 0 : (N - 1) / 16;
     const int64_t MT = LL - R + 1;
     int64_t t = top > MT ? MT : top;
@@ -78,28 +130,33 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
     auto [t, c] = FitView(top, cursor);
     const int64_t R = byteRows();
     if ((t == top && !force) || R == 0) return {t, c};
-    const auto N = static_cast<int64_t>(s.Buffer.size());
+    const int64_t N = s.Buffer.size();
+    const int digits = positionDigits();
+    // The bytes of every row shown, read at once.
+    static uint8_t shown[16 * rows];
+    const int64_t available = s.Buffer.read(16 * t, 16 * R, shown);
     for (int64_t i = 0; i < R; ++i) {
         const int64_t line = t + i, start = 16 * line;
         if (start < N) {
-            putHex(static_cast<uint64_t>(start), 8);
+            putHex(static_cast<uint64_t>(start), digits);
             putText(": ");
             for (int64_t j = 0; j < 16; ++j) {
-                t_Htab(window, 11 + 3 * j);
-                if (start + j < N) {
-                    putHex(s.Buffer[static_cast<size_t>(start + j)], 2);
+                const int64_t k = 16 * i + j;
+                t_Htab(window, digits + 3 + 3 * j);
+                if (k < available) {
+                    putHex(shown[k], 2);
                     putCode(' ');
                 } else {
                     t_PrintSpc(window, 3);
                 }
                 t_Htab(window, 65 + j);
-                if (start + j < N)
-                    drawCharacterCell(s.Buffer[static_cast<size_t>(start + j)]);
+                if (k < available)
+                    drawCharacterCell(shown[k]);
                 else
                     t_PrintSymbol(window, 32);
             }
-            t_Htab(window, 59);
-            t_PrintSpc(window, 6);
+            t_Htab(window, digits + 51);
+            t_PrintSpc(window, 14 - digits);
         } else {
             t_ClearEndOfLine(window);
         }
@@ -116,18 +173,20 @@ void redraw(int64_t top, int64_t cursor, bool force) {
 
 void DrawByte(int64_t top, int64_t cursor) {
     State& s = state();
-    if (s.Buffer.empty() || cursor < 0 || cursor >= static_cast<int64_t>(s.Buffer.size())) return;
+    if (cursor < 0 || cursor >= s.Buffer.size()) return;
     const int64_t d = cursor - 16 * top;
     const int64_t row = d / 16, k = d - 16 * row;
     // A byte that is not on the screen is not drawn (the header rows stay as they are).
     if (d < 0 || row >= byteRows()) return;
     t_Vtab(window, s.HeaderRows + row + 1);
-    t_Htab(window, 3 * k + 11);
-    const uint8_t b = s.Buffer[static_cast<size_t>(cursor)];
+    t_Htab(window, hexColumn(k));
+    const uint8_t b = s.Buffer.byteAt(cursor);
     putHex(b, 2);
     t_Htab(window, k + 65);
     drawCharacterCell(b);
 }
+
+void printBytesAsText(const std::vector<uint8_t>& bytes) { putText(kt::bytesAsText(bytes)); }
 
 void PrintMenuLine(const std::string& text) {
     putText(kt::firstScalars(text, 80));
@@ -140,9 +199,10 @@ void PrintMenuLine(const std::string& text) {
 void DrawHeader() {
     State& s = state();
     t_CursorHome(window);
+    headerDigits = positionDigits();
     if (s.HeaderRows > 0) {
         t_Inverse(window);
-        PrintMenuLine(texts::statusTemplate);
+        PrintMenuLine(statusTemplate(headerDigits));
         t_Normal(window);
     }
     if (s.HeaderRows == 7) {
@@ -158,35 +218,40 @@ void DrawHeader() {
     }
     if (s.HeaderRows > 1) {
         t_Inverse(window);
-        PrintMenuLine(texts::columnHeader);
+        PrintMenuLine(columnHeader(headerDigits));
         t_Normal(window);
     }
 }
 
 void DrawStatus(int64_t cursor) {
     State& s = state();
+    const int digits = positionDigits();
+    if (digits != headerDigits) DrawHeader();
     if (s.HeaderRows != 0) {
+        const StatusLayout at = statusLayout(digits);
+        const auto width = static_cast<size_t>(at.nameWidth);
         t_Inverse(window);
         t_Vtab(window, 1);
         t_Htab(window, 2);
         putText(s.Modified ? ":" : "\u00B7");
         std::string name = kt::normalizeKC(s.CurrentName);
         const size_t length = kt::scalarCount(name);
-        std::string shown = kt::firstScalars(name, 23);
-        shown.append(23 - std::min<size_t>(length, 23), ' ');
-        putText(shown);
+        std::string shown = kt::firstScalars(name, width);
+        shown.append(width - std::min(length, width), ' ');
+        putName(shown);
         // The mark of a cut name, or the template's blank again.
-        putCode(length > 23 ? 0xBF : ' ');
-        t_Htab(window, 33);
-        if (s.Buffer.empty())
-            putText("        ");
+        putCode(length > width ? 0xBF : ' ');
+        const std::string blanks(static_cast<size_t>(digits), ' ');
+        t_Htab(window, at.positionValue);
+        if (s.Buffer.size() == 0)
+            putText(blanks);
         else
-            putHex(static_cast<uint64_t>(cursor), 8);
-        t_Htab(window, 50);
-        if (s.Buffer.empty())
-            putText("        ");
+            putHex(static_cast<uint64_t>(cursor), digits);
+        t_Htab(window, at.lastValue);
+        if (s.Buffer.size() == 0)
+            putText(blanks);
         else
-            putHex(s.Buffer.size() - 1, 8);
+            putHex(static_cast<uint64_t>(s.Buffer.size() - 1), digits);
         t_Normal(window);
     }
     if (s.HeaderRows == 7 && !s.MainMenuShown) {

@@ -48,11 +48,14 @@ void enterSearchText(bool change) {
     const int64_t row = change ? 3 : 2;
     t_Vtab(window, row);
     t_Htab(window, 14);
-    std::string entered = t_InputForm(window, "", kt::bytesAsText(text), false, 0, 65);
-    if (!entered.empty()) text.assign(entered.begin(), entered.end());
+    const std::string entered = t_InputForm(window, "", kt::bytesAsText(text), false, 0, 65);
+    // A character the font has no code for comes back as its escape group; the text holds
+    // the character itself, in UTF-8.
+    const std::string typed = Text::fromString(entered).toString();
+    if (!typed.empty()) text.assign(typed.begin(), typed.end());
     t_Vtab(window, row);
     t_Htab(window, 14);
-    t_Print(window, Text(std::vector<uint8_t>(text.begin(), text.end())));
+    printBytesAsText(text);
     t_ClearEndOfLine(window);
 }
 
@@ -64,14 +67,17 @@ int64_t SearchNext(int64_t start) {
     if (s.SearchText.empty()) return start;
     const int64_t from = start + 1 < 0 ? 0 : start + 1;
     int64_t found = -1;
-    switch (s.SearchMode) {
-    case 1: found = search::findExact(s.Buffer, s.SearchText, from); break;
-    case 2: found = search::findFolded(s.Buffer, search::capitals(s.SearchText), from); break;
-    default: {
-        auto pattern = hexBytes(s.SearchText, texts::badSearchDigit);
-        if (pattern) found = search::findExact(s.Buffer, *pattern, from);
-        break;
-    }
+    {
+        ProgressBox progress(texts::searchingTitle);
+        switch (s.SearchMode) {
+        case 1: found = s.Buffer.findExact(s.SearchText, from, progress.callback()); break;
+        case 2: found = s.Buffer.findFolded(search::capitals(s.SearchText), from, progress.callback()); break;
+        default: {
+            auto pattern = hexBytes(s.SearchText, texts::badSearchDigit);
+            if (pattern) found = s.Buffer.findExact(*pattern, from, progress.callback());
+            break;
+        }
+        }
     }
     if (found >= 0) {
         s.FoundPosition = found;
@@ -87,8 +93,8 @@ namespace {
 // What a change at `position` would write, or nothing (after its message) when it is
 // refused.
 struct Change {
+    std::vector<uint8_t> pattern;
     std::vector<uint8_t> replacement;
-    size_t removed;
 };
 
 std::optional<Change> checkChange(int64_t position) {
@@ -100,11 +106,11 @@ std::optional<Change> checkChange(int64_t position) {
         s.ChangedPosition = -1;
         return std::nullopt;
     }
-    const size_t n = searchBytes->size(), m = changeBytes->size();
+    const auto n = static_cast<int64_t>(searchBytes->size()), m = static_cast<int64_t>(changeBytes->size());
     // The found bytes must still be there: an edit since the search may have shortened the
-    // buffer under them.
-    const bool stillThere = position >= 0 && static_cast<size_t>(position) + (s.InsertMode == 1 ? n : m) <=
-                                                 s.Buffer.size();
+    // buffer under them. Overwriting with a text of another length is refused for that, not
+    // for the cursor, also at the end of the file.
+    const bool stillThere = position >= 0 && position + n <= s.Buffer.size();
     if (s.FoundPosition != position || !stillThere) {
         showMessage(texts::changeErrorTitle, texts::cursorMoved, texts::changeOnlyAfterSearch);
         s.ChangedPosition = -1;
@@ -115,7 +121,7 @@ std::optional<Change> checkChange(int64_t position) {
         s.ChangedPosition = -1;
         return std::nullopt;
     }
-    return Change{std::move(*changeBytes), s.InsertMode == 1 ? n : m};
+    return Change{std::move(*searchBytes), std::move(*changeBytes)};
 }
 
 }  // namespace
@@ -125,13 +131,7 @@ int64_t ChangeFound(int64_t position) {
     if (s.SearchText.empty() || s.SearchMode != 0) return position;
     auto change = checkChange(position);
     if (!change) return position;
-    auto at = s.Buffer.begin() + static_cast<std::ptrdiff_t>(position);
-    if (s.InsertMode == 1) {
-        at = s.Buffer.erase(at, at + static_cast<std::ptrdiff_t>(change->removed));
-        s.Buffer.insert(at, change->replacement.begin(), change->replacement.end());
-    } else {
-        std::copy(change->replacement.begin(), change->replacement.end(), at);
-    }
+    s.Buffer.replace(position, static_cast<int64_t>(change->pattern.size()), change->replacement);
     s.Modified = true;
     s.ChangedPosition = position;
     return position + static_cast<int64_t>(change->replacement.size()) - 1;
@@ -149,42 +149,28 @@ void changeAndSearchCommand() {
 
 void changeAll() {
     State& s = state();
+    // With nothing to search for there is nothing to change: only the redraw.
+    if (s.SearchText.empty()) return redraw(s.TopLine, s.Cursor, true);
     int64_t p = s.Cursor;
     if (s.FoundPosition == -1) p = SearchNext(-1);
     // Once a change in hexadecimal has been accepted, every further round changes the next
-    // occurrence after the bytes just written; that result is built in one pass instead of
-    // one buffer move per occurrence.
-    if (s.FoundPosition >= 0 && s.SearchMode == 0 && !s.SearchText.empty()) {
+    // occurrence after the bytes just written: the document makes all of it in one pass, as
+    // one step of the undo history.
+    if (s.FoundPosition >= 0 && s.SearchMode == 0) {
         auto change = checkChange(p);
-        if (!change) {
-            redraw(s.TopLine, p, true);
-            return;
+        if (!change) return redraw(s.TopLine, p, true);
+        document::ChangeAllResult result;
+        {
+            ProgressBox progress(texts::changingAllTitle);
+            result = s.Buffer.changeAll(p, change->pattern, change->replacement, s.InsertMode == 1, p,
+                                        progress.callback());
         }
-        auto pattern = hexBytes(s.SearchText, texts::badSearchDigit);
-        const std::vector<uint8_t>& replacement = change->replacement;
-        const size_t n = change->removed;
-        const auto& old = s.Buffer;
-        kt::ByteArray result;
-        result.reserve(old.size());
-        size_t copied = 0;
-        int64_t found = p, lastChange = -1;
-        while (found >= 0) {
-            result.insert(result.end(), old.begin() + static_cast<std::ptrdiff_t>(copied),
-                          old.begin() + found);
-            lastChange = static_cast<int64_t>(result.size());
-            result.insert(result.end(), replacement.begin(), replacement.end());
-            copied = static_cast<size_t>(found) + n;
-            found = search::findExact(old, *pattern, static_cast<int64_t>(copied));
-        }
-        result.insert(result.end(), old.begin() + static_cast<std::ptrdiff_t>(copied), old.end());
-        s.Buffer = std::move(result);
         s.Modified = true;
-        s.ChangedPosition = lastChange;
-        p = lastChange + static_cast<int64_t>(replacement.size()) - 1;
+        s.ChangedPosition = result.lastChange;
+        p = result.lastChange + static_cast<int64_t>(change->replacement.size()) - 1;
         s.FoundPosition = -1;
         showMessage(texts::searchEndedTitle, texts::noMoreFound, "");
-        redraw(s.TopLine, p, true);
-        return;
+        return redraw(s.TopLine, p, true);
     }
     while (s.FoundPosition >= 0) {
         p = ChangeFound(p);

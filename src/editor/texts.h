@@ -52,4 +52,16 @@ inline constexpr const char* saveFailedTitle = "Fehler beim Speichern";
 inline constexpr const char* saveFailed = "Die Datei konnte nicht gespeichert werden.";
 inline constexpr const char* noFileLoaded = "Es ist keine Datei geladen.";
 
+// Our own: long runs show how far they have come, and a file changed by another program since
+// it was loaded is not saved over without asking.
+inline constexpr const char* searchingTitle = "Suchen";
+inline constexpr const char* changingAllTitle = "Alles ändern";
+inline constexpr const char* savingTitle = "Speichern";
+inline constexpr const char* pleaseWait = "Bitte warten …";
+inline constexpr const char* percentDone = " % erledigt";
+inline constexpr const char* changedOnDiskTitle = "Datei verändert";
+inline constexpr const char* changedOnDisk1 = "Die Datei wurde seit dem Laden verändert.";
+inline constexpr const char* changedOnDisk2 = "Speichern überschreibt die fremden Änderungen.";
+inline constexpr const char* changedOnDiskAnswers = "Trotzdem speichern? Ja, Nein [Esc]";
+
 }  // namespace editor::texts

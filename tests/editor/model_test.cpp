@@ -47,6 +47,17 @@ enum class Wait { Main, SearchField, ChangeField, HexField, PositionField, Messa
 struct Input {
     int64_t key = 0;
     std::optional<std::string> file;  // a file-open request instead of a key
+    uint64_t flags = 0;               // the modifier keys held (Alt+Backspace undoes)
+};
+
+constexpr uint64_t optionFlag = 1u << 19, shiftFlag = 1u << 17;
+
+// One step of the undo history: the buffer before and after it, and where undo and redo put
+// the cursor.
+struct Step {
+    std::vector<uint8_t> before, after;
+    int64_t cursor;
+    uint64_t idBefore, idAfter;
 };
 
 struct Stop {};
@@ -61,6 +72,8 @@ struct ModelState {
     int64_t found = -1, changed = -1, top = 0, cursor = 0;
     std::map<std::string, Bytes> disk;  // what each file should hold
     std::string questionTitle;
+    std::vector<Step> undo, redo;
+    uint64_t id = 0, savedId = 0;  // the buffer's state now and when last loaded or saved
 };
 
 int hexDigit(int c) {
@@ -141,6 +154,7 @@ private:
         return input;
     }
     int64_t key(Wait kind) { return next(kind).key; }
+    Input input(Wait kind) { return next(kind); }
     void message() { key(Wait::Message); }
 
     int64_t size() const { return static_cast<int64_t>(s_.buffer.size()); }
@@ -209,11 +223,58 @@ private:
 
     void insertBlank(int64_t i) { s_.buffer.insert(s_.buffer.begin() + std::clamp<int64_t>(i, 0, size()), 32); }
 
+    // --- The undo history: every command that edits is one step ---
+    void beginStep(int64_t cursor) { step_ = Step{s_.buffer, {}, cursor, s_.id, 0}, stepEdited_ = false; }
+    // Called before each edit of the open step: a new edit drops what could be redone.
+    void edited() {
+        if (stepEdited_) return;
+        stepEdited_ = true;
+        s_.redo.clear();
+        s_.id = nextId_++;
+    }
+    void endStep() {
+        if (!stepEdited_) return;
+        step_.after = s_.buffer;
+        step_.idAfter = s_.id;
+        s_.undo.push_back(step_);
+        stepEdited_ = false;
+    }
+    template <typename Edit>
+    void editStep(int64_t cursor, Edit&& edit) {
+        beginStep(cursor);
+        edited();
+        edit();
+        endStep();
+    }
+    void undoOrRedo(bool undo) {
+        auto& from = undo ? s_.undo : s_.redo;
+        if (from.empty()) return;
+        Step st = from.back();
+        from.pop_back();
+        s_.buffer = undo ? st.before : st.after;
+        s_.id = undo ? st.idBefore : st.idAfter;
+        (undo ? s_.redo : s_.undo).push_back(st);
+        s_.modified = s_.id != s_.savedId;
+        redraw(s_.top, st.cursor);
+    }
+    // A new buffer (loaded, closed) starts without history.
+    void newHistory() {
+        s_.undo.clear();
+        s_.redo.clear();
+        s_.id = s_.savedId = 0;
+    }
+
     // --- Editing commands ---
     void hexEntry() {
         if (s_.buffer.empty()) return;
+        beginStep(s_.cursor);
+        struct End {
+            Model& m;
+            ~End() { m.endStep(); }
+        } end{*this};
         for (;;) {
             if (s_.insertMode == 1) {
+                edited();
                 insertBlank(s_.cursor);
                 redraw();
             }
@@ -224,6 +285,7 @@ private:
                 return;
             }
             s_.modified = true;
+            edited();
             at(s_.cursor) = static_cast<uint8_t>(hexNumber(entered, true));
             redraw(s_.top, s_.cursor + 1);
         }
@@ -300,10 +362,12 @@ private:
         const auto n = static_cast<int64_t>(search->size()), m = static_cast<int64_t>(change->size());
         const bool inserting = s_.insertMode == 1;
         // Refused also when the found bytes are no longer all there, or overwriting would change the length.
-        if (s_.found != position || position + (inserting ? n : m) > size() || (!inserting && n != m))
-            return refuse(true);
+        if (s_.found != position || position + n > size() || (!inserting && n != m)) return refuse(true);
+        if (!changeAllOpen_) beginStep(position);
+        edited();
         const auto from = s_.buffer.begin() + position;
         s_.buffer.insert(s_.buffer.erase(from, from + n), change->begin(), change->end());
+        if (!changeAllOpen_) endStep();
         s_.modified = true;
         s_.changed = position;
         return position + m - 1;
@@ -313,12 +377,18 @@ private:
         return s_.changed >= 0 ? searchNext(p) : p;
     }
 
+    // All the changes are one step, with the cursor of undo on the first.
     void changeAll() {
+        if (s_.searchText.empty()) return redraw();
         int64_t p = s_.found == -1 ? searchNext(-1) : s_.cursor;
+        beginStep(p);
+        changeAllOpen_ = true;
         while (s_.found >= 0) {
             p = changeAndFind(p);
             if (s_.changed < 0) break;
         }
+        changeAllOpen_ = false;
+        endStep();
         redraw(s_.top, p);
     }
 
@@ -331,6 +401,7 @@ private:
         }
         s_.disk[s_.path] = s_.buffer;
         s_.modified = false;
+        s_.savedId = s_.id;
         return true;
     }
 
@@ -354,6 +425,7 @@ private:
         s_.buffer = found ? file->second : Bytes{};
         s_.path = found ? path : std::string();
         s_.modified = false;
+        newHistory();
         if (!found) message();
     }
 
@@ -364,6 +436,14 @@ private:
             return redraw();
         }
         const int64_t k = input.key, R = rows(), N = size();
+        if (k == 127) {  // Backspace: with Alt undo, with Shift and Alt redo; alone back one byte
+            if (input.flags & optionFlag) return undoOrRedo(!(input.flags & shiftFlag));
+            if (s_.insertMode == 0) return k == 127 && s_.cursor >= 1 ? redraw(s_.top, s_.cursor - 1) : void();
+            if (s_.cursor < 1 || s_.cursor > N) return;
+            editStep(s_.cursor - 1, [&] { s_.buffer.erase(s_.buffer.begin() + s_.cursor - 1); });
+            s_.modified = true;
+            return redraw(s_.top, s_.cursor - 1);
+        }
         switch (k) {
         case 1: changeAll(); break;
         case 2: redraw(0, 0); break;
@@ -374,8 +454,10 @@ private:
         case 7:
         case 9:
             if (k == 7 && s_.cursor >= N) break;
-            if (k == 7) s_.buffer.erase(s_.buffer.begin() + s_.cursor);
-            if (k == 9) insertBlank(s_.cursor);
+            editStep(s_.cursor, [&] {
+                if (k == 7) s_.buffer.erase(s_.buffer.begin() + s_.cursor);
+                if (k == 9) insertBlank(s_.cursor);
+            });
             s_.modified = true;
             redraw();
             break;
@@ -406,6 +488,7 @@ private:
                 s_.name = s_.path = "";
                 s_.buffer.clear();
                 s_.modified = false;
+                newHistory();
             }
             redraw();
             break;
@@ -423,15 +506,20 @@ private:
         case 28: goToPosition(); break;
         case 29: key(Wait::AnyKey), redraw(); break;
         default:  // typing a character
-            if (k < 32 || k > 127 || s_.buffer.empty()) break;
+            if (k < 32 || k > 126 || s_.buffer.empty()) break;
             s_.modified = true;
-            if (s_.insertMode == 1) insertBlank(s_.cursor);
-            at(s_.cursor) = static_cast<uint8_t>(k);
+            editStep(s_.cursor, [&] {
+                if (s_.insertMode == 1) insertBlank(s_.cursor);
+                at(s_.cursor) = static_cast<uint8_t>(k);
+            });
             redraw(s_.top, s_.cursor + 1);
         }
     }
 
     ModelState s_;
+    Step step_{};
+    bool stepEdited_ = false, changeAllOpen_ = false;
+    uint64_t nextId_ = 1;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable signal_;
@@ -460,7 +548,9 @@ bool deliverToEditor(const Input& input) {
     if (input.file)
         headless().deliver([path = *input.file] { f_FileEventHandler(path, 0); });
     else
-        headless().deliver([k = input.key] { viewKeyDown(0, {200, kt::utf8Of(static_cast<uint32_t>(k)), 0}); });
+        headless().deliver([k = input.key, flags = input.flags] {
+            viewKeyDown(0, {200, kt::utf8Of(static_cast<uint32_t>(k)), flags});
+        });
     return headless().waitUntilIdle();
 }
 
@@ -472,9 +562,15 @@ std::string describe(const Bytes& bytes) {
     return out.str();
 }
 
+Bytes contentOf(document::Document& buffer) {
+    Bytes bytes(static_cast<size_t>(buffer.size()));
+    buffer.read(0, buffer.size(), bytes.data());
+    return bytes;
+}
+
 // Every difference between the editor and the model, one a line.
 std::string differences(const ModelState& m) {
-    const editor::State& e = editor::state();
+    editor::State& e = editor::state();
     std::ostringstream out;
     auto compare = [&](const std::string& what, const auto& real, const auto& model) {
         if (!(real == model)) out << "  " << what << ": editor " << real << ", model " << model << "\n";
@@ -483,7 +579,7 @@ std::string differences(const ModelState& m) {
         if (real != model)
             out << "  " << what << ":\n    editor " << describe(real) << "\n    model  " << describe(model) << "\n";
     };
-    compareBytes("Buffer", Bytes(e.Buffer.begin(), e.Buffer.end()), m.buffer);
+    compareBytes("Buffer", contentOf(e.Buffer), m.buffer);
     compare("Cursor", e.Cursor, m.cursor);
     compare("TopLine", e.TopLine, m.top);
     compare("Modified", e.Modified, m.modified);
@@ -601,15 +697,17 @@ private:
     Input mainKey(const ModelState& s) {
         // Below each bound (in thousandths) after the motions and the typed characters, the key.
         static const std::pair<int64_t, int64_t> commands[] = {
-            {520, 7},  {580, 9},  {610, 22}, {660, 13}, {700, 4},  {730, 20}, {760, 16}, {820, 14}, {850, 15},
-            {875, 26}, {895, 1},  {915, 27}, {930, 6},  {950, 28}, {965, 19}, {972, 24}, {975, 29}};
+            {490, 7},  {550, 9},  {580, 22}, {630, 13}, {670, 4},  {700, 20}, {730, 16}, {790, 14}, {820, 15},
+            {845, 26}, {865, 1},  {885, 27}, {900, 6},  {920, 28}, {935, 19}, {942, 24}, {945, 29}};
         static const int64_t motions[] = {8, 21, 11, 10, 23, 25, 18, 3, 2, 5};
         static const int64_t idle[] = {0, 30, 31, 128, 200, 255};
         const int64_t r = pick(0, 999);
-        if (r < 300) return {motions[pick(0, 9)], {}};
-        if (r < 450) return {pick(32, 127), {}};
+        if (r < 280) return {motions[pick(0, 9)], {}};
+        if (r < 420) return {pick(32, 127), {}};
         for (const auto& [below, key] : commands)
             if (r < below) return {key, {}};
+        if (r < 968) return {127, {}, optionFlag};              // undo
+        if (r < 978) return {127, {}, optionFlag | shiftFlag};  // redo
         if (r < 987) return {0, paths_[static_cast<size_t>(pick(0, static_cast<int64_t>(paths_.size()) - 1))]};
         if (r < 992 && s.modified) return {17, {}};
         return {idle[pick(0, 5)], {}};
@@ -736,7 +834,7 @@ TEST(EditorModel, BadDigitsInBothTextsShowBothMessages) {
     press('x');  // ...dismissed; the change text's message follows
     EXPECT_EQ(editor::state().ChangedPosition, -1);
     press('Z');  // dismisses it: not typed into the file
-    EXPECT_EQ(editor::state().Buffer, kt::ByteArray({'A', 'B', 'C', 'D'}));
+    EXPECT_EQ(contentOf(editor::state().Buffer), Bytes({'A', 'B', 'C', 'D'}));
     EXPECT_FALSE(editor::state().Modified);
     EXPECT_EQ(editor::state().ChangedPosition, -1);
 }
@@ -752,7 +850,7 @@ TEST(EditorModel, APositionEndsAtALetterThatIsNoDigit) {
     press(13);  // ^M: "ä" as a byte's digit is still D
     typeField(std::string(1, char(228)));
     press(27);
-    EXPECT_EQ(editor::state().Buffer[1], 0x0D);
+    EXPECT_EQ(editor::state().Buffer.byteAt(1), 0x0D);
 }
 
 }  // namespace
