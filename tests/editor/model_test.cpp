@@ -32,25 +32,23 @@
 #include "app/startup.h"
 #include "app/threads.h"
 #include "editor/editor.h"
+#include "editor/editor_driver.h"
 #include "support/toolkit_fixture.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using testing_support::headless;
+using editor_driver::Bytes;
+using editor_driver::contentOf;
+using editor_driver::deliverToEditor;
+using editor_driver::Input;
+using editor_driver::optionFlag;
+using editor_driver::shiftFlag;
+using editor_driver::startEditor;
 
 // --- The reference model ------------------------------------------------------------------
 
 // What the model waits for when it asks for its next input.
 enum class Wait { Main, SearchField, ChangeField, HexField, PositionField, Message, Question, AnyKey };
-
-struct Input {
-    int64_t key = 0;
-    std::optional<std::string> file;  // a file-open request instead of a key
-    uint64_t flags = 0;               // the modifier keys held (Alt+Backspace undoes)
-};
-
-constexpr uint64_t optionFlag = 1u << 19, shiftFlag = 1u << 17;
 
 // One step of the undo history: the buffer before and after it, and where undo and redo put
 // the cursor.
@@ -530,42 +528,12 @@ private:
 
 // --- The real editor ----------------------------------------------------------------------
 
-// Starts the editor once for the whole test program and takes it past its title screen.
-void startEditor() {
-    static bool started = [] {
-        static std::FILE* nowhere = std::fopen("/dev/null", "w");
-        kt::setLogStream(nowhere);
-        startprocess(editor::mainProgram, app::programStackSize);
-        EXPECT_TRUE(headless().waitUntilIdle());
-        headless().deliver([] { viewKeyDown(0, {200, "x", 0}); });
-        EXPECT_TRUE(headless().waitUntilIdle());
-        return true;
-    }();
-    (void)started;
-}
-
-bool deliverToEditor(const Input& input) {
-    if (input.file)
-        headless().deliver([path = *input.file] { f_FileEventHandler(path, 0); });
-    else
-        headless().deliver([k = input.key, flags = input.flags] {
-            viewKeyDown(0, {200, kt::utf8Of(static_cast<uint32_t>(k)), flags});
-        });
-    return headless().waitUntilIdle();
-}
-
 std::string describe(const Bytes& bytes) {
     std::ostringstream out;
     out << bytes.size() << " bytes:";
     for (size_t i = 0; i < bytes.size() && i < 64; ++i) out << ' ' << hexText(bytes[i], 2);
     if (bytes.size() > 64) out << " …";
     return out.str();
-}
-
-Bytes contentOf(document::Document& buffer) {
-    Bytes bytes(static_cast<size_t>(buffer.size()));
-    buffer.read(0, buffer.size(), bytes.data());
-    return bytes;
 }
 
 // Every difference between the editor and the model, one a line.
@@ -803,54 +771,6 @@ TEST(EditorModel, RandomKeysDoWhatTheModelDoes) {
     }
     std::printf("model test: %lld keys on seeds from %llu\n", static_cast<long long>(done),
                 static_cast<unsigned long long>(first));
-}
-
-void press(int64_t key) { ASSERT_TRUE(deliverToEditor({key, {}})); }
-
-void typeField(const std::string& text) {
-    press(26);
-    for (unsigned char c : text) press(c);
-    press(13);
-}
-
-// Starts the editor afresh on a file of the folder holding these bytes.
-bool openFile(const testing_support::TempFolder& folder, const Bytes& bytes) {
-    startEditor();
-    testing_support::writeFile(folder.file("data.bin"), bytes);
-    editor::resetState();
-    return deliverToEditor({0, folder.file("data.bin")});
-}
-
-// Found by the random keys: a change with bad digits in both texts showed only the search
-// text's message and took the next key as a command.
-TEST(EditorModel, BadDigitsInBothTextsShowBothMessages) {
-    testing_support::TempFolder folder;
-    ASSERT_TRUE(openFile(folder, {'A', 'B', 'C', 'D'}));
-    press(4);
-    typeField("4G");
-    press(20);
-    typeField("5H");
-    press(15);   // ^O: the search text's message...
-    press('x');  // ...dismissed; the change text's message follows
-    EXPECT_EQ(editor::state().ChangedPosition, -1);
-    press('Z');  // dismisses it: not typed into the file
-    EXPECT_EQ(contentOf(editor::state().Buffer), Bytes({'A', 'B', 'C', 'D'}));
-    EXPECT_FALSE(editor::state().Modified);
-    EXPECT_EQ(editor::state().ChangedPosition, -1);
-}
-
-// Found by the random keys: a letter above 127 in the position field counted as the digit of
-// its low seven bits ("ä" as D), where it ends the number; the byte entry keeps that reading.
-TEST(EditorModel, APositionEndsAtALetterThatIsNoDigit) {
-    testing_support::TempFolder folder;
-    ASSERT_TRUE(openFile(folder, Bytes(64, 'a')));
-    press(28);
-    typeField(std::string("1") + char(228));
-    EXPECT_EQ(editor::state().Cursor, 1);
-    press(13);  // ^M: "ä" as a byte's digit is still D
-    typeField(std::string(1, char(228)));
-    press(27);
-    EXPECT_EQ(editor::state().Buffer.byteAt(1), 0x0D);
 }
 
 }  // namespace

@@ -1,0 +1,192 @@
+// The editor's commands on the real editor: what the random keys of the model test found,
+// and what they can't reach (large files, files changed underneath, odd names).
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "editor/editor_driver.h"
+
+namespace {
+
+using namespace editor_driver;
+using testing_support::screenLine;
+
+void press(int64_t key) { ASSERT_TRUE(deliverToEditor({key, {}})); }
+
+void typeField(const std::string& text) {
+    press(26);
+    for (unsigned char c : text) press(c);
+    press(13);
+}
+
+// Starts the editor afresh on a file of the folder holding these bytes.
+bool openFile(const testing_support::TempFolder& folder, const Bytes& bytes) {
+    startEditor();
+    testing_support::writeFile(folder.file("data.bin"), bytes);
+    editor::resetState();
+    return deliverToEditor({0, folder.file("data.bin")});
+}
+
+// Found by the random keys: a change with bad digits in both texts showed only the search
+// text's message and took the next key as a command.
+TEST(EditorModel, BadDigitsInBothTextsShowBothMessages) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, {'A', 'B', 'C', 'D'}));
+    press(4);
+    typeField("4G");
+    press(20);
+    typeField("5H");
+    press(15);   // ^O: the search text's message...
+    press('x');  // ...dismissed; the change text's message follows
+    EXPECT_EQ(editor::state().ChangedPosition, -1);
+    press('Z');  // dismisses it: not typed into the file
+    EXPECT_EQ(contentOf(editor::state().Buffer), Bytes({'A', 'B', 'C', 'D'}));
+    EXPECT_FALSE(editor::state().Modified);
+    EXPECT_EQ(editor::state().ChangedPosition, -1);
+}
+
+// Found by the random keys: a letter above 127 in the position field counted as the digit of
+// its low seven bits ("ä" as D), where it ends the number; the byte entry keeps that reading.
+TEST(EditorModel, APositionEndsAtALetterThatIsNoDigit) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, Bytes(64, 'a')));
+    press(28);
+    typeField(std::string("1") + char(228));
+    EXPECT_EQ(editor::state().Cursor, 1);
+    press(13);  // ^M: "ä" as a byte's digit is still D
+    typeField(std::string(1, char(228)));
+    press(27);
+    EXPECT_EQ(editor::state().Buffer.byteAt(1), 0x0D);
+}
+
+
+// The screen's rows 12 to 16, where messages are shown, as one text.
+std::string messageRows() {
+    std::string text;
+    for (int64_t row = 12; row <= 16; ++row) text += screenLine(0, row) + "\n";
+    return text;
+}
+
+// Found when the editor got its document: four faults of the search texts and the change.
+TEST(EditorCommands, SearchAndChangeTextsAndTheirRefusals) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, {1, 2, 3, 0x41, 0x42}));
+    // Change all with no search text changes nothing and keeps the cursor where it is.
+    for (int i = 0; i < 3; ++i) press(21);
+    press(1);
+    EXPECT_EQ(editor::state().Cursor, 3);
+
+    // An entered text shows on its row as the header shows it: "ä", not its UTF-8 bytes.
+    press(4);
+    typeField(std::string(1, char(228)));
+    EXPECT_EQ(screenLine(0, 2), "^D = Suchen: \u00E4");
+    // A character without a font code, pasted in, is kept as itself.
+    headless().deliver([] { headless().pasteboardSetText("x\u20ACy"); });
+    press(4);
+    press(26);
+    press(22);
+    press(13);
+    EXPECT_EQ(editor::state().SearchText, Bytes({'x', 0xE2, 0x82, 0xAC, 'y'}));
+
+    // Overwriting an occurrence at the file's end with a longer text is refused for the
+    // lengths, not for the cursor.
+    press(4);
+    typeField("4142");
+    press(20);
+    typeField("414243");
+    press(2);
+    press(14);
+    ASSERT_EQ(editor::state().Cursor, 3);
+    press(15);
+    EXPECT_NE(messageRows().find("Bei ausgeschaltetem Einfügen-Modus"), std::string::npos) << messageRows();
+    press(' ');
+    EXPECT_EQ(contentOf(editor::state().Buffer), Bytes({1, 2, 3, 0x41, 0x42}));
+}
+
+// A form feed in a file's name is drawn as its glyph, in the status line and in the title,
+// instead of clearing the screen.
+TEST(EditorCommands, ControlCharactersInANameAreShown) {
+    testing_support::TempFolder folder;
+    const std::string path = folder.file("form\ffeed.bin");
+    testing_support::writeFile(path, {'a', 'b'});
+    startEditor();
+    editor::resetState();
+    ASSERT_TRUE(deliverToEditor({0, path}));
+    EXPECT_EQ(testing_support::cellCode(0, 7, 1), 12);
+    EXPECT_EQ(screenLine(0, 8).substr(0, 15), "00000000: 61 62");
+    EXPECT_EQ(headless().windowTitle(0), "form\u240Cfeed.bin");
+}
+
+// Another program rewrites or cuts short the file while it is loaded: the editor does not
+// crash, and saves over it only after a yes; over a file cut short the save fails.
+TEST(EditorCommands, AFileChangedUnderneathIsSavedOverOnlyAfterAYes) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, Bytes(100, 'a')));
+    const std::string path = folder.file("data.bin");
+    press('x');
+    testing_support::writeFile(path, Bytes(100, 'b'));  // rewritten underneath
+    press(19);
+    EXPECT_NE(messageRows().find("seit dem Laden verändert"), std::string::npos) << messageRows();
+    press('n');
+    EXPECT_EQ(testing_support::readFile(path), Bytes(100, 'b'));
+    EXPECT_TRUE(editor::state().Modified);
+    press(19);
+    press('j');
+    const Bytes saved = testing_support::readFile(path);
+    ASSERT_EQ(saved.size(), 100u);
+    EXPECT_EQ(saved[0], 'x');
+    EXPECT_FALSE(editor::state().Modified);
+
+    ASSERT_EQ(::truncate(path.c_str(), 10), 0);  // cut short underneath
+    press(5);
+    press(8);
+    EXPECT_EQ(editor::state().Cursor, 98);
+    press('y');
+    press(19);
+    press('j');
+    EXPECT_NE(messageRows().find("konnte nicht gespeichert werden"), std::string::npos) << messageRows();
+    press(' ');
+    EXPECT_TRUE(editor::state().Modified);
+    EXPECT_EQ(testing_support::readFile(path).size(), 10u);
+}
+
+// A sparse disk image of 5 GiB: positions past 4 GiB show with nine digits, the position
+// field takes them, an edit there is saved, and the holes stay holes.
+TEST(EditorCommands, AFileLargerThanFourGiBIsShownEditedAndSavedSparse) {
+    testing_support::TempFolder folder;
+    const std::string path = folder.file("disk.img");
+    {
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, 5ll << 30), 0);
+        ASSERT_EQ(::pwrite(fd, "MBR", 3, 0), 3);
+        ::close(fd);
+    }
+    startEditor();
+    editor::resetState();
+    ASSERT_TRUE(deliverToEditor({0, path}));
+    EXPECT_EQ(screenLine(0, 1), " \u00B7disk.img              Pos = 000000000  Ende = 13FFFFFFF  Esc = Hilfe & Status");
+    EXPECT_EQ(screenLine(0, 7).substr(0, 15), "Position   00 0");
+    EXPECT_EQ(screenLine(0, 8).substr(0, 21), "000000000: 4D 42 52 0");
+    press(28);
+    typeField("100000010");
+    EXPECT_EQ(editor::state().Cursor, 0x100000010);
+    press('Z');
+    const editor::State& s = editor::state();
+    EXPECT_EQ(screenLine(0, 8 + 0x10000001 - s.TopLine).substr(0, 15), "100000010: 5A 0");
+    press(19);
+    EXPECT_FALSE(editor::state().Modified);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_size, 5ll << 30);
+    EXPECT_LT(info.st_blocks * 512, 1 << 20) << "the holes were filled";
+    char at[3] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    EXPECT_EQ(::pread(fd, at, 1, 0x100000010), 1);
+    EXPECT_EQ(::pread(fd, at + 1, 2, 0), 2);
+    ::close(fd);
+    EXPECT_EQ(std::string(at, 3), "ZMB");
+}
+
+}  // namespace
