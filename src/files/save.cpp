@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -278,7 +279,12 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
         ::fchmod(fd, 0666 & ~mask);
     }
 
-    int code = writeContent(fd);
+    int code = 0;
+    try {
+        code = writeContent(fd);
+    } catch (const std::bad_alloc&) {
+        code = ENOMEM;  // a writer that runs out of memory fails the save, it does not end the program
+    }
     struct stat written {};
     if (code == 0 && (::fsync(fd) != 0 || ::fstat(fd, &written) != 0)) code = errno;
     if (code != 0) {
