@@ -53,6 +53,21 @@ std::string attribute(const std::string& path, const char* name) {
     return n < 0 ? "" : std::string(value, static_cast<size_t>(n));
 }
 
+constexpr const char* acl = "system.posix_acl_access";
+
+// An ACL as the kernel stores it (44 bytes, little-endian): the owner and user reads and
+// writes, the group and others read.
+std::string aclLetting(uint32_t user) {
+    std::string bytes;
+    auto add = [&](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i));
+    };
+    add(2, 4);  // version
+    const uint32_t entries[][3] = {{1, 6, ~0u}, {2, 6, user}, {4, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 4, ~0u}};
+    for (const auto& [tag, permissions, id] : entries) add(tag, 2), add(permissions, 2), add(id, 4);
+    return bytes;
+}
+
 // A folder on the disk: /tmp may be a tmpfs, which keeps no user attributes.
 std::unique_ptr<TempFolder> onDisk() {
     const char* old = std::getenv("TMPDIR");
@@ -117,15 +132,24 @@ TEST(SaveFile, RenamesUnlessThatLosesLinksAndRefusesWhatIsNoFile) {
     EXPECT_TRUE(S_ISCHR(statOf("/dev/null").st_mode));
     EXPECT_TRUE(temporaries(folder.path()).empty());
 
-    // Extended attributes go with the file that replaces it.
+    // Extended attributes and ACLs go with the file that replaces it; an ACL the new file took
+    // from its folder, which the old file did not have, does not.
     const auto disk = onDisk();
-    const std::string noted = disk->file("noted.bin");
+    const std::string noted = disk->file("noted.bin"), bare = disk->file("bare.bin");
     writeFile(noted, bytesOf("old"));
-    if (::setxattr(noted.c_str(), "user.note", "kept", 4, 0) != 0)
-        GTEST_SKIP() << "no user attributes on " << disk->path() << ": " << std::strerror(errno);
-    EXPECT_EQ(save(noted, "new", outcome), 0);
-    EXPECT_FALSE(outcome.inPlace);
+    writeFile(bare, bytesOf("old"));
+    if (::setxattr(noted.c_str(), "user.note", "kept", 4, 0) != 0 ||
+        ::setxattr(noted.c_str(), acl, aclLetting(4321).data(), 44, 0) != 0 ||
+        ::setxattr(disk->path().c_str(), "system.posix_acl_default", aclLetting(1234).data(), 44, 0) != 0)
+        GTEST_SKIP() << "no user attributes or ACLs on " << disk->path() << ": " << std::strerror(errno);
+    const std::string notedAcl = attribute(noted, acl);
+    for (const auto& path : {noted, bare}) {
+        EXPECT_EQ(save(path, "new", outcome), 0);
+        EXPECT_FALSE(outcome.inPlace);
+    }
     EXPECT_EQ(attribute(noted, "user.note"), "kept");
+    EXPECT_EQ(attribute(noted, acl), notedAcl);
+    EXPECT_EQ(attribute(bare, acl), "");
 }
 
 TEST(SaveFile, RemovesTheLeftoversOfEndedSavesOfTheSameFileOnly) {
