@@ -127,8 +127,8 @@ bool attributeNames(const std::string& path, std::vector<std::string>& names) {
         }
         if (errno != ERANGE) return false;  // ERANGE: the list grew meanwhile
     }
-    for (size_t at = 0; at < list.size(); at += names.emplace_back(list.data() + at).size() + 1) {
-    }
+    // The names follow each other, each ended by a zero byte.
+    for (size_t at = 0; at < list.size(); at += names.back().size() + 1) names.emplace_back(list.data() + at);
     return true;
 }
 
