@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "app/log.h"
@@ -21,36 +22,39 @@ kt::ByteArray readWhole(const std::string& path, const char* prefix, int* error 
         kt::logLine(std::string(prefix) + kt::fileErrorDescription(code, "read", path));
         return kt::ByteArray{};
     };
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(errno);
+    int code = 0;
+    int fd = kt::openRegularFile(path, code);
+    if (fd < 0) return fail(code);
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        int code = errno;
+        code = errno;
         ::close(fd);
         return fail(code);
-    }
-    if (S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        return fail(EISDIR);
     }
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     // Sized from the file's length and read straight into; a file that grows meanwhile
     // (or reports no length) is read on until its end.
     kt::ByteArray bytes;
-    size_t expected = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
-    bytes.resize(expected + 1);
     size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int code = errno;
-            ::close(fd);
-            return fail(code);
+    try {
+        bytes.resize(static_cast<size_t>(info.st_size) + 1);
+        for (;;) {
+            if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+            ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                code = errno;
+                break;
+            }
+            if (n == 0) break;
+            used += static_cast<size_t>(n);
         }
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
+    } catch (const std::bad_alloc&) {
+        code = ENOMEM;  // a file larger than the memory is refused, not a crash
+    }
+    if (code != 0) {
+        ::close(fd);
+        return fail(code);
     }
     ::close(fd);
     bytes.resize(used);
@@ -73,6 +77,29 @@ size_t lastSeparator(const std::string& text, const std::vector<size_t>& starts,
 }  // namespace
 
 namespace kt {
+
+int openRegularFile(const std::string& path, int& error) {
+    // Looked at before opening, since opening some devices already does something (a tape
+    // rewinds); looked at again through the descriptor, which is what is read.
+    auto refusal = [](const struct stat& info) {
+        return S_ISREG(info.st_mode) ? 0 : S_ISDIR(info.st_mode) ? EISDIR : ENOTSUP;
+    };
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && (error = refusal(info)) != 0) return -1;
+    // Without blocking: a pipe would wait for a writer in open().
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    error = ::fstat(fd, &info) != 0 ? errno : refusal(info);
+    if (error == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = errno;
+    if (error != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 std::string fileErrorDescription(int code, const std::string& what, const std::string& path) {
     return std::to_string(code) + ": The file “" + path + "” could not be " + what + ": " + std::strerror(code) + ".";

@@ -19,6 +19,10 @@ std::string f_PathExtension(const std::string& path);
 std::string f_PathBaseName(const std::string& path);
 
 namespace kt {
+// Opens a regular file for reading: a descriptor, or −1 with error set. Folders give EISDIR;
+// devices, pipes and sockets give ENOTSUP without being read (a pipe without a writer or an
+// endless device would otherwise block or fill the memory).
+int openRegularFile(const std::string& path, int& error);
 // −1 for an empty path, 0 when nothing is there, 1 for a file, 2 for a folder.
 int64_t fileStatus(const std::string& path);
 // "<code>: The file “<path>” could not be <what>: <system text>." — the description of a

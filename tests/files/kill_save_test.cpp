@@ -1,5 +1,5 @@
-// Saves that survive: the program killed at random moments while it saves a large file,
-// and a save into a full file system.
+// Saves that survive: the program killed at random moments while it saves a large file (by
+// rename, and in place through a hard link), and a save into a full file system.
 //
 // The kill test runs the ostrakonix program itself (headless, with a script that opens the
 // file, inserts a byte at its start and saves with ^S), because a kill must hit the whole
@@ -30,6 +30,7 @@
 #include "app/threads.h"
 #include "editor/editor.h"
 #include "files/fileio.h"
+#include "files/save.h"
 #include "support/toolkit_fixture.h"
 
 extern char** environ;
@@ -45,11 +46,13 @@ int64_t environmentNumber(const char* name, int64_t fallback) {
     return value && *value ? std::strtoll(value, nullptr, 10) : fallback;
 }
 
-// Names of the save's temporary files in a folder (".name.ostrakonix-XXXXXX").
-std::vector<std::string> temporaryFiles(const std::string& folder) {
+// Names of the save's temporary files in a folder (".name.ostrakonix-<pid>-XXXXXX"); only
+// those of one process when pid is given.
+std::vector<std::string> temporaryFiles(const std::string& folder, pid_t pid = 0) {
+    const std::string mark = ".ostrakonix-" + (pid ? std::to_string(pid) + "-" : std::string());
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        if (auto name = entry.path().filename().string(); name.find(".ostrakonix-") != name.npos) names.push_back(name);
+        if (auto name = entry.path().filename().string(); name.find(mark) != name.npos) names.push_back(name);
     return names;
 }
 
@@ -69,15 +72,24 @@ bool reap(pid_t pid) {
     return !(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
-TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
+std::string textOf(const std::string& path) {
+    const Bytes bytes = readFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Kills the program at random moments while it inserts a byte and saves. A file with a
+// second name is written in place: a kill while the new content is copied over it may leave
+// it mixed, but then the temporary file holds the whole new content and the log named it.
+void killDuringSave(bool linked) {
     const int64_t runs = environmentNumber("OSTRAKONIX_KILLS", 12);
     const auto size = static_cast<size_t>(environmentNumber("OSTRAKONIX_KILL_MIB", 4)) << 20;
     TempFolder folder;
-    const std::string path = folder.file("big.bin");
+    const std::string path = folder.file("big.bin"), other = folder.file("other name.bin");
     Bytes content(size);
     std::mt19937_64 random(environmentNumber("OSTRAKONIX_KILL_SEED", 1));
     for (auto& b : content) b = static_cast<uint8_t>(random());
     writeFile(path, content);
+    if (linked) std::filesystem::create_hard_link(path, other);
     std::ofstream(folder.file("save.script")) << "type x\nopen " << path << "\nkey ^I\nkey ^S\nwait\n";
 
     // One run undisturbed: how long a run takes, and how long its temporary file exists.
@@ -87,7 +99,8 @@ TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
     Clock::time_point firstSeen{}, lastSeen{};
     int status = 0;
     while (::waitpid(first, &status, WNOHANG) == 0) {
-        if (!temporaryFiles(folder.path()).empty()) (firstSeen == Clock::time_point{} ? firstSeen : lastSeen) = Clock::now();
+        if (!temporaryFiles(folder.path(), first).empty())
+            (firstSeen == Clock::time_point{} ? firstSeen : lastSeen) = Clock::now();
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -97,37 +110,62 @@ TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) {
     content.insert(content.begin(), ' ');
     ASSERT_EQ(readFile(path), content) << "the undisturbed save did not write the new content";
 
-    int killedWhileSaving = 0, killedOtherwise = 0, finished = 0, newContent = 0, leftOver = 0;
+    int killedWhileSaving = 0, killedOtherwise = 0, finished = 0, newContent = 0, mixed = 0, leftOver = 0;
     for (int64_t run = 0; run < runs; ++run) {
         const pid_t pid = startProgram(folder);
         ASSERT_GT(pid, 0);
         // Half the kills at any moment of a run, half once the save's temporary file exists.
         if (run % 2 == 1) {
             const auto deadline = Clock::now() + 4 * runTime + std::chrono::seconds(2);
-            while (temporaryFiles(folder.path()).empty() && Clock::now() < deadline)
+            while (temporaryFiles(folder.path(), pid).empty() && Clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         const auto span = run % 2 ? saveTime : runTime;
         std::this_thread::sleep_for(std::chrono::microseconds(random() % static_cast<uint64_t>(span.count() + 1)));
-        const bool saving = !temporaryFiles(folder.path()).empty();
+        const bool saving = !temporaryFiles(folder.path(), pid).empty();
         ::kill(pid, SIGKILL);
         ++(reap(pid) ? finished : saving ? killedWhileSaving : killedOtherwise);
 
-        const Bytes onDisk = readFile(path);
+        Bytes onDisk = readFile(path);
         Bytes next = content;
         next.insert(next.begin(), ' ');
+        if (linked) {
+            ASSERT_EQ(std::filesystem::hard_link_count(path), 2u) << "run " << run;
+            ASSERT_TRUE(std::filesystem::equivalent(path, other)) << "run " << run;
+        }
+        if (linked && onDisk != content && onDisk != next) {
+            const auto kept = temporaryFiles(folder.path(), pid);
+            ASSERT_EQ(kept.size(), 1u) << "run " << run << ": the file is mixed and the new content is not kept";
+            ASSERT_EQ(readFile(folder.file(kept[0])), next) << "run " << run << ": the kept content is not whole";
+            ASSERT_NE(textOf(folder.file("log.txt")).find(folder.file(kept[0])), std::string::npos)
+                << "run " << run << ": the log does not name " << kept[0];
+            writeFile(path, next);  // what the user does with it: put it back into the file
+            onDisk = next;
+            ++mixed;
+        }
         ASSERT_TRUE(onDisk == content || onDisk == next)
             << "run " << run << ": the file holds " << onDisk.size() << " bytes, neither the old nor the new content";
         newContent += onDisk == next;
         content = onDisk;
-        // A killed save leaves its temporary file behind; it is not the user's file.
-        for (const auto& name : temporaryFiles(folder.path())) leftOver += ::unlink(folder.file(name).c_str()) == 0;
+        leftOver += static_cast<int>(temporaryFiles(folder.path(), pid).size());
     }
+    // The next save removes what the killed ones left behind.
+    const pid_t last = startProgram(folder);
+    ASSERT_GT(last, 0);
+    ASSERT_TRUE(reap(last));
+    content.insert(content.begin(), ' ');
+    EXPECT_EQ(readFile(path), content);
+    EXPECT_EQ(temporaryFiles(folder.path()), std::vector<std::string>{}) << "the leftovers of killed saves remain";
     std::printf(
-        "kill test: %lld runs of %zu MiB: %d killed while saving, %d otherwise, %d finished; %d saves landed, "
-        "%d temporary files left\n",
-        static_cast<long long>(runs), size >> 20, killedWhileSaving, killedOtherwise, finished, newContent, leftOver);
+        "kill test%s: %lld runs of %zu MiB: %d killed while saving, %d otherwise, %d finished; %d saves landed, "
+        "%d files mixed with the new content kept, %d temporary files left and removed by the next save\n",
+        linked ? " (hard-linked, in place)" : "", static_cast<long long>(runs), size >> 20, killedWhileSaving,
+        killedOtherwise, finished, newContent, mixed, leftOver);
 }
+
+TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) { killDuringSave(false); }
+
+TEST(KillDuringSave, AFileWrittenInPlaceIsOldOrNewOrItsNewContentIsKeptWhole) { killDuringSave(true); }
 
 // --- A full file system -------------------------------------------------------------------
 
@@ -181,6 +219,26 @@ TEST(FullFileSystem, AFailedSaveKeepsTheOldFileAndTheEdit) {
     struct statvfs after {};
     ::statvfs(folder.path().c_str(), &after);
     EXPECT_EQ(after.f_bfree, before.f_bfree);
+}
+
+// Written in place (a second name), the save finds no room for the longer content: the file
+// keeps its old content and the temporary file, named in the log, the new.
+TEST(FullFileSystem, AFileWrittenInPlaceStaysWholeAndTheNewContentIsKept) {
+    SmallFileSystem fs;
+    if (!fs.mounted) GTEST_SKIP() << "a small tmpfs could not be mounted (" << std::strerror(errno) << "); skipped";
+    const std::string path = fs.folder.file("data.bin");
+    const Bytes old(100 * 1024, 'o'), next(130 * 1024, 'n');  // both fit, but not the file grown besides
+    writeFile(path, old);
+    ::link(path.c_str(), fs.folder.file("second name.bin").c_str());
+    LogCapture log;
+    SaveOutcome outcome;
+    auto writer = [&](int fd) { return ::write(fd, next.data(), next.size()) == ssize_t(next.size()) ? 0 : errno; };
+    EXPECT_EQ(f_SaveFile(path, writer, outcome), ENOSPC);
+    EXPECT_TRUE(outcome.inPlace);
+    EXPECT_EQ(readFile(path), old);
+    ASSERT_FALSE(outcome.keptAt.empty());
+    EXPECT_EQ(readFile(outcome.keptAt), next);
+    EXPECT_NE(log.text().find("kept in “" + outcome.keptAt + "”"), std::string::npos) << log.text();
 }
 
 // Found while looking at the save's temporary files: a file whose name nearly fills a folder

@@ -1,0 +1,312 @@
+#include "files/save.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <new>
+#include <string_view>
+#include <vector>
+
+#include "app/file_primitives.h"
+#include "app/log.h"
+
+namespace {
+
+constexpr const char* aclAttribute = "system.posix_acl_access";
+
+// The file a path names after following symbolic links, so that saving through a link
+// writes the file it points to, not the link.
+std::string resolveLinks(const std::string& path) {
+    std::string current = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+        std::string target(static_cast<size_t>(PATH_MAX), '\0');
+        ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n < 0) return current;
+        target.resize(static_cast<size_t>(n));
+        current = !target.empty() && target[0] == '/' ? target : f_PathDirectory(current) + target;
+    }
+    return current;
+}
+
+// Temporary files are named ".<name>.ostrakonix-<pid>-XXXXXX": the name cut (at a character's
+// start) so that the whole still fits in a folder entry of 255 bytes, and the process id, so
+// that a later save can tell a leftover of an ended process from a save still going on.
+std::string temporaryStem(std::string name) {
+    if (name.size() > 200) {
+        size_t cut = 200;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    return "." + name + ".ostrakonix-";
+}
+
+bool allOf(std::string_view text, bool digitsOnly) {
+    return std::all_of(text.begin(), text.end(), [digitsOnly](char c) {
+        return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')));
+    });
+}
+
+// Removes the temporary files of this file's earlier saves whose process has ended: only
+// regular files of ours whose names match the stem, a process id and six characters.
+void removeStaleTemporaries(const std::string& folder, const std::string& stem) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view name = entry->d_name;
+        if (!name.starts_with(stem)) continue;
+        const std::string_view rest = name.substr(stem.size());
+        const size_t dash = rest.find('-');
+        if (dash == 0 || dash > 9 || rest.size() != dash + 7 || rest[0] == '0') continue;
+        if (!allOf(rest.substr(0, dash), true) || !allOf(rest.substr(dash + 1), false)) continue;
+        const auto pid = static_cast<pid_t>(std::atoi(std::string(rest.substr(0, dash)).c_str()));
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid())
+            continue;
+        ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+int createTemporary(const std::string& folder, const std::string& stem, std::string& path) {
+    path = folder + stem + std::to_string(::getpid()) + "-XXXXXX";
+    return ::mkostemp(path.data(), O_CLOEXEC);
+}
+
+// A folder of our own for the new content when the file's folder takes no new file:
+// $XDG_CACHE_HOME/ostrakonix or ~/.cache/ostrakonix (0700), else $TMPDIR or /var/tmp.
+std::string privateFolder() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base = cache && *cache == '/' ? cache : home && *home == '/' ? std::string(home) + "/.cache" : "";
+    if (!base.empty()) {
+        const std::string folder = base + "/ostrakonix";
+        ::mkdir(base.c_str(), 0700);
+        ::mkdir(folder.c_str(), 0700);
+        struct stat info {};
+        if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+            ((info.st_mode & 077) == 0 || ::chmod(folder.c_str(), 0700) == 0))
+            return folder + "/";
+    }
+    const char* tmp = std::getenv("TMPDIR");
+    for (const char* folder : {tmp, "/var/tmp"})
+        if (folder && *folder == '/' && ::access(folder, W_OK | X_OK) == 0) return std::string(folder) + "/";
+    return {};
+}
+
+void syncFolder(const std::string& folder) {
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    ::fsync(dir);
+    ::close(dir);
+}
+
+// The names of the file's extended attributes; false when they cannot be listed (a file
+// system without them has none: true and empty).
+bool attributeNames(const std::string& path, std::vector<std::string>& names) {
+    std::vector<char> list;
+    for (;;) {
+        ssize_t size = ::listxattr(path.c_str(), nullptr, 0);
+        if (size < 0) return errno == ENOTSUP;
+        list.resize(static_cast<size_t>(size));
+        size = ::listxattr(path.c_str(), list.data(), list.size());
+        if (size >= 0) {
+            list.resize(static_cast<size_t>(size));
+            break;
+        }
+        if (errno != ERANGE) return false;  // ERANGE: the list grew meanwhile
+    }
+    // The names follow each other, each ended by a zero byte.
+    for (size_t at = 0; at < list.size(); at += names.back().size() + 1) names.emplace_back(list.data() + at);
+    return true;
+}
+
+// Gives the new file the extended attributes (ACLs among them) of the old; false when one
+// could not be copied, or an ACL the new file took from its folder could not be removed.
+bool copyAttributes(const std::string& path, int fd) {
+    std::vector<std::string> names;
+    if (!attributeNames(path, names)) return false;
+    std::vector<char> value;
+    for (const auto& name : names) {
+        ssize_t size = ::getxattr(path.c_str(), name.c_str(), nullptr, 0);
+        if (size < 0) return false;
+        value.resize(static_cast<size_t>(size));
+        size = ::getxattr(path.c_str(), name.c_str(), value.data(), value.size());
+        if (size < 0 || ::fsetxattr(fd, name.c_str(), value.data(), static_cast<size_t>(size), 0) != 0) return false;
+    }
+    if (std::find(names.begin(), names.end(), aclAttribute) == names.end() &&
+        ::fgetxattr(fd, aclAttribute, nullptr, 0) >= 0)
+        return ::fremovexattr(fd, aclAttribute) == 0;
+    return true;
+}
+
+// Prepares the new file (fd) to replace the old one and says whether a rename would
+// change what the user has, so that the file must be written over in place instead.
+bool renameWouldChange(const std::string& target, const std::string& folder, const struct stat& old, int fd) {
+    if (old.st_nlink > 1) return true;  // the other names would keep the old content
+    const uid_t me = ::geteuid();
+    struct stat dir {};
+    // A sticky folder lets only the owners of the file or the folder replace the file.
+    if (me != 0 && old.st_uid != me &&
+        (::stat(folder.c_str(), &dir) != 0 || ((dir.st_mode & S_ISVTX) && dir.st_uid != me)))
+        return true;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 || !copyAttributes(target, fd)) return true;
+    // Last, as a change of owner clears the set-id bits; one we may not set means in place too.
+    struct stat now {};
+    return ::fchmod(fd, old.st_mode & 07777) != 0 || ::fstat(fd, &now) != 0 ||
+           (now.st_mode & 07777) != (old.st_mode & 07777);
+}
+
+bool copyNotOffered(int code) {
+    return code == EXDEV || code == EINVAL || code == ENOSYS || code == EOPNOTSUPP || code == EBADF;
+}
+
+// Copies size bytes from the start of one file over the start of another.
+int copyOver(int from, int to, off_t size) {
+    off_t done = 0;
+    while (done < size) {
+        loff_t in = done, out = done;
+        const ssize_t n = ::copy_file_range(from, &in, to, &out, static_cast<size_t>(size - done), 0);
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && !copyNotOffered(errno)) return errno;
+        break;  // not offered here (or the end came early): read and write
+    }
+    std::vector<char> buffer(done < size ? size_t{1} << 20 : 0);
+    while (done < size) {
+        const ssize_t n = ::pread(from, buffer.data(), std::min(buffer.size(), static_cast<size_t>(size - done)), done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t m = ::pwrite(to, buffer.data() + written, static_cast<size_t>(n - written), done + written);
+            if (m < 0 && errno == EINTR) continue;
+            if (m <= 0) return m < 0 ? errno : EIO;
+            written += m;
+        }
+        done += n;
+    }
+    return 0;
+}
+
+// Writes size bytes of the temporary file over the file open in out, cut to that length.
+int overwrite(int out, int from, off_t size) {
+    struct stat info {};
+    if (::fstat(out, &info) != 0) return errno;
+    if (!S_ISREG(info.st_mode)) return ENOTSUP;
+    if (::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_NONBLOCK) != 0) return errno;
+    // The room for a longer content is taken first, so that a full disk stops the save
+    // before the file is touched.
+    if (size > info.st_size && ::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP) {
+        const int code = errno;
+        if (::ftruncate(out, info.st_size) != 0) {
+            // it would only give back what was taken
+        }
+        return code;
+    }
+    if (const int code = copyOver(from, out, size); code != 0) return code;
+    return ::ftruncate(out, size) != 0 || ::fsync(out) != 0 ? errno : 0;
+}
+
+// Writes the complete, synced new content (in the temporary file fd) over the file. The
+// file's owner, group, mode, links and attributes stay as they are. A failure keeps the
+// temporary file: once the file has been touched it is the one whole copy of the new content.
+int writeOver(const std::string& target, const std::string& temporary, int fd, off_t size, SaveOutcome& outcome) {
+    kt::logLine("f_SaveFile: The file “" + target + "” is written in place; its new content is in “" + temporary +
+                "” until then.");
+    // Without blocking, should the file have been swapped for a pipe meanwhile.
+    const int out = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    int code = out < 0 ? errno : overwrite(out, fd, size);
+    if (out >= 0 && ::close(out) != 0 && code == 0) code = errno;
+    ::close(fd);
+    if (code != 0) {
+        kt::logLine("f_SaveFile: Error #" + kt::fileErrorDescription(code, "written in place", target) +
+                    " Its new content is kept in “" + temporary + "”.");
+        outcome.keptAt = temporary;
+        return code;
+    }
+    ::unlink(temporary.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeContent, SaveOutcome& outcome) {
+    outcome = {};
+    if (path.empty()) return ENOENT;
+    const std::string target = resolveLinks(path);
+    const std::string folder = f_PathDirectory(target).empty() ? "./" : f_PathDirectory(target);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) return errno;
+    if (exists) {
+        // Never more than writing the file directly could do. A running program's file
+        // (ETXTBSY) is no question of rights: it is replaced by rename like any other.
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno != ETXTBSY) return errno;
+        if (!S_ISREG(old.st_mode)) return S_ISDIR(old.st_mode) ? EISDIR : ENOTSUP;
+    }
+    const std::string stem = temporaryStem(f_PathName(target));
+    removeStaleTemporaries(folder, stem);
+    std::string temporary;
+    int fd = createTemporary(folder, stem, temporary);
+    bool inPlace = exists;
+    if (fd < 0) {
+        // A folder that takes no new file, holding a file we may write: the new content
+        // waits in a folder of our own while it is written over the file.
+        const int code = errno;
+        const std::string own = exists && (code == EACCES || code == EPERM || code == EROFS) ? privateFolder() : "";
+        if (own.empty()) return code;
+        removeStaleTemporaries(own, stem);
+        if ((fd = createTemporary(own, stem, temporary)) < 0) return errno;
+    } else if (exists) {
+        inPlace = renameWouldChange(target, folder, old, fd);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+
+    int code = 0;
+    try {
+        code = writeContent(fd);
+    } catch (const std::bad_alloc&) {
+        code = ENOMEM;  // a writer that runs out of memory fails the save, it does not end the program
+    }
+    struct stat written {};
+    if (code == 0 && (::fsync(fd) != 0 || ::fstat(fd, &written) != 0)) code = errno;
+    if (code != 0) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return code;
+    }
+    if (!inPlace) {
+        if (::rename(temporary.c_str(), target.c_str()) == 0) {
+            ::close(fd);
+            syncFolder(folder);  // makes the rename itself durable
+            return 0;
+        }
+        code = errno;
+        // The folder would not let the file be replaced after all (a sticky folder that
+        // judges differently, a file mounted over): write it in place.
+        if (!exists || (code != EPERM && code != EACCES && code != EBUSY)) {
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            return code;
+        }
+    }
+    outcome.inPlace = true;
+    return writeOver(target, temporary, fd, written.st_size, outcome);
+}
