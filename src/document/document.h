@@ -33,7 +33,7 @@ public:
 
     // Opens a regular file for editing; nothing but its size, time and identity is read.
     // On failure the result is null and error holds an errno value: the open's own error,
-    // EISDIR for a folder, ENODEV for anything else that is no regular file (device, FIFO,
+    // EISDIR for a folder, ENOTSUP for anything else that is no regular file (device, FIFO,
     // socket). Never blocks on a FIFO.
     static std::unique_ptr<Document> open(const std::string& path, int& error);
 
@@ -86,8 +86,10 @@ public:
     int writeTo(int fd, const Progress& progress = {});
     // After the written file has been renamed to path: reads from it from now on (the
     // history keeps the older files open while it needs them) and marks this state saved.
-    // 0 or an errno (EIO when the file at path is not of this document's size).
-    int rebase(const std::string& path);
+    // 0 or an errno (EIO when the file at path is not of this document's size). When the
+    // new content was written over the old file itself (historyLost), the bytes the history
+    // refers to are gone: the history is dropped.
+    int rebase(const std::string& path, bool historyLost = false);
     // Marks the current state as saved without changing where the document reads from.
     void markSaved();
 

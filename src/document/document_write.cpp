@@ -170,10 +170,23 @@ int Document::writeTo(int fd, const Progress& progress) {
     return error;
 }
 
-int Document::rebase(const std::string& path) {
+int Document::rebase(const std::string& path, bool historyLost) {
     endStep();
+    if (historyLost) {
+        for (auto* steps : {&s_->undo, &s_->redo})
+            for (State::Step& step : *steps)
+                for (State::Record& record : step.records) s_->tree.release(record.removed);
+        s_->undo.clear();
+        s_->redo.clear();
+        // The blocks read before hold the old content of what is now the new file.
+        for (uint32_t i = 0; i < s_->sources.size(); ++i) s_->cache.forget(i);
+    }
     int error = 0;
     auto file = FileSource::open(path, error);
+    // Written over in place, the file the document reads from is the new one already: should
+    // the path no longer lead to it, the document reads on from that file as it is now.
+    if ((!file || file->identity().size != size()) && historyLost && s_->current != detail::addedSource)
+        file = FileSource::reopen(*s_->sources[s_->current], error);
     if (!file) return error;
     if (file->identity().size != size()) return EIO;
     s_->identity = file->identity();

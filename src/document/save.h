@@ -1,17 +1,18 @@
-// Saving a document over a path in one step: the old file stays whole until the new one is.
+// Saving a document to a path as every save is made (a new file renamed over the old one, or
+// the old one written over safely where a rename would change what the user has), then
+// reading from the saved file.
 #pragma once
 
 #include <string>
 
 #include "document/document.h"
+#include "files/save.h"
 
 namespace document {
 
-// Writes the document into a new file in path's folder, syncs it, renames it over path,
-// syncs the folder and lets the document read from the new file. 0 or an errno; on failure
-// path is untouched. The new file takes the permission bits of the file it replaces (or
-// the usual ones for a new file). Symbolic links, ownership and folders that refuse new
-// files are left to the caller.
-int saveDocument(Document& document, const std::string& path, const Progress& progress = {});
+// 0 or an errno; on failure the file at path is untouched or, after a failed write in place,
+// the whole new content is kept where outcome says.
+int saveDocument(Document& document, const std::string& path, const Progress& progress = {},
+                 SaveOutcome* outcome = nullptr);
 
 }  // namespace document

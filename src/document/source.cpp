@@ -1,5 +1,7 @@
 #include "document/source.h"
 
+#include "app/file_primitives.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,28 +18,25 @@ FileIdentity identityOf(const struct stat& info) {
 }
 
 std::shared_ptr<FileSource> FileSource::open(const std::string& path, int& error) {
-    // Non-blocking, so that a FIFO without a writer cannot hold the open; refused below.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        // A socket cannot be opened at all; it is refused like the other non-files.
-        error = errno == ENXIO ? ENODEV : errno;
-        return nullptr;
-    }
+    // Only regular files, opened without blocking (a FIFO would wait for a writer).
+    const int fd = kt::openRegularFile(path, error);
+    if (fd < 0) return nullptr;
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         error = errno;
         ::close(fd);
         return nullptr;
     }
-    if (!S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? EISDIR : ENODEV;
-        ::close(fd);
-        return nullptr;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    error = 0;
+    return std::shared_ptr<FileSource>(new FileSource(fd, identityOf(info)));
+}
+
+std::shared_ptr<FileSource> FileSource::reopen(const FileSource& file, int& error) {
+    const int fd = ::fcntl(file.fd(), F_DUPFD_CLOEXEC, 0);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
         error = errno;
-        ::close(fd);
+        if (fd >= 0) ::close(fd);
         return nullptr;
     }
     error = 0;

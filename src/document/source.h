@@ -25,6 +25,8 @@ class FileSource {
 public:
     // Null with error set when the path names no regular file that can be read.
     static std::shared_ptr<FileSource> open(const std::string& path, int& error);
+    // The same file again, as it is now (after it was written over in place).
+    static std::shared_ptr<FileSource> reopen(const FileSource& file, int& error);
     ~FileSource();
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;

@@ -24,6 +24,9 @@
 namespace editor {
 namespace {
 
+// Where the last save that failed halfway kept the new content; empty when none did.
+std::string keptAt;
+
 void removeDialog() {
     t_FullArea(window);
     t_ClearRect(window, 18, 12, columns - 18, 16);
@@ -57,7 +60,13 @@ bool saveAndReport() {
     if (!mayOverwriteChangedFile()) return false;
     SaveFile();
     if (s.Modified) {
-        showMessage(texts::saveFailedTitle, texts::saveFailed, s.CurrentName);
+        // When writing over the file failed halfway, the message says where the whole new
+        // content is (the log line has the full path).
+        const std::string where = keptAt.empty() ? s.CurrentName
+                                  : f_PathDirectory(keptAt) == f_PathDirectory(s.CurrentPath)
+                                      ? texts::newContentIn + f_PathName(keptAt)
+                                      : texts::newContentIn + keptAt;
+        showMessage(texts::saveFailedTitle, texts::saveFailed, where);
         return false;
     }
     return true;
@@ -116,14 +125,16 @@ int64_t AskToSave(const std::string& title) {
 void SaveFile() {
     State& s = state();
     int error = ENOENT;
+    SaveOutcome outcome;
     if (!s.CurrentPath.empty()) {
         ProgressBox progress(texts::savingTitle);
-        error = document::saveDocument(s.Buffer, s.CurrentPath, progress.callback());
+        error = document::saveDocument(s.Buffer, s.CurrentPath, progress.callback(), &outcome);
     }
     if (error == 0)
         s.Modified = false;
     else
         kt::logLine("setbinarytofile: Error #" + kt::fileErrorDescription(error, "written", s.CurrentPath));
+    keptAt = outcome.keptAt;
 }
 
 void LoadFile(const std::string& path) {

@@ -51,6 +51,7 @@ inline constexpr const char* readFailed = "Die Datei konnte nicht gelesen werden
 inline constexpr const char* saveFailedTitle = "Fehler beim Speichern";
 inline constexpr const char* saveFailed = "Die Datei konnte nicht gespeichert werden.";
 inline constexpr const char* noFileLoaded = "Es ist keine Datei geladen.";
+inline constexpr const char* newContentIn = "Neuer Inhalt in ";
 
 // Our own: long runs show how far they have come, and a file changed by another program since
 // it was loaded is not saved over without asking.

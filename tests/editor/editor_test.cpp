@@ -2,8 +2,11 @@
 // and what they can't reach (large files, files changed underneath, odd names).
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "editor/editor_driver.h"
 
@@ -187,6 +190,35 @@ TEST(EditorCommands, AFileLargerThanFourGiBIsShownEditedAndSavedSparse) {
     EXPECT_EQ(::pread(fd, at + 1, 2, 0), 2);
     ::close(fd);
     EXPECT_EQ(std::string(at, 3), "ZMB");
+}
+
+// A file with a second name is written over in place; when the disk fills up on the way, the
+// message names the temporary file that holds the whole new content.
+TEST(EditorCommands, AFailedSaveInPlaceSaysWhereTheNewContentIs) {
+    testing_support::TempFolder folder;
+    if (::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "a small tmpfs could not be mounted (" << std::strerror(errno) << "); skipped";
+    Bytes old(100 * 1024, 'z');
+    std::fill(old.begin(), old.begin() + 35 * 1024, 'o');
+    ASSERT_TRUE(openFile(folder, old));
+    const std::string path = folder.file("data.bin");
+    ASSERT_EQ(::link(path.c_str(), folder.file("second.bin").c_str()), 0);
+    // Change all of o into oo in insert mode: 135 KiB fit beside the old file, not over it.
+    press(4);
+    typeField("6F");
+    press(20);
+    typeField("6F6F");
+    press(22);
+    press(1);
+    press(' ');
+    press(22);
+    ASSERT_EQ(editor::state().Buffer.size(), 135 * 1024);
+    press(19);
+    EXPECT_NE(messageRows().find("Neuer Inhalt in .data.bin.ostrakonix-"), std::string::npos) << messageRows();
+    press(' ');
+    EXPECT_EQ(testing_support::readFile(path), old);
+    EXPECT_TRUE(editor::state().Modified);
+    ::umount2(folder.path().c_str(), MNT_DETACH);
 }
 
 }  // namespace
