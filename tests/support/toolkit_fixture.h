@@ -51,6 +51,8 @@ std::string screenLine(uint8_t n, int64_t y);
 // The code and colour byte stored for cell (x, y).
 uint8_t cellCode(uint8_t n, int64_t x, int64_t y);
 uint8_t cellColour(uint8_t n, int64_t x, int64_t y);
+// The codes of cells from … to of window n's line y, one character (byte) each.
+std::string cells(uint8_t n, int64_t y, int64_t from, int64_t to);
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);
