@@ -13,14 +13,6 @@
 using namespace std::chrono_literals;
 using testing_support::headless;
 
-namespace {
-template <typename Predicate>
-bool waitFor(Predicate done) {
-    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(1ms);
-    return done();
-}
-}  // namespace
-
 TEST(Startup, HexTablesHoldDigitsAndBothCases) {
     const auto& digits = t_HexDigits();
     EXPECT_EQ(std::string(digits.begin(), digits.end()), "0123456789ABCDEF");
@@ -43,7 +35,7 @@ TEST(Startup, BackToBackLaunchesRunEachEntryOnceOnItsOwnStack) {
         app::programStackSize);
     // The second launch waits for the first thread to take its entry.
     startprocess([&] { second++; }, 1 << 20);
-    ASSERT_TRUE(waitFor([&] { return first == 1 && second == 1; }));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return first == 1 && second == 1; }));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(std::tuple(first.load(), second.load()), std::tuple(1, 1));
     EXPECT_GE(stackSize, static_cast<size_t>(app::programStackSize));
@@ -55,12 +47,12 @@ TEST(Startup, ThreadsAreNumberedInOrderAndTheHostMainThreadIsOne) {
     EXPECT_EQ(mainNumber, 1);
     std::atomic<int> a{0}, b{0};
     startasyncprocess([&] { a = kt::threadNumber(); });
-    ASSERT_TRUE(waitFor([&] { return a != 0; }));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return a != 0; }));
     startasyncprocess([&] {
         kt::nameThread("t_WindowAutoUpdate");
         b = kt::threadName() == "t_WindowAutoUpdate" ? kt::threadNumber() : -1;
     });
-    ASSERT_TRUE(waitFor([&] { return b != 0; }));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return b != 0; }));
     EXPECT_GT(a, 1);
     EXPECT_GT(b, a);
 }
@@ -74,7 +66,7 @@ TEST(Startup, LaunchAndTerminationLogTheirPhasesAndRunTheHook) {
         app::applicationWillFinishLaunching();
         app::applicationDidFinishLaunching([&] { ran = true; });
     });
-    ASSERT_TRUE(waitFor([&] { return ran.load(); }));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return ran.load(); }));
     headless().runOnMainSync([] { app::applicationWillTerminate(); });
     t_TerminationHook() = [] {};
     EXPECT_TRUE(hookRan);

@@ -14,9 +14,6 @@
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 
-// Key events below name only the fields a case needs.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 using namespace testing_support;
 
 namespace {
@@ -27,10 +24,6 @@ const std::string euroGroup = std::string("\x1B") + "20AC" + "\x1D";
 
 void setPasteboard(const std::string& text) {
     headless().runOnMainSync([&] { host::host().pasteboardSetText(text); });
-}
-
-void queueKeys(std::initializer_list<int64_t> keys) {
-    for (int64_t key : keys) kt::keyQueue().append({.Kind = 1, .Value = key});
 }
 
 // t_InputForm in window 0 on a program thread of its own, typed into from the test thread through the
@@ -47,7 +40,9 @@ public:
     }
     // Queues the keys in one go and waits until the form waits for more.
     void type(std::initializer_list<int64_t> keys) {
-        deliver([&] { queueKeys(keys); });
+        deliver([&] {
+            for (int64_t key : keys) queueKey(key);
+        });
     }
     void type(const std::string& text) {
         for (char c : text) type({static_cast<unsigned char>(c)});
@@ -57,7 +52,7 @@ public:
     }
     // The key that ends the input; the form's result.
     std::string finish(int64_t key) {
-        headless().deliver([&] { queueKeys({key}); });
+        headless().deliver([&] { queueKey(key); });
         thread_.join();
         return result_;
     }

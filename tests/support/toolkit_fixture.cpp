@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "app/log.h"
 #include "app/startup.h"
 #include "app/utf8.h"
 #include "display/placement.h"
 #include "display/setup.h"
+#include "input/events.h"
 
 namespace testing_support {
 
@@ -90,6 +93,18 @@ std::string screenLine(uint8_t n, int64_t y) {
     std::string codes = cells(n, y, 1, kt::windowRecord(n).TextWidth);
     codes.erase(codes.find_last_not_of(' ') + 1);
     return kt::latin1ToUtf8({codes.begin(), codes.end()});
+}
+
+bool waitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
+
+void queueKey(int64_t value) {
+    t_Event key;
+    key.Kind = 1;
+    key.Value = value;
+    kt::keyQueue().append(key);
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,11 @@ uint8_t cellCode(uint8_t n, int64_t x, int64_t y);
 uint8_t cellColour(uint8_t n, int64_t x, int64_t y);
 // The codes of cells from … to of window n's line y, one character (byte) each.
 std::string cells(uint8_t n, int64_t y, int64_t from, int64_t to);
+
+// Polls done every millisecond until it holds or five seconds have passed; whether it holds.
+bool waitUntil(const std::function<bool()>& done);
+// Appends a key event of this value to the key queue, as a key press does.
+void queueKey(int64_t value);
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);

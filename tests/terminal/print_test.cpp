@@ -12,17 +12,12 @@
 #include "terminal/cursor.h"
 #include "terminal/modes.h"
 
-// Key events below name only the fields they need.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 using namespace testing_support;
 using namespace std::chrono_literals;
 using Pos = std::pair<int64_t, int64_t>;
 using Cell = std::pair<int, int>;
 
 namespace {
-void queueKey(int64_t value) { kt::keyQueue().append(t_Event{.Kind = 1, .Value = value}); }
-
 Pos cursor(const t_Window& w) { return {w.TextHpos, w.TextVpos}; }
 
 // What printing the text to window 0 writes to the log (standard output).
