@@ -66,6 +66,8 @@ TempFolder::~TempFolder() {
 t_Window& textWindow(uint8_t n, int64_t columns, int64_t lines) {
     LogCapture quiet;
     t_InitWindow(n, 24, columns, lines, 16, "DejaVuSansMono 16x32.font");
+    // The first set-up starts the update thread, which logs its start: not into a later capture.
+    waitUntil([] { return kt::display().updateThreadRunning.load(); });
     t_WindowVisible(n, true);
     t_Window& w = kt::windowRecord(n);
     w.TextDisplayMode = 0;
