@@ -13,21 +13,15 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-// Writes codes of the given width, most significant bit first.
+// The code width, then the codes of that width, most significant bit first.
 Bytes packCodes(int width, const std::vector<uint32_t>& codes) {
     Bytes out{static_cast<uint8_t>(width)};
-    uint64_t buffer = 0;
-    int bits = 0;
-    for (uint32_t code : codes) {
-        for (int i = width - 1; i >= 0; --i) {
-            buffer = (buffer << 1) | ((code >> i) & 1u);
-            if (++bits == 8) {
-                out.push_back(static_cast<uint8_t>(buffer));
-                buffer = bits = 0;
-            }
+    int used = 0;  // bits used of the last byte
+    for (uint32_t code : codes)
+        for (int i = width - 1; i >= 0; --i, used = (used + 1) % 8) {
+            if (used == 0) out.push_back(0);
+            out.back() |= static_cast<uint8_t>(((code >> i) & 1u) << (7 - used));
         }
-    }
-    if (bits) out.push_back(static_cast<uint8_t>(buffer << (8 - bits)));
     return out;
 }
 
@@ -47,7 +41,7 @@ std::vector<int64_t> fields(const t_Font& f) {
 
 }  // namespace
 
-TEST(Lzw, DecodesLiteralsKnownCodesAndTheCodeNotYetEntered) {
+TEST(Lzw, DecodesKnownCodesAndTheCodeNotYetEnteredAndRejectsCorruptOrOverlongStreams) {
     EXPECT_EQ(lzwUnpack(packCodes(9, {65, 66, 256})), (Bytes{65, 66, 65, 66}));
     // 257 is the code being defined: w followed by w's first byte.
     EXPECT_EQ(lzwUnpack(packCodes(9, {65, 256, 257})), (Bytes{65, 65, 65, 65, 65, 65}));
@@ -55,13 +49,10 @@ TEST(Lzw, DecodesLiteralsKnownCodesAndTheCodeNotYetEntered) {
     auto padded = packCodes(12, {72, 105});
     padded.push_back(0xFF);
     EXPECT_EQ(lzwUnpack(padded), (Bytes{72, 105}));
-}
-
-TEST(Lzw, CorruptEmptyOrOverlongStreamsGiveNoData) {
     // A code beyond the next free one, a first code that is no byte, no codes at all, no code
     // width, a code width of 0 bits and one wider than any code.
-    for (const Bytes& stream : {packCodes(9, {65, 258}), packCodes(9, {300, 65}), Bytes{9}, Bytes{}, Bytes{0, 1, 2, 3},
-                                Bytes{40, 1, 2, 3}})
+    for (const Bytes& stream :
+         {packCodes(9, {65, 258}), packCodes(9, {300, 65}), Bytes{9}, Bytes{}, Bytes{0, 1, 2, 3}, Bytes{40, 1, 2, 3}})
         EXPECT_TRUE(lzwUnpack(stream).empty()) << stream.size();
     // Each code repeats a run one longer than the last: output grows with the square of
     // the input, so a small file could otherwise ask for gigabytes.
@@ -74,17 +65,14 @@ TEST(Lzw, PackedDataRoundTripsAtEveryWidthEvenWhenTheDictionaryFills) {
     std::mt19937 random(7);
     Bytes bytes(20000);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(random() % (i % 1000 < 500 ? 4 : 256));
-    for (int width : {8, 9, 10, 12, 16, 20}) {
-        SCOPED_TRACE(width);
-        EXPECT_EQ(lzwUnpack(lzwPack(bytes, width)), bytes);
-    }
+    for (int width : {8, 9, 10, 12, 16, 20}) EXPECT_EQ(lzwUnpack(lzwPack(bytes, width)), bytes) << width;
     Bytes zeros(100000, 0);
     auto packed = lzwPack(zeros, 12);
     EXPECT_LT(packed.size(), 1500u);
     EXPECT_EQ(lzwUnpack(packed), zeros);
 }
 
-TEST(FontFile, UncompressedFontsLoadAsTheyAreAndShortHeadersLeaveTheRestAtZero) {
+TEST(FontFile, PlainAndCompressedFontsLoadAndShortHeadersLeaveTheRestAtZero) {
     Bytes data(127 * 512);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i / 512);
     t_Font font = kt::parseFont(fontFile(16, 2, 32, 126, 16, 32, data), "test.font");
@@ -93,17 +81,14 @@ TEST(FontFile, UncompressedFontsLoadAsTheyAreAndShortHeadersLeaveTheRestAtZero) 
     t_Font shortHeader = kt::parseFont(Bytes{8, 'k', 'e', 'f', 'n', 2, 0, 0, 9}, "short.font");
     EXPECT_EQ(fields(shortHeader), (std::vector<int64_t>{8, 2, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(shortHeader.Data, (Bytes{9}));
+    font = kt::parseFont(fontFile(16, 102, 0, 255, 1, 1, packCodes(9, {65, 66, 256})), "x.font");
+    EXPECT_EQ(std::tuple(font.Format, font.Data), std::tuple(2, Bytes{65, 66, 65, 66}));
+    font = kt::parseFont(fontFile(16, 100, 0, 255, 1, 1), "x.font");
+    EXPECT_EQ(std::tuple(font.Format, font.Data), std::tuple(0, Bytes{}));
+    EXPECT_TRUE(kt::parseFont(fontFile(16, 102, 0, 255, 1, 1, packCodes(9, {65, 300})), "x.font").Data.empty());
 }
 
-TEST(FontFile, CompressedFontsAreUnpackedAndBadHeadersRejected) {
-    t_Font font = kt::parseFont(fontFile(16, 102, 0, 255, 1, 1, packCodes(9, {65, 66, 256})), "x.font");
-    EXPECT_EQ(font.Format, 2);
-    EXPECT_EQ(font.Data, (Bytes{65, 66, 65, 66}));
-    t_Font empty = kt::parseFont(fontFile(16, 100, 0, 255, 1, 1), "x.font");
-    EXPECT_EQ(empty.Format, 0);
-    EXPECT_TRUE(empty.Data.empty());
-    EXPECT_TRUE(kt::parseFont(fontFile(16, 102, 0, 255, 1, 1, packCodes(9, {65, 300})), "x.font").Data.empty());
-    // Bad headers are rejected with their message.
+TEST(FontFile, BadMissingOrEmptyFilesGiveNoGlyphsWithTheirMessage) {
     LogCapture log;
     Bytes shortFile(30, 0);
     shortFile[0] = 40;
@@ -113,19 +98,15 @@ TEST(FontFile, CompressedFontsAreUnpackedAndBadHeadersRejected) {
     EXPECT_TRUE(kt::parseFont(wrongType, "b.font").Data.empty());
     // A file of fewer than 5 bytes can't hold the identifier.
     EXPECT_TRUE(kt::parseFont(Bytes{2, 'k', 'e'}, "c.font").Data.empty());
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_LoadFontResource: Invalid header size",
-                                                     "t_LoadFontResource: Invalid file type",
-                                                     "t_LoadFontResource: Invalid file type"}));
-}
-
-TEST(FontFile, MissingOrEmptyResourceGivesTheEmptyFont) {
-    LogCapture log;
+    EXPECT_EQ(log.text(),
+              "t_LoadFontResource: Invalid header size\nt_LoadFontResource: Invalid file type\n"
+              "t_LoadFontResource: Invalid file type\n");
+    LogCapture missingLog;
     t_Font missing = t_LoadFontResource("no such font.font");
-    EXPECT_TRUE(missing.Data.empty());
-    EXPECT_EQ(fields(missing), fields(t_Font{}));
-    EXPECT_EQ(missing.Identifier, (std::array<uint8_t, 4>{'k', 'e', 'f', 'n'}));
+    EXPECT_EQ(std::tuple(fields(missing), missing.Identifier, missing.Data.empty()),
+              std::tuple(fields(t_Font{}), std::array<uint8_t, 4>{'k', 'e', 'f', 'n'}, true));
     EXPECT_TRUE(kt::parseFont({}, "empty.font").Data.empty());
-    auto lines = log.lines();
+    auto lines = missingLog.lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].rfind("getbinaryfromfile: Error #", 0), 0u);
     EXPECT_EQ(lines[1], "t_LoadFontResource: Could not load file „no such font.font“");

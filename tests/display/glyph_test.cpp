@@ -7,7 +7,6 @@
 
 using testing_support::LogCapture;
 using RGB = std::array<uint8_t, 3>;
-using Lines = std::vector<std::string>;
 
 namespace {
 
@@ -17,9 +16,8 @@ constexpr int64_t attributes = 1024;  // text memory 0x800000 … 0x8007FF: code
 
 // A 4 × 4 font whose glyph c has every sample equal to c, except glyph 1, which has the
 // samples 0, 17, 34, … 255 from top left to bottom right.
-t_Font testFont(uint8_t start = 0, uint8_t end = 255, int64_t format = 2) {
-    t_Font font{.Format = format, .Start = start, .End = end, .Width = 4, .Height = 4,
-                .Data = std::vector<uint8_t>(256 * 16)};
+t_Font testFont(uint8_t start = 0, uint8_t end = 255) {
+    t_Font font{.Format = 2, .Start = start, .End = end, .Width = 4, .Height = 4, .Data = std::vector<uint8_t>(4096)};
     for (int c = 0; c < 256; ++c)
         for (int i = 0; i < 16; ++i) font.Data[c * 16 + i] = static_cast<uint8_t>(c == 1 ? i * 17 : c);
     return font;
@@ -61,7 +59,7 @@ RGB rgb24(const t_Window& w, int64_t x, int64_t y) {
 
 }  // namespace
 
-TEST(PrintSymbol, TrueColourBlendsEachTermRoundedDownAtTheGivenOrTheWindowsCell) {
+TEST(PrintSymbol, TrueColourBlendsEachTermRoundedDownInTheColoursGivenSwappedOrTheWindows) {
     t_Window& w = setUpWindow(24);
     t_PrintSymbol(0, 1, 0x92, 2, 1);  // colour 9 (FF 80 00) on colour 2 (00 00 80)
     for (int i = 0; i < 16; ++i) {
@@ -69,21 +67,15 @@ TEST(PrintSymbol, TrueColourBlendsEachTermRoundedDownAtTheGivenOrTheWindowsCell)
         EXPECT_EQ(rgb24(w, 4 + i % 4, i / 4), (RGB{s, uint8_t(s * 0x80 / 255), uint8_t((255 - s) * 0x80 / 255)})) << i;
     }
     EXPECT_EQ(rgb24(w, 3, 0), (RGB{0xEE, 0xEE, 0xEE}));  // the cell to the left
-    EXPECT_EQ(at(textStart + 1), 1);
-    EXPECT_EQ(at(textStart + 1 + attributes), 0x92);
+    EXPECT_EQ(std::tuple(at(textStart + 1), at(textStart + 1 + attributes)), std::tuple(1, 0x92));
     // The short form takes the window's colour and cursor, and leaves the cursor there.
     w.TextColor = 0x1F;
     w.TextHpos = 3;
     w.TextVpos = 2;
     t_PrintSymbol(0, 255);
     EXPECT_EQ(rgb24(w, 8, 4), (RGB{255, 0, 0}));
-    EXPECT_EQ(at(textStart + 4 + 2), 255);
-    EXPECT_EQ(at(textStart + 4 + 2 + attributes), 0x1F);
-    EXPECT_EQ(w.TextHpos, 3);
-}
-
-TEST(PrintSymbol, InverseSwapsTheColoursAndTheirAttribute) {
-    t_Window& w = setUpWindow(24);
+    EXPECT_EQ(std::tuple(at(textStart + 6), at(textStart + 6 + attributes), w.TextHpos), std::tuple(255, 0x1F, 3));
+    // Inverse swaps the colours and their attribute.
     w.TextInverse = true;
     t_PrintSymbol(0, 255, 0xF0, 1, 1);
     EXPECT_EQ(rgb24(w, 0, 0), (RGB{0, 0, 0}));  // foreground 0 on 15
@@ -115,30 +107,28 @@ TEST(PrintSymbol, GreyDepthsWriteTheAverageAndKeepTheOtherBytes) {
     }
 }
 
-TEST(PrintSymbol, FourBitsPicksGreysBySumAndOtherColoursByDistance) {
-    t_Window& w = setUpWindow(4);
+TEST(PrintSymbol, FourBitsPicksGreysBySumAndOtherColoursByDistanceOneBitSetsFromHalfBrightness) {
+    t_Window* w = &setUpWindow(4);
     // White on black: sample 84 blends to 54 54 54 (sum 252 → 5), sample 128 to 80 80 80
     // (sum 384 → 10). Red on green at 128 blends to 80 3F 00, nearest to colour 8 (80 40 00).
-    const struct { uint8_t sample, colour, expected; } cases[] = {
-        {84, 0xF0, 0x55}, {128, 0xF0, 0xAA}, {255, 0x10, 0x11}, {128, 0x14, 0x88}};
+    const struct {
+        uint8_t sample, colour, expected;
+    } cases[] = {{84, 0xF0, 0x55}, {128, 0xF0, 0xAA}, {255, 0x10, 0x11}, {128, 0x14, 0x88}};
     for (int x = 1; x <= 4; ++x) {
         t_PrintSymbol(0, cases[x - 1].sample, cases[x - 1].colour, x, 1);
-        EXPECT_EQ(at(w.MemoryStart + 2 * (x - 1)), cases[x - 1].expected) << x;
+        EXPECT_EQ(at(w->MemoryStart + 2 * (x - 1)), cases[x - 1].expected) << x;
     }
-}
-
-TEST(PrintSymbol, OneBitSetsPixelsFromHalfBrightnessOn) {
-    t_Window& w = setUpWindow(1);
+    w = &setUpWindow(1);
     t_PrintSymbol(0, 1, 0xF0, 1, 1);  // samples 0, 17, 34, 51 in the first row, … 255
-    // Row 2 holds samples 136 … 187 (all set), row 1 holds 68 … 119 (all clear).
-    EXPECT_EQ(at(w.MemoryStart + 0) & 0xF0, 0x00);
-    EXPECT_EQ(at(w.MemoryStart + 1 * 2) & 0xF0, 0x00);
-    EXPECT_EQ(at(w.MemoryStart + 2 * 2) & 0xF0, 0xF0);
-    EXPECT_EQ(at(w.MemoryStart + 0) & 0x0F, 0x0E);  // the next cell's bits stay
+    // Row 2 holds samples 136 … 187 (all set), row 1 holds 68 … 119 (all clear); the next
+    // cell's bits stay.
+    EXPECT_EQ(std::tuple(at(w->MemoryStart) & 0xF0, at(w->MemoryStart + 2) & 0xF0, at(w->MemoryStart + 4) & 0xF0),
+              std::tuple(0x00, 0x00, 0xF0));
+    EXPECT_EQ(at(w->MemoryStart) & 0x0F, 0x0E);
     t_PrintSymbol(0, 128, 0xF0, 2, 1);
-    EXPECT_EQ(at(w.MemoryStart) & 0x0F, 0x0F);
+    EXPECT_EQ(at(w->MemoryStart) & 0x0F, 0x0F);
     t_PrintSymbol(0, 127, 0xF0, 2, 1);
-    EXPECT_EQ(at(w.MemoryStart) & 0x0F, 0x00);
+    EXPECT_EQ(at(w->MemoryStart) & 0x0F, 0x00);
 }
 
 TEST(PrintSymbol, RefusalsAreReportedWithTheirMessageAndTouchNothing) {
@@ -162,14 +152,14 @@ TEST(PrintSymbol, RefusalsAreReportedWithTheirMessageAndTouchNothing) {
     w.TextMemoryStart = -1;
     w.TextRedirectOutput = 2;
     t_PrintSymbol(0, 65, 1, 1);  // the short forms refuse whatever the routing
-    EXPECT_EQ(log.lines(), (Lines{"t_PrintSymbol: Window #0 illegal coordinates (x = 5, y = 1).",
-                                  "t_PrintSymbol: Window #0 illegal coordinates (x = 1, y = 4).",
-                                  "t_PrintSymbol: Window #0 illegal coordinates (x = 0, y = 1).",
-                                  "t_PrintSymbol: Font format must be uncompressed grey for text-printing.",
-                                  "t_PrintSymbol: Illegal font format.", "t_PrintSymbol: Window #0 not initialized.",
-                                  "t_PrintSymbol: Window is not a graphic window.",
-                                  "t_PrintSymbol: Window is not a graphic window.",
-                                  "t_PrintSymbol: Window #0 not initialized."}));
+    EXPECT_EQ(log.text(),
+              "t_PrintSymbol: Window #0 illegal coordinates (x = 5, y = 1).\n"
+              "t_PrintSymbol: Window #0 illegal coordinates (x = 1, y = 4).\n"
+              "t_PrintSymbol: Window #0 illegal coordinates (x = 0, y = 1).\n"
+              "t_PrintSymbol: Font format must be uncompressed grey for text-printing.\n"
+              "t_PrintSymbol: Illegal font format.\nt_PrintSymbol: Window #0 not initialized.\n"
+              "t_PrintSymbol: Window is not a graphic window.\nt_PrintSymbol: Window is not a graphic window.\n"
+              "t_PrintSymbol: Window #0 not initialized.\n");
 }
 
 TEST(PrintSymbol, RedirectedOutputGoesToStandardOutputOrNowhere) {
@@ -182,7 +172,9 @@ TEST(PrintSymbol, RedirectedOutputGoesToStandardOutputOrNowhere) {
         t_PrintSymbol(0, 0xE4, 0xF0, 1, 1);
         w.Initialized = false;  // also for a window that can't be drawn in
         t_PrintSymbol(0, 0x42, 0xF0, 1, 1);
-        EXPECT_EQ(log.text(), "A\xC3\xA4" "B");
+        EXPECT_EQ(log.text(),
+                  "A\xC3\xA4"
+                  "B");
     }
     w.TextRedirectOutput = 0;
     LogCapture log;
@@ -195,8 +187,7 @@ TEST(PrintSymbol, GlyphsTheFontLacksKeepThePixelsButRecordTheCell) {
     t_Window* w = &setUpWindow(24, testFont(32, 126));
     t_PrintSymbol(0, 200, 0xC0, 1, 1);
     EXPECT_EQ(rgb24(*w, 0, 0), (RGB{0xEE, 0xEE, 0xEE}));
-    EXPECT_EQ(at(textStart), 200);
-    EXPECT_EQ(at(textStart + attributes), 0xC0);
+    EXPECT_EQ(std::tuple(at(textStart), at(textStart + attributes)), std::tuple(200, 0xC0));
     t_Font font = testFont();
     font.Data.resize(66 * 16 + 5);  // glyph 65 whole, glyph 66 cut short
     w = &setUpWindow(24, std::move(font));
@@ -204,7 +195,5 @@ TEST(PrintSymbol, GlyphsTheFontLacksKeepThePixelsButRecordTheCell) {
     t_PrintSymbol(0, 66, 0xF0, 2, 1);
     t_PrintSymbol(0, 250, 0xF0, 3, 1);
     EXPECT_NE(rgb24(*w, 0, 0)[0], 0xEE);
-    EXPECT_EQ(rgb24(*w, 4, 0)[0], 0xEE);
-    EXPECT_EQ(rgb24(*w, 8, 0)[0], 0xEE);
-    EXPECT_EQ(at(textStart + 2), 250);
+    EXPECT_EQ(std::tuple(rgb24(*w, 4, 0)[0], rgb24(*w, 8, 0)[0], at(textStart + 2)), std::tuple(0xEE, 0xEE, 250));
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "display/setup.h"
@@ -16,42 +15,32 @@ void editorWindow() {
     if (!kt::memoryReady() || !kt::windowRecord(0).Initialized)
         t_InitWindow(0, 24, 80, 25, 16, "DejaVuSansMono 16x32.font");
 }
-
-// Shows the pasteboard window and answers the text it then holds.
-std::string showPasteboard() {
-    t_WindowVisible(8, true);
-    return headless().window(8).text;
-}
 }  // namespace
 
 TEST(WindowPlacement, SelectorsSizeAndTitleBarOfTheWindows) {
     editorWindow();
     const int64_t t = 22;  // the title bar
     const std::pair<int, int64_t> selectors[] = {{8, 1280}, {9, 800}, {10, 1312}, {11, 832}, {12, 832 + t}, {17, t},
-                                                 {18, 16},  {19, 16}, {4, 80},    {7, 25},   {15, 1920},   {99, 0}};
+                                                 {18, 16},  {19, 16}, {4, 80},    {7, 25},   {15, 1920},    {99, 0}};
     for (auto [selector, value] : selectors) EXPECT_EQ(t_WindowPos(0, selector), value) << selector;
     EXPECT_EQ(t_WindowPos(4), 80);  // the default window
     t_WindowSize(0, 100, 50, -1, -1);
-    EXPECT_EQ(t_WindowPos(0, 13), 100);
-    EXPECT_EQ(t_WindowPos(0, 20), 50);
-    EXPECT_EQ(t_WindowPos(0, 14), 1080 - 50 - (832 + t));
+    EXPECT_EQ(std::tuple(t_WindowPos(0, 13), t_WindowPos(0, 20), t_WindowPos(0, 14)),
+              std::tuple(100, 50, 1080 - 50 - (832 + t)));
     // Sizing with -1 keeps the origin; the title bar can be hidden.
     t_WindowSize(0, -1, -1, -1, -1);
     auto state = headless().window(0);
-    EXPECT_EQ((std::vector<double>{state.frame.width, state.frame.height, state.viewFrame.x, state.viewFrame.y,
-                                   state.viewFrame.height}),
-              (std::vector<double>{1312, 832 + 22, 16, 16, 800}));
+    EXPECT_EQ(
+        std::tuple(state.frame.width, state.frame.height, state.viewFrame.x, state.viewFrame.y, state.viewFrame.height),
+        std::tuple(1312, 832 + 22, 16, 16, 800));
     t_WindowTitleVisible(0, false);
-    EXPECT_EQ(t_WindowPos(0, 17), 0);
-    EXPECT_EQ(t_WindowPos(0, 12), 832);
-    EXPECT_FALSE(headless().window(0).titled);
+    EXPECT_EQ(std::tuple(t_WindowPos(0, 17), t_WindowPos(0, 12), headless().window(0).titled),
+              std::tuple(0, 832, false));
     t_WindowTitleVisible(0, true);
     EXPECT_EQ(t_WindowPos(0, 12), 832 + 22);
     // Side windows answer from their host frame.
     t_WindowSize(9, 10, 20, 400, 300);
-    EXPECT_EQ(t_WindowPos(9, 12), 300 + t);
-    EXPECT_EQ(t_WindowPos(9, 9), 300);
-    EXPECT_EQ(t_WindowPos(9, 2), 399);
+    EXPECT_EQ(std::tuple(t_WindowPos(9, 12), t_WindowPos(9, 9), t_WindowPos(9, 2)), std::tuple(300 + t, 300, 399));
     LogCapture log;
     EXPECT_EQ(t_WindowPos(13, 0), 0);
     EXPECT_EQ(log.text(), "t_WindowPos: Window does not exist.\n");
@@ -60,11 +49,9 @@ TEST(WindowPlacement, SelectorsSizeAndTitleBarOfTheWindows) {
 TEST(WindowPlacement, VisibilityFocusTitleAndMissingWindows) {
     editorWindow();
     t_WindowFront(0);
-    EXPECT_TRUE(kt::windowRecord(0).Visible);
-    EXPECT_EQ(t_MainWindowNumber(), 0);
+    EXPECT_EQ(std::tuple(kt::windowRecord(0).Visible.load(), t_MainWindowNumber()), std::tuple(true, 0));
     t_WindowVisible(0, false);
-    EXPECT_FALSE(kt::windowRecord(0).Visible);
-    EXPECT_EQ(t_MainWindowNumber(), 255);
+    EXPECT_EQ(std::tuple(kt::windowRecord(0).Visible.load(), t_MainWindowNumber()), std::tuple(false, 255));
     std::thread([] { t_WindowTitle(0, "Anderer Titel"); }).join();
     headless().runOnMainSync([] {});  // the title is set asynchronously
     EXPECT_EQ(headless().window(0).title, "Anderer Titel");
@@ -72,29 +59,27 @@ TEST(WindowPlacement, VisibilityFocusTitleAndMissingWindows) {
     auto frame = headless().window(12).frame;
     EXPECT_EQ(frame.x, (1920 - frame.width) / 2);
     // Missing side windows and borders are reported, without an alert.
-    auto& h = headless();
-    h.setWindowExists(10, false);
-    int alerts = h.alerts();
+    headless().setWindowExists(10, false);
+    int alerts = headless().alerts();
     LogCapture log;
     t_WindowVisible(10, true);
     t_ColorBorder(8, 3);
     t_ColorBorder(6, 3);
-    h.setWindowExists(10, true);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_WindowVisible: Window does not exist.",
-                                                     "t_ColorBorder: Window is not a graphic window.",
-                                                     "t_ColorBorder: Window #6 not initialized."}));
-    EXPECT_EQ(h.alerts(), alerts);
+    headless().setWindowExists(10, true);
+    EXPECT_EQ(log.text(),
+              "t_WindowVisible: Window does not exist.\nt_ColorBorder: Window is not a graphic window.\n"
+              "t_ColorBorder: Window #6 not initialized.\n");
+    EXPECT_EQ(headless().alerts(), alerts);
 }
 
 TEST(WindowPlacement, ThePasteboardWindowCopiesThePasteboardEachTimeItIsShown) {
     auto& h = headless();
-    h.runOnMainSync([&] { h.pasteboardSetText("erste"); });
-    EXPECT_EQ(showPasteboard(), "erste");
-    h.runOnMainSync([&] { h.pasteboardSetText("zweite"); });
-    EXPECT_EQ(h.window(8).text, "erste");
-    EXPECT_EQ(showPasteboard(), "zweite");
-    h.runOnMainSync([&] { h.pasteboardClear(); });
-    EXPECT_EQ(showPasteboard(), "");
+    for (const char* text : {"erste", "zweite", ""}) {
+        h.runOnMainSync([&] { text[0] ? h.pasteboardSetText(text) : h.pasteboardClear(); });
+        EXPECT_NE(h.window(8).text, text);  // not before it is shown again
+        t_WindowVisible(8, true);
+        EXPECT_EQ(h.window(8).text, text);
+    }
     t_WindowVisible(8, false);
     EXPECT_FALSE(h.window(8).shown);
 }

@@ -15,8 +15,6 @@ const std::string editorFont = "DejaVuSansMono 16x32.font";
 
 std::string p(int n) { return "t_InitWindow: GraphicWindow #" + std::to_string(n); }
 
-uint8_t at(int64_t address) { return kt::display().memory[static_cast<size_t>(address)]; }
-
 // Every one of the lines must be somewhere in the log text.
 void expectLogged(const std::string& text, const std::vector<std::string>& lines) {
     for (const auto& line : lines) EXPECT_NE(text.find(line + "\n"), std::string::npos) << line;
@@ -36,17 +34,15 @@ TEST(WindowSetUp, TheEditorsWindowTakesTheTopBlocks) {
               (Values{80, 25, 192, 22, 0}));
     EXPECT_EQ(w.RGBColorBorder, (t_RGBColor{255, 0x54, 0x54, 0x54}));
     // Cleared: black pixels, blank cells in green on black.
-    EXPECT_EQ(at(w.MemoryStart), 0);
-    EXPECT_EQ(at(w.MemoryStart + 3 * 1280 * 800 - 1), 0);
-    EXPECT_EQ(at(w.TextMemoryStart + 79 + 80 * 24), 32);
-    EXPECT_EQ(at(w.TextMemoryStart + 2048 + 79 + 80 * 24), 192);
-    expectLogged(log.text(), {"t_InitMemory: Start.", "t_InitMemory: End.", p(0) + " Start.", p(0) + " End.",
-                              p(0) + " = 1280 x 800 pixel x 24 bit = 3000K video-memory = $00D12000."});
-
+    auto& memory = kt::display().memory;
+    EXPECT_EQ((Values{memory[w.MemoryStart], memory[w.MemoryStart + 3 * 1280 * 800 - 1],
+                      memory[w.TextMemoryStart + 79 + 80 * 24], memory[w.TextMemoryStart + 2048 + 79 + 80 * 24]}),
+              (Values{0, 0, 32, 192}));
+    expectLogged(log.text(),
+                 {"t_InitMemory: End.", p(0) + " = 1280 x 800 pixel x 24 bit = 3000K video-memory = $00D12000."});
     auto state = testing_support::headless().window(0);
-    EXPECT_EQ(state.title, "Ostrakonix");
-    EXPECT_EQ((std::vector<double>{state.frame.width, state.frame.height, state.viewFrame.x, state.viewFrame.width}),
-              (std::vector<double>{1312, 832 + 22, 16, 1280}));
+    EXPECT_EQ(std::tuple(state.title, state.frame.width, state.frame.height, state.viewFrame.x, state.viewFrame.width),
+              std::tuple("Ostrakonix", 1312, 832 + 22, 16, 1280));
     EXPECT_NEAR(state.background.red, 0x54 / 255.0, 1e-9);
 
     LogCapture again;
@@ -74,18 +70,14 @@ TEST(WindowSetUp, ReinitialisingMovesTheWindowsBelowUpWithTheirContent) {
 
     LogCapture log;
     t_InitWindow(0, 24, 40, 10, 8, editorFont);
-    auto lines = log.lines();
-    lines.resize(std::min<size_t>(lines.size(), 5));
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         p(0) + " Start.",
-                         p(0) + " high memory = " + hex(top, true) + ", graphic block size to delete = " +
-                             hex(graphicSize, true) + ".",
-                         p(0) + " high memory = " + hex(top, true) + ", text block size to delete = " +
-                             hex(textSize, true) + ".",
-                         p(0) + " moving graphic block for win #1 " + hex(start1, true) + "..." + hex(end1) + " to " +
-                             hex(start1 + freed) + "..." + hex(end1 + freed),
-                         p(0) + " moving text block for win #1 " + hex(text1, true) + "..." + hex(textEnd1) + " to " +
-                             hex(text1 + freed, true) + "..." + hex(textEnd1 + freed)}));
+    expectLogged(
+        log.text(),
+        {p(0) + " high memory = " + hex(top, true) + ", graphic block size to delete = " + hex(graphicSize, true) + ".",
+         p(0) + " high memory = " + hex(top, true) + ", text block size to delete = " + hex(textSize, true) + ".",
+         p(0) + " moving graphic block for win #1 " + hex(start1, true) + "..." + hex(end1) + " to " +
+             hex(start1 + freed) + "..." + hex(end1 + freed),
+         p(0) + " moving text block for win #1 " + hex(text1, true) + "..." + hex(textEnd1) + " to " +
+             hex(text1 + freed, true) + "..." + hex(textEnd1 + freed)});
     EXPECT_EQ((Values{w1.MemoryStart, w1.TextMemoryStart, memory[w1.MemoryStart], memory[w1.MemoryEnd],
                       memory[w1.TextMemoryStart]}),
               (Values{start1 + freed, text1 + freed, 0x11, 0x22, 'Q'}));
@@ -117,17 +109,15 @@ TEST(WindowSetUp, SizesAreCorrectedAndBadDepthsOrMissingViewsRefused) {
     const int64_t high = kt::display().highMemory;
     t_InitWindow(7, 24, 10, 2, 0, editorFont);
     h.setWindowExists(7, true);
-    EXPECT_FALSE(kt::windowRecord(7).Initialized);
-    EXPECT_TRUE(kt::windowRecord(7).Font.Data.empty());
+    EXPECT_EQ(std::tuple(kt::windowRecord(7).Initialized.load(), kt::windowRecord(7).Font.Data.empty()),
+              std::tuple(false, true));
     EXPECT_LT(kt::display().highMemory, high);
-    expectLogged(log.text(), {p(2) + " cannot display 20 horizontal pixel.",
-                              p(2) + " cannot display 9000 vertical pixel.",
-                              p(3) + " width with 1 bit depth must be a multiple of 8.",
-                              p(4) + " width with 4 bit depth must be a multiple of 4.",
-                              p(5) + " unsupported 2 bit depth.",
-                              "t_InitWindow: Displaying 8192 x 8192 pixel x 32 bit needs 262144K video-memory.",
-                              "t_InitWindow: Window is not a graphic window.",
-                              "t_InitWindow: Font 'missing.font' not found.",
-                              p(7) + " could not be initialized, resource undefined."});
+    expectLogged(log.text(),
+                 {p(2) + " cannot display 20 horizontal pixel.", p(2) + " cannot display 9000 vertical pixel.",
+                  p(3) + " width with 1 bit depth must be a multiple of 8.",
+                  p(4) + " width with 4 bit depth must be a multiple of 4.", p(5) + " unsupported 2 bit depth.",
+                  "t_InitWindow: Displaying 8192 x 8192 pixel x 32 bit needs 262144K video-memory.",
+                  "t_InitWindow: Window is not a graphic window.", "t_InitWindow: Font 'missing.font' not found.",
+                  p(7) + " could not be initialized, resource undefined."});
     EXPECT_NE(log.text().find(p(6) + " has not enough graphic-video-memory ("), std::string::npos);
 }

@@ -1,5 +1,6 @@
 #include "files/browser.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,26 +8,16 @@
 #include <thread>
 #include <tuple>
 
-#include "input/entries.h"
 #include "display/window.h"
 #include "files/catalog.h"
 #include "files/fileio.h"
+#include "input/entries.h"
 #include "input/events.h"
 #include "support/toolkit_fixture.h"
-
-// Key events below name only the fields a case needs.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace testing_support;
 
 namespace {
-
-// The codes of cells from..to of window 0's line y, one character each.
-std::string cells(int64_t y, int64_t from, int64_t to) {
-    std::string out;
-    for (int64_t x = from; x <= to; ++x) out += static_cast<char>(cellCode(0, x, y));
-    return out;
-}
 
 // Entry i of the test folder: alpha.txt, Beta.bin, d00.dat … d29.dat, Ordner.
 std::string entry(int64_t i) {
@@ -65,7 +56,7 @@ protected:
     }
 
     static void sendKey(int64_t value) {
-        headless().deliver([value] { kt::keyQueue().append({.Kind = 1, .Value = value}); });
+        headless().deliver([value] { queueKey(value); });
     }
 
     void press(int64_t value) {
@@ -97,7 +88,7 @@ protected:
 
     // The entry shown on list line i (from 0) and whether it is shown selected.
     std::string listLine(int64_t i) {
-        std::string line = cells(11 + i, 3, 51);
+        std::string line = cells(0, 11 + i, 3, 51);
         return line.erase(line.find_last_not_of(' ') + 1);
     }
     bool inverse(int64_t i) { return cellColour(0, 3, 11 + i) != cellColour(0, 80, 11 + i); }
@@ -115,11 +106,11 @@ protected:
 TEST_F(Browser, ShowsTheFolderInAFramedBoxAndClearsItOnEscape) {
     start(root_);
     EXPECT_EQ(std::tuple(f_BrowseLeft(), f_BrowseWidth(), f_BrowseLastRow()), std::tuple(1, 80, 25));
-    EXPECT_EQ(cells(8, 1, 1) + cells(8, 80, 80), "\x8B\x8A");
-    EXPECT_NE(cells(8, 2, 79).find(" Datei laden "), std::string::npos);
-    EXPECT_EQ(cells(9, 2, 79).find(root_), (78 - root_.size()) / 2);  // centred
-    EXPECT_NE(cells(10, 2, 79).find(" 33 Objekte "), std::string::npos);
-    EXPECT_EQ(cells(11, 2, 78),
+    EXPECT_EQ(cells(0, 8, 1, 1) + cells(0, 8, 80, 80), "\x8B\x8A");
+    EXPECT_THAT(cells(0, 8, 2, 79), testing::HasSubstr(" Datei laden "));
+    EXPECT_EQ(cells(0, 9, 2, 79).find(root_), (78 - root_.size()) / 2);  // centred
+    EXPECT_THAT(cells(0, 10, 2, 79), testing::HasSubstr(" 33 Objekte "));
+    EXPECT_EQ(cells(0, 11, 2, 78),
               " alpha.txt" + std::string(40, ' ') + "  TEXT     1 B   " + f_Catalog()[0].ModifiedStr.substr(0, 10));
     EXPECT_EQ(std::tuple(inverse(0), inverse(1), listLine(13), f_CatSelected()), std::tuple(true, false, "d11.dat", 0));
     EXPECT_EQ(finish(27), "");
@@ -141,9 +132,8 @@ TEST_F(Browser, TypeAheadPagingAndSingleStepsKeepTheSelectionInView) {
     for (const auto& s : steps) {
         SCOPED_TRACE(testing::Message() << "key " << s.key << " to entry " << s.selected);
         for (int64_t i = 0; i < s.times; ++i) press(s.key);
-        EXPECT_EQ(std::tuple(f_CatSelected(), f_BrowseTop()), std::tuple(s.selected, s.top));
-        EXPECT_EQ(listLine(s.selected - s.top), entry(s.selected));
-        EXPECT_TRUE(inverse(s.selected - s.top));
+        EXPECT_EQ(std::tuple(f_CatSelected(), f_BrowseTop(), listLine(s.selected - s.top), inverse(s.selected - s.top)),
+                  std::tuple(s.selected, s.top, entry(s.selected), true));
     }
     EXPECT_EQ(finish(13), root_ + "d16.dat");
 }
@@ -153,8 +143,8 @@ TEST_F(Browser, ReturnOpensFoldersAndControlHOrTheFolderLineGoesBackUp) {
     press('o');
     press(13);
     EXPECT_EQ(std::tuple(f_CatFolder(), f_CatCount(), listLine(0)), std::tuple(root_ + "Ordner/", 1, "innen.bin"));
-    EXPECT_NE(cells(10, 2, 79).find(" 1 Objekte "), std::string::npos);
-    EXPECT_EQ(cells(12, 2, 79), std::string(78, ' '));
+    EXPECT_THAT(cells(0, 10, 2, 79), testing::HasSubstr(" 1 Objekte "));
+    EXPECT_EQ(cells(0, 12, 2, 79), std::string(78, ' '));
     press(8);
     EXPECT_EQ(std::tuple(f_CatFolder(), f_CatCount()), std::tuple(root_, 33));
     press('o');
@@ -177,7 +167,6 @@ TEST_F(Browser, ReturnOpensFoldersAndControlHOrTheFolderLineGoesBackUp) {
     start("/");
     EXPECT_EQ(f_CatFolder(), "/");
     click(5, 9);
-    EXPECT_EQ(f_CatFolder(), "/");
     press(8);
     EXPECT_EQ(f_CatFolder(), "/");
     EXPECT_GT(f_CatCount(), 0);
@@ -189,7 +178,7 @@ TEST_F(Browser, ASecondClickWithin250MillisecondsChoosesAFileOrOpensAFolder) {
     EXPECT_EQ(std::tuple(f_CatSelected(), inverse(1), inverse(0)), std::tuple(1, true, false));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     click(10, 12);  // too late for a double click: selects again
-    EXPECT_EQ(f_CatSelected(), 1);
+    EXPECT_EQ(std::tuple(f_CatSelected(), f_CatFolder()), std::tuple(1, root_));
     click(10, 24);  // the last list line
     EXPECT_EQ(f_CatSelected(), 13);
     click(10, 25);  // the bottom edge is no list line
@@ -254,21 +243,21 @@ TEST_F(Browser, StartsOnTheDesktopOrAtHomeAndKnowsTheUsualFolders) {
     press(9);
     kt::setVolumesFolder("");
     EXPECT_EQ(std::tuple(f_CatFolder(), f_CatCount()), std::tuple(root_, 1));  // only the folder
-    EXPECT_EQ(cells(11, 54, 57), "\x81\x83\x83\x84");
+    EXPECT_EQ(cells(0, 11, 54, 57), "\x81\x83\x83\x84");
 }
 
 TEST_F(Browser, OtherWidthsShowingWithoutWaitingAndControlCharacters) {
     EXPECT_EQ(f_CatBrowser(0, root_, "Liste", "", 3, 10, 50, f_BrowseNoWait), root_ + "alpha.txt");
     EXPECT_EQ(std::tuple(f_BrowseWidth(), f_BrowseLeft()), std::tuple(60, 11));
-    EXPECT_EQ(cells(3, 11, 11) + cells(3, 70, 70) + cells(5, 10, 10) + cells(5, 71, 71), "\x8B\x8A  ");
-    EXPECT_EQ(cells(6, 12, 68), f_CatStr(f_Catalog()[0], 60, false));
+    EXPECT_EQ(cells(0, 3, 11, 11) + cells(0, 3, 70, 70) + cells(0, 5, 10, 10) + cells(0, 5, 71, 71), "\x8B\x8A  ");
+    EXPECT_EQ(cells(0, 6, 12, 68), f_CatStr(f_Catalog()[0], 60, false));
     EXPECT_EQ(window_->TextLastColumn, 80);
 
     textWindow();
     EXPECT_EQ(f_CatBrowser(0, root_ + "Ordner/", "Liste", "", 20, 10, 40, f_BrowseNoWait), root_ + "Ordner/innen.bin");
     EXPECT_EQ(std::tuple(f_BrowseRows(), f_BrowseLastRow()), std::tuple(2, 25));  // cut at the last row
-    EXPECT_EQ(cells(23, 22, 58), " innen.bin       BIN    0 B  " + f_Catalog()[0].ModifiedStr.substr(0, 6) +
-                                     f_Catalog()[0].ModifiedStr.substr(8, 2));
+    EXPECT_EQ(cells(0, 23, 22, 58), " innen.bin       BIN    0 B  " + f_Catalog()[0].ModifiedStr.substr(0, 6) +
+                                        f_Catalog()[0].ModifiedStr.substr(8, 2));
 
     std::filesystem::create_directory(root_ + "leer");  // nothing to choose
     EXPECT_EQ(f_CatBrowser(0, root_ + "leer/", "Liste", "", 3, 10, 60, f_BrowseNoWait), "");
@@ -278,7 +267,7 @@ TEST_F(Browser, OtherWidthsShowingWithoutWaitingAndControlCharacters) {
     writeFile(root_ + "Ordner/form\ffeed", {});
     writeFile(root_ + "Ordner/zeile\nneu", {});
     EXPECT_EQ(f_CatBrowser(0, root_ + "Ordner/", "Liste", "", 8, 14, 80, f_BrowseNoWait), root_ + "Ordner/form\ffeed");
-    EXPECT_EQ(cells(11, 3, 11), "form\ffeed");
-    EXPECT_EQ(cells(13, 3, 11), "zeile\rneu");
-    EXPECT_NE(cells(9, 2, 79).find(root_ + "Ordner/"), std::string::npos);
+    EXPECT_EQ(cells(0, 11, 3, 11), "form\ffeed");
+    EXPECT_EQ(cells(0, 13, 3, 11), "zeile\rneu");
+    EXPECT_THAT(cells(0, 9, 2, 79), testing::HasSubstr(root_ + "Ordner/"));
 }

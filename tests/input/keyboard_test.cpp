@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "input/entries.h"
 #include "display/window.h"
+#include "input/entries.h"
 #include "input/events.h"
 #include "support/toolkit_fixture.h"
 
@@ -12,7 +12,6 @@ using namespace testing_support;
 namespace mod = host::modifier;
 
 namespace {
-
 // Presses a key in window 0 and returns the event it queued (Kind 0 when none).
 t_Event press(int64_t key, const std::string& characters, uint64_t flags = 0) {
     kt::keyQueue().clear();
@@ -20,7 +19,6 @@ t_Event press(int64_t key, const std::string& characters, uint64_t flags = 0) {
     auto queued = t_EventQueue();
     return queued.empty() ? t_Event{} : queued.front();
 }
-
 }  // namespace
 
 TEST(Keyboard, KeysBecomeCodesByTheGeneralRuleOrTheKeyTableAndControlKeypadKeysRoute) {
@@ -41,18 +39,15 @@ TEST(Keyboard, KeysBecomeCodesByTheGeneralRuleOrTheKeyTableAndControlKeypadKeysR
         {91, "8", mod::option | mod::control | mod::numericPad, 0xE6}};
     // clang-format on
     for (auto [key, characters, flags, code] : cases) {
-        SCOPED_TRACE(testing::Message() << "key " << key << " flags " << flags);
         const t_Event event = press(key, characters, flags);
-        EXPECT_EQ(event.Kind, code < 0 ? 0 : 1);
-        EXPECT_EQ(event.Value, std::max<int64_t>(code, 0));
+        EXPECT_EQ(std::tuple(event.Kind, event.Value), std::tuple(code < 0 ? 0 : 1, std::max<int64_t>(code, 0)))
+            << "key " << key << " flags " << flags;
     }
     t_Event f1 = press(122, "\xEF\x9C\x84", mod::function);
-    EXPECT_TRUE(f1.FunctionKeyPressed && f1.FnPressed);
-    EXPECT_EQ(f1.Description, "\xEF\x9C\x84");
+    EXPECT_EQ(std::tuple(f1.FunctionKeyPressed, f1.FnPressed, f1.Description), std::tuple(true, true, "\xEF\x9C\x84"));
     t_Event up = press(126, "\xEF\x9C\x80", mod::numericPad | mod::function);
-    EXPECT_EQ(up.Value, 11);
-    EXPECT_TRUE(up.CursorKeyPressed && up.NumericPadPressed);
-    EXPECT_EQ(up.Mods, (mod::numericPad | mod::function) >> 16);
+    EXPECT_EQ(std::tuple(up.Value, up.CursorKeyPressed, up.NumericPadPressed, up.Mods),
+              std::tuple(11, true, true, (mod::numericPad | mod::function) >> 16));
     for (auto [key, characters, redirect] : {std::tuple{91, "8", 2}, {89, "7", 0}, {92, "9", 1}}) {
         EXPECT_EQ(press(key, characters, mod::control | mod::numericPad).Kind, 0);
         EXPECT_EQ(w.TextRedirectOutput, redirect);

@@ -7,15 +7,12 @@
 #include <thread>
 #include <tuple>
 
-#include "input/entries.h"
 #include "display/window.h"
+#include "input/entries.h"
 #include "input/events.h"
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
-
-// Key events below name only the fields a case needs.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 using namespace testing_support;
 
@@ -29,24 +26,13 @@ void setPasteboard(const std::string& text) {
     headless().runOnMainSync([&] { host::host().pasteboardSetText(text); });
 }
 
-std::string pasteboard() {
-    std::string text;
-    headless().runOnMainSync([&] { text = host::host().pasteboardText().value_or("<none>"); });
-    return text;
-}
-
-void queueKeys(std::initializer_list<int64_t> keys) {
-    for (int64_t key : keys) kt::keyQueue().append({.Kind = 1, .Value = key});
-}
-
-// t_InputForm on a program thread of its own, typed into from the test thread through the
+// t_InputForm in window 0 on a program thread of its own, typed into from the test thread through the
 // host's main thread, as a user would.
 class Form {
 public:
-    Form(uint8_t window, std::string prompt, std::string defaultText, int64_t mode, int64_t maxCharacters) {
+    Form(std::string prompt, std::string defaultText, int64_t mode, int64_t maxCharacters) {
         kt::keyQueue().clear();
-        thread_ =
-            std::thread([=, this] { result_ = t_InputForm(window, prompt, defaultText, false, mode, maxCharacters); });
+        thread_ = std::thread([=, this] { result_ = t_InputForm(0, prompt, defaultText, false, mode, maxCharacters); });
         deliver([] {});
     }
     ~Form() {
@@ -54,7 +40,9 @@ public:
     }
     // Queues the keys in one go and waits until the form waits for more.
     void type(std::initializer_list<int64_t> keys) {
-        deliver([&] { queueKeys(keys); });
+        deliver([&] {
+            for (int64_t key : keys) queueKey(key);
+        });
     }
     void type(const std::string& text) {
         for (char c : text) type({static_cast<unsigned char>(c)});
@@ -64,7 +52,7 @@ public:
     }
     // The key that ends the input; the form's result.
     std::string finish(int64_t key) {
-        headless().deliver([&] { queueKeys({key}); });
+        headless().deliver([&] { queueKey(key); });
         thread_.join();
         return result_;
     }
@@ -96,7 +84,7 @@ void editText(const std::string& text) {
 TEST(LineEditor, EditsTheDefaultAndFinishesWithReturn) {
     t_Window& w = textWindow();
     t_Vtab(0, 3);
-    Form form(0, "Name: ", "abc", 0, 20);
+    Form form("Name: ", "abc", 0, 20);
     // The cursor is shown at the end of the field while the form waits.
     EXPECT_EQ(std::tuple(screenLine(0, 3), w.InputHpos, w.TextCursorLevel), std::tuple("Name: abc", 7, 1));
     EXPECT_EQ(cellColour(0, 10, 3), static_cast<uint8_t>((w.TextColor << 4) | (w.TextColor >> 4)));
@@ -121,49 +109,32 @@ TEST(LineEditor, EditsTheDefaultAndFinishesWithReturn) {
 TEST(LineEditor, EscapeClearsTheFieldAndTypedAheadKeysAreKept) {
     t_Window& w = textWindow();
     {
-        Form form(0, "? ", "vorgabe", 0, 20);
+        Form form("? ", "vorgabe", 0, 20);
         form.type("xy");
         EXPECT_EQ(screenLine(0, 1), "? vorgabexy");
         EXPECT_EQ(form.finish(escapeKey), "");
         EXPECT_EQ(std::tuple(w.InputFinished, w.InputString, screenLine(0, 1), w.TextVpos),
                   std::tuple(false, "", "?", 2));
     }
-    Form form(0, "", "", 0, 20);
+    Form form("", "", 0, 20);
     form.type({'a', 'b', 19});  // Control-S among them
     EXPECT_EQ(std::tuple(w.InputString, w.InputCursorPos), std::tuple("ab", 0));
     form.type("c");
     EXPECT_EQ(form.finish(returnKey), "cab");
 }
 
-TEST(LineEditor, NumberModesAcceptTheirCharactersOnlyAndControlCodesShowAsGlyphs) {
-    const std::tuple<int64_t, const char*, const char*> cases[] = {
-        {3, "1.5E-3.x,e-", "1,5e-3"}, {2, "-5-x", "-5"}, {4, "-1-2-", "1-2"}};
-    for (auto [mode, typed, text] : cases) {
-        t_Window& w = field("", mode);
-        editText(typed);
-        EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 5)), std::tuple(text, text)) << mode;
-    }
-    t_Window& w = field("", 0);
-    t_InputInsert(0, 0);  // code 0 is never text
-    t_InputInsert(0, 7);
-    EXPECT_EQ(w.InputString, "\a");
-
-    // A default holding a carriage return stays on the field's line instead of breaking it.
-    field("a\rb");
-    EXPECT_EQ(std::tuple(screenLine(0, 5), w.TextDisplayMode, w.InputCursorPos), std::tuple("aMb", 0, 3));
-    EXPECT_EQ(std::tuple(cellColour(0, 2, 5) >> 4, cellColour(0, 1, 5)), std::tuple(1, w.TextColor));
-}
-
-TEST(LineEditor, TheFieldStopsAtItsLimits) {
+TEST(LineEditor, NumberModesAndLimitsStopTheFieldAndControlCodesShowAsGlyphs) {
     t_Window& w = textWindow();
-    // Default, limit, start column, keys, then the text. From column 75 five columns are left
-    // before column 80, which the text never reaches.
-    const std::tuple<const char*, int64_t, int64_t, const char*, const char*> cases[] = {
-        {"abcdef", 3, 1, "\bx", "abc"}, {"", 2, 1, "xyz", "xy"}, {"", 100, 75, "0123456789", "01234"}};
-    for (auto [defaultText, limit, column, keys, text] : cases) {
-        field(defaultText, 0, limit, column);
+    // Mode, default, limit, start column, keys, then the text. From column 75 five columns are
+    // left before column 80, which the text never reaches.
+    const std::tuple<int64_t, const char*, int64_t, int64_t, const char*, const char*> cases[] = {
+        {3, "", 40, 1, "1.5E-3.x,e-", "1,5e-3"}, {2, "", 40, 1, "-5-x", "-5"}, {4, "", 40, 1, "-1-2-", "1-2"},
+        {0, "abcdef", 3, 1, "\bx", "abc"},       {0, "", 2, 1, "xyz", "xy"},   {0, "", 100, 75, "0123456789", "01234"}};
+    for (auto [mode, defaultText, limit, column, keys, text] : cases) {
+        field(defaultText, mode, limit, column);
         editText(keys);
-        EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 5)), std::tuple(text, std::string(column - 1, ' ') + text));
+        EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 5)), std::tuple(text, std::string(column - 1, ' ') + text))
+            << keys;
     }
     EXPECT_EQ(std::tuple(cellCode(0, 79, 5), cellCode(0, 80, 5), w.TextVpos), std::tuple('4', ' ', 5));
     t_InputInsert(0, 0x20AC);  // no room for an escape group either
@@ -179,7 +150,14 @@ TEST(LineEditor, TheFieldStopsAtItsLimits) {
     field("", 0, 5);
     t_InputInsert(0, 0x20AC);   // a group of six codes does not fit into five
     t_InputInsert(0, 0x1F600);  // nor does a character that four digits can't name
-    EXPECT_EQ(w.InputString, "");
+    t_InputInsert(0, 0);        // code 0 is never text
+    t_InputInsert(0, 7);
+    EXPECT_EQ(w.InputString, "\a");
+
+    // A default holding a carriage return stays on the field's line instead of breaking it.
+    field("a\rb");
+    EXPECT_EQ(std::tuple(screenLine(0, 5), w.TextDisplayMode, w.InputCursorPos), std::tuple("aMb", 0, 3));
+    EXPECT_EQ(std::tuple(cellColour(0, 2, 5) >> 4, cellColour(0, 1, 5)), std::tuple(1, w.TextColor));
 }
 
 TEST(LineEditor, WordMotionCutAndClear) {
@@ -200,7 +178,7 @@ TEST(LineEditor, WordMotionCutAndClear) {
 TEST(LineEditor, DecimalCodeEntry) {
     t_Window& w = textWindow();
     {
-        Form form(0, "", "", 0, 20);
+        Form form("", "", 0, 20);
         form.type({30, '6', '5', returnKey});  // the return ends the entry, not the input
         EXPECT_EQ(w.InputString, "A");
         form.type({30, '7', returnKey});  // control codes are no text in mode 0
@@ -210,7 +188,7 @@ TEST(LineEditor, DecimalCodeEntry) {
         EXPECT_EQ(form.finish(returnKey), "Aab");
     }
     // In mode 1 control codes go in: here the escape group of the euro sign.
-    Form form(0, "", "", 1, 20);
+    Form form("", "", 1, 20);
     form.type({30, '2', '7', 'x'});
     form.type("20AC");
     form.type({30, '2', '9', 'x', 30, '1', returnKey});
@@ -218,14 +196,14 @@ TEST(LineEditor, DecimalCodeEntry) {
     EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 2), cellColour(0, 1, 2) >> 4),
               std::tuple(euroGroup + "\x01", "[20AC]A", 1));
     form.type({12});
-    EXPECT_EQ(pasteboard(), "\u20AC\x01");
+    EXPECT_EQ(headless().pasteboardText(), "\u20AC\x01");
     EXPECT_EQ(form.finish(returnKey), euroGroup + "\x01");
 }
 
 TEST(LineEditor, PasteTakesTheFirstLineAsText) {
     t_Window& w = textWindow();
     {
-        Form form(0, "", "", 0, 40);
+        Form form("", "", 0, 40);
         setPasteboard("erste\nzweite");
         form.type({22});
         EXPECT_EQ(std::tuple(w.InputString, w.InputFinished), std::tuple("erste", false));
@@ -235,14 +213,14 @@ TEST(LineEditor, PasteTakesTheFirstLineAsText) {
         form.type({22});
         EXPECT_EQ(std::tuple(w.InputString, kt::keyQueue().size()), std::tuple("erstex" + euroGroup + "y", 0u));
         form.type({12});
-        EXPECT_EQ(pasteboard(), "erstex\u20ACy");
+        EXPECT_EQ(headless().pasteboardText(), "erstex\u20ACy");
         EXPECT_EQ(form.finish(returnKey), "erstex" + euroGroup + "y");
     }
     // The field's limit and a number mode apply to pasted text.
     const std::tuple<int64_t, int64_t, const char*, const char*> cases[] = {{0, 2, "lang", "la"},
                                                                             {2, 10, "1a2-3", "123"}};
     for (auto [mode, limit, text, result] : cases) {
-        Form form(0, "", "", mode, limit);
+        Form form("", "", mode, limit);
         setPasteboard(text);
         form.type({22});
         EXPECT_EQ(form.finish(returnKey), result) << text;
@@ -255,8 +233,8 @@ TEST(LineEditor, UnusableWindowsAreReported) {
     EXPECT_EQ(t_InputForm(8, "", "x", false, 0, 5), "");
     t_InputEdit(9, 'a');
     t_InputInsert(6, 'a');
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_InputForm: Window is not a graphic window.",
-                                                     "t_InputEdit: Window is not a graphic window.",
-                                                     "t_InputInsert: Window #6 not initialized."}));
+    EXPECT_EQ(log.text(),
+              "t_InputForm: Window is not a graphic window.\nt_InputEdit: Window is not a graphic window.\n"
+              "t_InputInsert: Window #6 not initialized.\n");
     EXPECT_EQ(t_InputForm("", "vorgabe", true, 0, 3), "vor");  // the default window, 0
 }

@@ -6,17 +6,16 @@
 #include <chrono>
 #include <thread>
 
-#include "input/file_events.h"
-#include "input/entries.h"
-#include "display/window.h"
 #include "display/placement.h"
+#include "display/window.h"
+#include "input/entries.h"
+#include "input/file_events.h"
 #include "support/toolkit_fixture.h"
 
 using namespace testing_support;
-
-namespace {
 using Cell = std::pair<int64_t, int64_t>;
 
+namespace {
 // A click at position (x, y) of window n's drawing area (y from its top).
 void click(uint8_t n, double x, double y, bool right = false, uint64_t flags = 0) {
     const t_Window& w = kt::windowRecord(n);
@@ -36,14 +35,12 @@ TEST(Mouse, ClicksBecomeTextCellsOfTheirOwnWindowOrOutsideAndRunTheProgramHandle
     click(0, 17, 40);
     click(0, 16 * 79 + 3, 32 * 24 + 31);
     click(1, 5, 5, true, host::modifier::function);
-    for (int i = 0; i < 200 && runs < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(waitUntil([&] { return runs == 3; }));
     t_ProgramMouseHandler() = [] {};
-    EXPECT_EQ(runs, 3);
     EXPECT_TRUE(t_RightMouseDown() && !t_LeftMouseDown());
     EXPECT_EQ(t_GetMouseText(1), Cell(1, 1));
-    t_Event taken = t_LastMouseEvent();
-    EXPECT_TRUE(taken.FnPressed && !taken.FunctionKeyPressed);
-    EXPECT_EQ(taken.Index, 2);
+    const t_Event taken = t_LastMouseEvent();
+    EXPECT_EQ(std::tuple(taken.FnPressed, taken.FunctionKeyPressed, taken.Index), std::tuple(true, false, 2));
     EXPECT_EQ(t_GetMouseText(0), Cell(2, 2));
     EXPECT_EQ(t_GetMouseText(0), Cell(80, 25));
     EXPECT_EQ(t_GetMouseText(0), Cell(-1, -1));
@@ -62,14 +59,13 @@ TEST(Mouse, ClicksBecomeTextCellsOfTheirOwnWindowOrOutsideAndRunTheProgramHandle
     click(0, static_cast<double>(w.Width) + 2, static_cast<double>(w.Height) + 1);
     auto events = t_MouseEventQueue();
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(Cell(events[0].ClickX, events[0].ClickY), Cell(-1, -1));
-    EXPECT_EQ(Cell(events[1].ClickX, events[1].ClickY), Cell(-2, -2));
+    EXPECT_EQ(std::tuple(events[0].ClickX, events[0].ClickY, events[1].ClickX, events[1].ClickY),
+              std::tuple(-1, -1, -2, -2));
     EXPECT_EQ(t_GetMouseText(0), Cell(1, 1));
     kt::mouseQueue().clear();
     headless().runOnMainSync([] { t_MouseEventHandler(9, {}, 3.7, 4.2); });
-    EXPECT_NE(log.text().find("t_MouseEventHandler: Unknown window, AbsX = 3, AbsY = 4\n"
-                              "t_MouseEventHandler:  window, X = -3, Y = -3\n"),
-              std::string::npos);
+    EXPECT_THAT(log.text(), testing::HasSubstr("t_MouseEventHandler: Unknown window, AbsX = 3, AbsY = 4\n"
+                                               "t_MouseEventHandler:  window, X = -3, Y = -3\n"));
     EXPECT_EQ(kt::mouseQueue().size(), 0u);
 }
 
@@ -80,11 +76,9 @@ TEST(Mouse, TheCloseBoxHidesTheWindowWithoutAnEvent) {
     LogCapture log;
     bool closes = true;
     headless().runOnMainSync([&] { closes = windowShouldClose(0); });
-    EXPECT_FALSE(closes);
-    EXPECT_FALSE(headless().window(0).shown);
-    EXPECT_FALSE(kt::windowRecord(0).Visible);
-    EXPECT_EQ(kt::mouseQueue().size(), 0u);
-    EXPECT_EQ(log.text(), "t_MouseEventPostCloseBoxClick: Window = 0\n");
+    EXPECT_EQ(std::tuple(closes, headless().window(0).shown, kt::windowRecord(0).Visible.load(),
+                         kt::mouseQueue().size(), log.text()),
+              std::tuple(false, false, false, 0u, "t_MouseEventPostCloseBoxClick: Window = 0\n"));
     t_WindowFront(0);
     EXPECT_TRUE(headless().window(0).shown);
 }
@@ -100,9 +94,7 @@ TEST(FileEvents, OpenedFilesQueueInOrderWithTheirStatus) {
     auto queued = t_FileEventQueue();
     ASSERT_EQ(queued.size(), 3u);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(queued[i].Kind, 4);
-        EXPECT_EQ(queued[i].Value, status[i]);
-        EXPECT_TRUE(t_FileEventAvailable());
+        EXPECT_EQ(std::tuple(queued[i].Kind, queued[i].Value, t_FileEventAvailable()), std::tuple(4, status[i], true));
         EXPECT_EQ(t_GetFileEvent(), names[i]);
     }
     EXPECT_FALSE(t_FileEventAvailable());

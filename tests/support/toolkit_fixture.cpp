@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
+#include <thread>
 
-#include "app/utf8.h"
 #include "app/log.h"
 #include "app/startup.h"
-#include "display/setup.h"
+#include "app/utf8.h"
 #include "display/placement.h"
+#include "display/setup.h"
+#include "input/events.h"
 
 namespace testing_support {
 
@@ -44,14 +48,8 @@ std::string LogCapture::text() {
 
 std::vector<std::string> LogCapture::lines() {
     std::vector<std::string> result;
-    std::string all = text();
-    size_t start = 0;
-    while (start < all.size()) {
-        size_t end = all.find('\n', start);
-        if (end == std::string::npos) end = all.size();
-        result.push_back(all.substr(start, end - start));
-        start = end + 1;
-    }
+    std::istringstream in(text());
+    for (std::string line; std::getline(in, line);) result.push_back(line);
     return result;
 }
 
@@ -68,6 +66,8 @@ TempFolder::~TempFolder() {
 t_Window& textWindow(uint8_t n, int64_t columns, int64_t lines) {
     LogCapture quiet;
     t_InitWindow(n, 24, columns, lines, 16, "DejaVuSansMono 16x32.font");
+    // The first set-up starts the update thread, which logs its start: not into a later capture.
+    waitUntil([] { return kt::display().updateThreadRunning.load(); });
     t_WindowVisible(n, true);
     t_Window& w = kt::windowRecord(n);
     w.TextDisplayMode = 0;
@@ -82,20 +82,31 @@ uint8_t cellCode(uint8_t n, int64_t x, int64_t y) {
     return kt::display().memory[static_cast<size_t>(w.TextMemoryStart + (x - 1) + w.TextWidth * (y - 1))];
 }
 
-uint8_t cellColour(uint8_t n, int64_t x, int64_t y) {
-    const t_Window& w = kt::windowRecord(n);
-    return kt::display()
-        .memory[static_cast<size_t>(w.TextMemoryStart + kt::textHalf(w) + (x - 1) + w.TextWidth * (y - 1))];
+// The colour bytes follow the codes half the text block further on.
+uint8_t cellColour(uint8_t n, int64_t x, int64_t y) { return cellCode(n, x + kt::textHalf(kt::windowRecord(n)), y); }
+
+std::string cells(uint8_t n, int64_t y, int64_t from, int64_t to) {
+    std::string out;
+    for (int64_t x = from; x <= to; ++x) out += static_cast<char>(cellCode(n, x, y));
+    return out;
 }
 
 std::string screenLine(uint8_t n, int64_t y) {
-    const t_Window& w = kt::windowRecord(n);
-    std::vector<uint8_t> codes;
-    for (int64_t x = 1; x <= w.TextWidth; ++x) codes.push_back(cellCode(n, x, y));
-    while (!codes.empty() && codes.back() == 32) codes.pop_back();
-    std::string out;
-    for (uint8_t c : codes) out += kt::utf8Of(c);
-    return out;
+    std::string codes = cells(n, y, 1, kt::windowRecord(n).TextWidth);
+    codes.erase(codes.find_last_not_of(' ') + 1);
+    return kt::latin1ToUtf8({codes.begin(), codes.end()});
+}
+
+bool waitUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 5000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
+}
+
+void queueKey(int64_t value) {
+    t_Event key;
+    key.Kind = 1;
+    key.Value = value;
+    kt::keyQueue().append(key);
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

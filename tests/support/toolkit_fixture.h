@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,13 +45,20 @@ private:
 };
 
 // Sets up graphic window n with the editor's font (columns × lines cells, 24 bits) and
-// shows it; the cursor, colours and modes start afresh.
+// shows it; the cursor, colours and modes start afresh, and the update thread runs.
 t_Window& textWindow(uint8_t n = 0, int64_t columns = 80, int64_t lines = 25);
 // Line y (from 1) of window n's text memory as UTF-8 of its codes, trailing blanks removed.
 std::string screenLine(uint8_t n, int64_t y);
 // The code and colour byte stored for cell (x, y).
 uint8_t cellCode(uint8_t n, int64_t x, int64_t y);
 uint8_t cellColour(uint8_t n, int64_t x, int64_t y);
+// The codes of cells from … to of window n's line y, one character (byte) each.
+std::string cells(uint8_t n, int64_t y, int64_t from, int64_t to);
+
+// Polls done every millisecond until it holds or five seconds have passed; whether it holds.
+bool waitUntil(const std::function<bool()>& done);
+// Appends a key event of this value to the key queue, as a key press does.
+void queueKey(int64_t value);
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);

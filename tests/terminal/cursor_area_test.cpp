@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "display/window.h"
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
@@ -11,17 +9,9 @@
 
 using namespace testing_support;
 using Pos = std::pair<int64_t, int64_t>;
-using Lines = std::vector<std::string>;
 
 namespace {
 Pos cursor(const t_Window& w) { return {w.TextHpos, w.TextVpos}; }
-
-// Lines from … to of window 0, trailing blanks removed.
-Lines screen(int64_t from, int64_t to) {
-    Lines lines;
-    for (int64_t y = from; y <= to; ++y) lines.push_back(screenLine(0, y));
-    return lines;
-}
 
 void printAt(int64_t x, int64_t y, const std::string& text) {
     t_Vtab(0, y);
@@ -34,17 +24,15 @@ TEST(Cursor, TabsLevelsAndMovingPastTheAreaEdges) {
     t_Window& w = textWindow();
     t_Area(0, 5, 3, 20, 10);
     t_Htab(0, 1);
-    EXPECT_EQ(w.TextHpos, 5);
-    EXPECT_EQ(t_Hpos(0), 1);
+    EXPECT_EQ(std::tuple(w.TextHpos, t_Hpos(0)), std::tuple(5, 1));
     t_Vtab(0, 1);
     EXPECT_EQ(w.TextVpos, 1);  // above the area
     t_Htab(0, 0);
     t_Htab(0, 77);  // beyond the window's width
     EXPECT_EQ(w.TextHpos, 5);
     t_Htab(0, 76);  // right of the area, inside the window
-    EXPECT_EQ(w.TextHpos, 80);
     t_Vtab(0, 26);
-    EXPECT_EQ(w.TextVpos, 1);
+    EXPECT_EQ(cursor(w), Pos(80, 1));
     // The cursor is drawn (inverted green on black) only while its level is 1; "-" lowers it, "+" raises it.
     t_Htab(0, 1);
     const std::pair<std::string, int> levels[] = {{"+", 0x0C}, {"+-", 0x0C}, {"-", 0xC0}, {"-+", 0xC0}};
@@ -59,16 +47,13 @@ TEST(Cursor, TabsLevelsAndMovingPastTheAreaEdges) {
     t_Print(0, "oben");
     t_CursorHome(0);
     t_CursorLeft(0);  // first cell: the area scrolls down
-    EXPECT_EQ(cursor(w), Pos(80, 1));
-    EXPECT_EQ(screen(1, 2), (Lines{"", "oben"}));
+    EXPECT_EQ(std::tuple(cursor(w), screenLine(0, 1), screenLine(0, 2)), std::tuple(Pos(80, 1), "", "oben"));
     t_CursorEnd(0);
     t_CursorRight(0);  // last cell: the area scrolls up
-    EXPECT_EQ(cursor(w), Pos(1, 3));
-    EXPECT_EQ(screenLine(0, 1), "oben");
+    EXPECT_EQ(std::tuple(cursor(w), screenLine(0, 1)), std::tuple(Pos(1, 3), "oben"));
     w.ScrollLock = true;
     t_CursorDown(0);
-    EXPECT_EQ(w.TextVpos, 3);
-    EXPECT_EQ(screenLine(0, 1), "oben");
+    EXPECT_EQ(std::tuple(w.TextVpos, screenLine(0, 1)), std::tuple(3, "oben"));
     w.ScrollLock = false;
 }
 
@@ -78,11 +63,10 @@ TEST(Area, PrintingPastTheAreaScrollsOnlyTheAreaEvenANarrowOne) {
     printAt(1, 21, "Fuss");
     t_Area(0, 1, 3, 80, 20);
     for (int i = 0; i < 19; ++i) t_Print(0, "Zeile " + std::to_string(i) + "\r");
-    EXPECT_EQ(screenLine(0, 1), "Kopf");
-    EXPECT_EQ(screenLine(0, 3), "Zeile 2");
-    EXPECT_EQ(screen(19, 21), (Lines{"Zeile 18", "", "Fuss"}));
+    EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 3), screenLine(0, 19), screenLine(0, 20), screenLine(0, 21)),
+              std::tuple("Kopf", "Zeile 2", "Zeile 18", "", "Fuss"));
     t_Area(0, 0, 5, 80, 6);  // a bad column pair keeps the old columns
-    EXPECT_EQ((std::vector<int64_t>{w.TextFirstColumn, w.TextFirstLine, w.TextVpos}), (std::vector<int64_t>{1, 5, 5}));
+    EXPECT_EQ(std::tuple(w.TextFirstColumn, w.TextFirstLine, w.TextVpos), std::tuple(1, 5, 5));
     // Scrolling a narrow area leaves the rest of each line.
     textWindow();
     for (int y = 1; y <= 3; ++y) printAt(1, y, std::string(40, static_cast<char>('a' + y)));
@@ -91,10 +75,9 @@ TEST(Area, PrintingPastTheAreaScrollsOnlyTheAreaEvenANarrowOne) {
     auto line = [](char left, char middle) {
         return std::string(9, left) + std::string(21, middle) + std::string(10, left);
     };
-    EXPECT_EQ(screenLine(0, 1), line('b', 'c'));
-    EXPECT_EQ(screenLine(0, 3), line('d', ' '));
+    EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 3)), std::tuple(line('b', 'c'), line('d', ' ')));
     t_ScrollDown(0);
-    EXPECT_EQ(screen(1, 2), (Lines{line('b', ' '), line('c', 'c')}));
+    EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 2)), std::tuple(line('b', ' '), line('c', 'c')));
 }
 
 TEST(Area, FullWidthScrollMovesPixelsAndCellsTogetherAndInvertingTwiceRestores) {
@@ -106,9 +89,8 @@ TEST(Area, FullWidthScrollMovesPixelsAndCellsTogetherAndInvertingTwiceRestores) 
     };
     std::vector<uint8_t> before = pixelRows(32 + 16);
     t_ScrollUp(0);
-    EXPECT_EQ(screenLine(0, 1), "X");
+    EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 25)), std::tuple("X", ""));
     EXPECT_EQ(pixelRows(16), before);
-    EXPECT_EQ(screenLine(0, 25), "");
     t_ScrollDown(0);
     t_ScrollDown(0);
     EXPECT_EQ(screenLine(0, 3), "X");
@@ -125,7 +107,6 @@ TEST(Area, FullWidthScrollMovesPixelsAndCellsTogetherAndInvertingTwiceRestores) 
 TEST(Area, ClearingHonoursBoundsAndTheInverseColoursAndTheScreenReadsAsText) {
     t_Window& w = textWindow();
     t_Print(0, "abcdef");
-    t_Htab(0, 81);
     LogCapture log;
     t_Area(0, 1, 1, 3, 25);
     t_Htab(0, 5);  // right of the area
@@ -139,9 +120,7 @@ TEST(Area, ClearingHonoursBoundsAndTheInverseColoursAndTheScreenReadsAsText) {
     w.TextInverse = true;
     t_ClearEndOfLine(0);
     w.TextInverse = false;
-    EXPECT_EQ(screenLine(0, 1), "ab");
-    EXPECT_EQ(cellColour(0, 3, 1), 0x0C);
-    EXPECT_EQ(cellColour(0, 2, 1), 0xC0);
+    EXPECT_EQ(std::tuple(screenLine(0, 1), cellColour(0, 3, 1), cellColour(0, 2, 1)), std::tuple("ab", 0x0C, 0xC0));
     // Lines, and the screen as text.
     textWindow(0, 80, 24);
     EXPECT_EQ(t_GetScreen(0, "").size(), 1920u);
@@ -151,8 +130,6 @@ TEST(Area, ClearingHonoursBoundsAndTheInverseColoursAndTheScreenReadsAsText) {
     EXPECT_EQ(screenLine(0, 1), "OK");
     printAt(1, 3, "ab");
     t_TextLine(0);
-    EXPECT_EQ(cellCode(0, 3, 3), 156);
-    EXPECT_EQ(cellCode(0, 80, 3), 156);
-    EXPECT_EQ(kt::windowRecord(0).TextVpos, 4);
+    EXPECT_EQ(std::tuple(cellCode(0, 3, 3), cellCode(0, 80, 3), w.TextVpos), std::tuple(156, 156, 4));
     EXPECT_EQ(t_GetScreen(0, "\r"), "OK\r\rab" + kt::latin1ToUtf8(std::vector<uint8_t>(78, 156)));
 }

@@ -18,17 +18,7 @@ using Pos = std::pair<int64_t, int64_t>;
 using Cell = std::pair<int, int>;
 
 namespace {
-void queueKey(int64_t value) {
-    t_Event e;
-    e.Kind = 1;
-    e.Value = value;
-    kt::keyQueue().append(e);
-}
-
 Pos cursor(const t_Window& w) { return {w.TextHpos, w.TextVpos}; }
-
-// The code and the colour of cell (x, y) of window 0.
-Cell cell(int64_t x, int64_t y) { return {cellCode(0, x, y), cellColour(0, x, y)}; }
 
 // What printing the text to window 0 writes to the log (standard output).
 std::string printLogged(const std::string& text) {
@@ -42,15 +32,12 @@ TEST(Print, WrapsAtTheAreaScrollsAtItsLastCellAndCarriesOutControlCodes) {
     t_Window& w = textWindow();
     t_Area(0, 1, 1, 40, 25);
     t_Print(0, std::string(41, 'x'));
-    EXPECT_EQ(screenLine(0, 2), "x");
-    EXPECT_EQ(w.TextHpos, 2);
+    EXPECT_EQ(std::tuple(screenLine(0, 2), w.TextHpos), std::tuple("x", 2));
     t_Cr(0);
     t_Print(0, "A\rB");
-    EXPECT_EQ(screenLine(0, 3), "A");
-    EXPECT_EQ(screenLine(0, 4), "B");
+    EXPECT_EQ(std::tuple(screenLine(0, 3), screenLine(0, 4)), std::tuple("A", "B"));
     t_PrintChar(0, 13);  // drawn as a glyph, no new line
-    EXPECT_EQ(cellCode(0, 2, 4), 13);
-    EXPECT_EQ(w.TextVpos, 4);
+    EXPECT_EQ(std::tuple(cellCode(0, 2, 4), w.TextVpos), std::tuple(13, 4));
     t_Print(0, "");
     EXPECT_EQ(w.TextHpos, 3);
     // In the full area, the last cell scrolls at once.
@@ -58,17 +45,15 @@ TEST(Print, WrapsAtTheAreaScrollsAtItsLastCellAndCarriesOutControlCodes) {
     t_Print(0, "erste");
     t_CursorEnd(0);
     t_Print(0, "z");
-    EXPECT_EQ(screenLine(0, 24), std::string(79, ' ') + "z");
-    EXPECT_EQ(screenLine(0, 25), "");
-    EXPECT_EQ(cursor(w), Pos(1, 25));
+    EXPECT_EQ(std::tuple(screenLine(0, 24), screenLine(0, 25), cursor(w)),
+              std::tuple(std::string(79, ' ') + "z", "", Pos(1, 25)));
 }
 
 TEST(Print, RoutingToStandardOutputOrNowhereStillMovesTheCursor) {
     t_Window& w = textWindow();
     t_RedirectOutput(0, 2);
     EXPECT_EQ(printLogged("ab\r"), "ab\r");
-    EXPECT_EQ(screenLine(0, 1), "");
-    EXPECT_EQ(cursor(w), Pos(3, 1));
+    EXPECT_EQ(std::tuple(screenLine(0, 1), cursor(w)), std::tuple("", Pos(3, 1)));
     t_RedirectOutput(0, 0);
     EXPECT_EQ(printLogged("cd\r"), "");
     EXPECT_EQ(cursor(w), Pos(5, 1));
@@ -86,11 +71,9 @@ TEST(Print, SpacesTabsAndTitleLines) {
     t_Vtab(0, 2);
     t_Htab(0, 1);
     t_PrintTitleLine(0, "Titel", 20);
-    const std::string title = std::string(5, '\x9F') + "\x12 Titel \x13" + std::string(6, '\x9F');
-    for (size_t i = 0; i < title.size(); ++i) EXPECT_EQ(cellCode(0, int64_t(i + 1), 2), uint8_t(title[i])) << i;
-    EXPECT_EQ(cellColour(0, 7, 2), 0x0C);  // the title is inverse
-    EXPECT_EQ(cellColour(0, 6, 2), 0xC0);
-    EXPECT_FALSE(w.TextInverse);
+    EXPECT_EQ(cells(0, 2, 1, 20), std::string(5, '\x9F') + "\x12 Titel \x13" + std::string(6, '\x9F'));
+    // The title is inverse.
+    EXPECT_EQ(std::tuple(cellColour(0, 7, 2), cellColour(0, 6, 2), w.TextInverse), std::tuple(0x0C, 0xC0, false));
 }
 
 TEST(DisplayModes, TranslateCharactersAndShowControlCodes) {
@@ -108,25 +91,27 @@ TEST(DisplayModes, TranslateCharactersAndShowControlCodes) {
     t_DisplayMode(0, 7);
     t_Print(0, "\rb");  // drawn, not carried out
     t_DisplayMode(0, 0);
-    std::vector<Cell> cells;
-    for (int x = 1; x <= 8; ++x) cells.push_back(cell(x, 1));
-    EXPECT_EQ(cells, (std::vector<Cell>{{193, 0xC0}, {1, 0xC0}, {129, 0xC0}, {65, 0x0C}, {'?', 0x10}, {'A', 0x10},
-                                        {13, 0xC0}, {'b', 0xC0}}));
+    std::vector<Cell> shown;
+    for (int x = 1; x <= 8; ++x) shown.push_back({cellCode(0, x, 1), cellColour(0, x, 1)});
+    EXPECT_EQ(shown,
+              (std::vector<Cell>{
+                  {193, 0xC0}, {1, 0xC0}, {129, 0xC0}, {65, 0x0C}, {'?', 0x10}, {'A', 0x10}, {13, 0xC0}, {'b', 0xC0}}));
 }
 
 TEST(DisplayModes, EscapeSequencesSetColoursTabsAndBorder) {
     t_Window& w = textWindow(0, 40, 25);
-    t_Print(0, "\x1B" "A");
-    EXPECT_EQ((std::vector<int64_t>{w.TextColor, w.TextDisplayMode, w.TextHpos}), (std::vector<int64_t>{0x10, 0, 1}));
-    t_Print(0, "\x1B" "1");
-    EXPECT_EQ(cellCode(0, 1, 1), '1');
-    EXPECT_EQ(w.TextDisplayMode, 99);
+    t_Print(0,
+            "\x1B"
+            "A");
+    EXPECT_EQ(std::tuple(w.TextColor, w.TextDisplayMode, w.TextHpos), std::tuple(0x10, 0, 1));
+    t_Print(0,
+            "\x1B"
+            "1");
+    EXPECT_EQ(std::tuple(cellCode(0, 1, 1), w.TextDisplayMode), std::tuple('1', 99));
     t_Print(0, "P");
-    EXPECT_EQ(w.TextColor, 0x10);
-    EXPECT_EQ(w.TextHpos, 2);
+    EXPECT_EQ(std::tuple(w.TextColor, w.TextHpos), std::tuple(0x10, 2));
     t_Color(0, 0x1C);
-    EXPECT_EQ(w.TextColor, 0xC0);
-    EXPECT_EQ(w.RGBColor, (t_RGBColor{255, 0, 0xFF, 0}));
+    EXPECT_EQ(std::tuple(w.TextColor, w.RGBColor), std::tuple(0xC0, t_RGBColor{255, 0, 0xFF, 0}));
     t_Htab(0, 15);
     t_Print(0, "\x1Bi");
     EXPECT_EQ(w.TextHpos, 21);
@@ -142,30 +127,30 @@ TEST(DisplayModes, EscapeSequencesSetColoursTabsAndBorder) {
     EXPECT_FALSE(w.TextInverse);
 }
 
-TEST(Print, ControlSPausesOutputUntilTheNextKey) {
+TEST(Print, ControlSPausesOutputUntilTheNextKeyOrAMenuChoice) {
     textWindow();
     kt::keyQueue().clear();
     std::atomic<bool> done{false};
-    auto waitForPause = [] {  // the pause drops every pending key: wait for that, not for a fixed time
+    auto printWithPause = [&](std::thread& program) {
+        queueKey(19);
+        done = false;
+        program = std::thread([&] {
+            t_Print(0, "Halt");
+            done = true;
+        });
+        // The pause drops every pending key: wait for that, not for a fixed time.
         for (int i = 0; i < 500 && kt::keyQueue().size() > 0; ++i) std::this_thread::sleep_for(10ms);
         std::this_thread::sleep_for(30ms);
+        EXPECT_FALSE(done);
+        EXPECT_EQ(kt::keyQueue().size(), 0u);
     };
+    std::thread program;
     queueKey('x');
-    queueKey(19);
-    std::thread program([&] { t_Print(0, "Halt"); done = true; });
-    waitForPause();
-    EXPECT_FALSE(done);
-    EXPECT_EQ(kt::keyQueue().size(), 0u);
+    printWithPause(program);
     queueKey('y');
     program.join();
-    EXPECT_TRUE(done);
     EXPECT_EQ(kt::keyQueue().size(), 0u);  // the key that ended the pause is thrown away
-
-    queueKey(19);
-    done = false;
-    program = std::thread([&] { t_Print(0, "Halt"); done = true; });
-    waitForPause();
-    EXPECT_FALSE(done);
+    printWithPause(program);
     kt::menuQueue().append(t_MenuEvent{});
     program.join();
     EXPECT_EQ(kt::menuQueue().size(), 1u);  // a menu choice ends it and stays queued
@@ -196,11 +181,9 @@ TEST(Print, KeysArrivingAsAPauseEndsAreSeen) {
 TEST(Print, WindowsThatCannotPrintSayWhy) {
     LogCapture log;
     t_Print(9, "x");
-    t_PrintSpc(8, 1);
-    t_Cr(12);
-    t_PrintControl(9, 13);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"t_Print: Window is not a graphic window.",
-                                                     "t_PrintSpc: Window is not a graphic window.",
-                                                     "t_Cr: Window is not a graphic window.",
-                                                     "t_PrintControl: Window is not a graphic window."}));
+    t_Cr(5);
+    t_PrintControl(12, 13);
+    EXPECT_EQ(log.text(),
+              "t_Print: Window is not a graphic window.\nt_Cr: Window #5 not initialized.\n"
+              "t_PrintControl: Window is not a graphic window.\n");
 }
