@@ -19,18 +19,25 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A folder for one input's files, removed with them when the input is done.
+// The folder of this process's files, made once; each input starts with it empty.
 struct Folder {
     std::string path;
     Folder() {
         // A memory file system where there is one: saves sync, and a disk makes that slow.
         path = (::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/docfuzz-XXXXXX");
         FUZZ_CHECK(::mkdtemp(path.data()) != nullptr);
+        std::atexit([] {
+            instance().empty();
+            ::rmdir(instance().path.c_str());
+        });
     }
-    ~Folder() {
+    static const Folder& instance() {
+        static const Folder folder;
+        return folder;
+    }
+    void empty() const {
         ::unlink((path + "/source").c_str());
         ::unlink((path + "/saved").c_str());
-        ::rmdir(path.c_str());
     }
 };
 
@@ -88,7 +95,8 @@ struct Model {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Input in(data, size);
-    const Folder folder;
+    const Folder& folder = Folder::instance();
+    folder.empty();
     const std::string source = folder.path + "/source", saved = folder.path + "/saved";
     Model model;
     std::unique_ptr<document::Document> doc;

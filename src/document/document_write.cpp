@@ -42,7 +42,7 @@ public:
     // an edited file go out in large writes.
     uint8_t* pending(int64_t count, int& error) {
         if (pendingCount_ + count > bufferSize) error = flush();
-        if (!pending_) pending_ = std::make_unique<uint8_t[]>(bufferSize);
+        if (!pending_) pending_ = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
         if (pendingCount_ == 0) pendingAt_ = at_;
         uint8_t* room = pending_.get() + pendingCount_;
         pendingCount_ += count;
@@ -102,7 +102,7 @@ private:
             count -= n;
             report(to);
         }
-        if (count > 0 && !buffer_) buffer_ = std::make_unique<uint8_t[]>(bufferSize);
+        if (count > 0 && !buffer_) buffer_ = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
         while (count > 0) {
             const int64_t n = std::min(count, bufferSize);
             if (!source.read(offset, buffer_.get(), n)) return EIO;

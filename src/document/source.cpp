@@ -69,7 +69,7 @@ const uint8_t* BlockCache::block(const FileSource& file, uint32_t source, int64_
         }
         if (e.used < victim->used) victim = &e;
     }
-    if (!victim->bytes) victim->bytes = std::make_unique<uint8_t[]>(blockSize);
+    if (!victim->bytes) victim->bytes = std::make_unique_for_overwrite<uint8_t[]>(blockSize);
     // Only what the file held when opened is asked for; the rest of a last block is zeros.
     const int64_t offset = index * blockSize;
     const int64_t available = file.identity().size - offset;
