@@ -32,6 +32,7 @@ void nameThread(const std::string& name) {
 
 std::string threadName() { return ownName; }
 
+// pthread_exit unwinds the stack as an exception that no handler may swallow.
 void endProgramThread() {
     if (host::hasHost()) host::host().programEnded();
     pthread_exit(nullptr);
@@ -53,6 +54,9 @@ struct ThreadStart {
     int number;
 };
 
+// The program's thread ends by unwinding its stack (endProgramThread): the destructors on it
+// run and the locks it holds are given back. Nothing here catches, and nothing between the
+// program and this function may catch everything without throwing it on.
 void* threadBody(void* argument) {
     auto* start = static_cast<ThreadStart*>(argument);
     kt::claimThreadNumber(start->number);

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
 #include <thread>
 
+#include "app/startup.h"
+#include "app/threads.h"
 #include "display/window.h"
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
@@ -46,5 +51,37 @@ TEST(ProgramEnd, LeavesTheClosingMessageInNormalDisplayOrOnlyLogsWithoutAWindow)
     EXPECT_EQ(cellColour(0, 1, 25), 0x10 | background);  // colour 1 on the window's background, not inverse
     EXPECT_EQ(std::tuple(w.TextInverse, w.TextLastColumn), std::tuple(false, 80));
     EXPECT_GT(headless().window(0).displayed, displayed);  // shown at once, before the thread ended
+    EXPECT_TRUE(headless().programHasEnded());
+}
+
+// The program thread ends by unwinding through the launcher's frames and the program's own:
+// destructors run, held locks are given back, and a handler of ordinary exceptions on the
+// way neither stops nor aborts it.
+TEST(ProgramEnd, UnwindsTheProgramThreadThroughItsFrames) {
+    textWindow();
+    struct Sentinel {
+        std::atomic<bool>& released;
+        ~Sentinel() { released = true; }
+    };
+    static std::mutex held;
+    std::atomic<bool> released{false}, swallowed{false}, returned{false};
+    startprocess(
+        [&] {
+            Sentinel sentinel{released};
+            std::lock_guard lock(held);
+            try {
+                t_QuitProgram(13);
+            } catch (const std::exception&) {
+                swallowed = true;
+            }
+            returned = true;
+        },
+        app::programStackSize);
+    for (int i = 0; i < 500 && !released; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(held.try_lock());
+    held.unlock();
+    EXPECT_FALSE(swallowed);
+    EXPECT_FALSE(returned);
     EXPECT_TRUE(headless().programHasEnded());
 }
