@@ -34,8 +34,9 @@ void toggleMenu() {
     DrawHeader();
 }
 
+// The title screen again, with what the program is and who made it.
 void about() {
-    t_ClearWindow();
+    TitleScreen();
     t_Cr();
     t_Print(window, texts::pressAnyKeyPrompt);
     waitForKey();
