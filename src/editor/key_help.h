@@ -1,0 +1,31 @@
+// The editor's keys for people: the key, its name on the German screen and what it does in
+// English. --help, the desktop's help window and the README's key table are made from (or
+// checked against) this one list.
+#pragma once
+
+#include <span>
+#include <string>
+
+namespace editor {
+
+struct KeyHelp {
+    // How to type it: "^X" is Control with X; several ways are separated by ", ".
+    const char* keys;
+    // The command's name as the screen shows it ("—" where the screen names none); in the
+    // section of the screen's words, the word written out.
+    const char* german;
+    const char* english;
+};
+
+struct KeyHelpSection {
+    const char* title;  // in English
+    const char* first;  // the heading of the first column: the keys, or a word of the screen
+    std::span<const KeyHelp> keys;
+};
+
+std::span<const KeyHelpSection> keyHelp();
+
+// The list as plain text, one line a key in three columns, each section under its title.
+std::string keyHelpText();
+
+}  // namespace editor
