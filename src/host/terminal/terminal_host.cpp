@@ -18,6 +18,7 @@
 #include "host/completion.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
+#include "host/requests.h"
 #include "host/terminal/terminal_mode.h"
 
 namespace host::terminal {
@@ -510,7 +511,7 @@ int runTerminal(const TerminalOptions& options, std::function<void()> program,
         [&] {
             app::applicationWillFinishLaunching();
             // Files named on the command line are requests that wait for the program.
-            for (const std::string& path : openPaths) f_FileEventHandler(path, 0);
+            for (const std::string& path : openPaths) f_FileEventHandler(path, commandLineRequest(path));
             app::applicationDidFinishLaunching(std::move(program));
             launched = true;
         },
