@@ -90,18 +90,10 @@ const char* usage =
     "  --help            this text, with the editor's keys\n"
     "  --version         the program's name and version\n";
 
-// What --help adds to the usage: the editor's keys, for a reader without German.
-const char* keysIntroduction =
-    "\n"
-    "Ostrakonix is a hex editor whose screens are in German on purpose: it keeps the look of an\n"
-    "old home computer's text screen. \"^X\" means Control with X. ^Q quits (asking first when\n"
-    "changes are unsaved); on the desktop, the window's close box and \"Ostrakonix beenden\" do\n"
-    "the same. On a US keyboard ^Ö is Control+\\ and ^Ü is Control+]. In the status line, \"Pos\"\n"
-    "is the cursor's position and \"Ende\" the position of the last byte, both in hexadecimal.\n";
-
 void printHelp() {
     std::fputs(usage, stdout);
-    std::fputs(keysIntroduction, stdout);
+    std::fputs("\n", stdout);
+    std::fputs(editor::keyHelpIntroduction(), stdout);
     std::fputs(editor::keyHelpText().c_str(), stdout);
 }
 

@@ -118,6 +118,14 @@ void pad(std::string& out, const char* text, size_t to) {
 
 std::span<const KeyHelpSection> keyHelp() { return sections; }
 
+const char* keyHelpIntroduction() {
+    return "Ostrakonix is a hex editor whose screens are in German on purpose: it keeps the look of an\n"
+           "old home computer's text screen. \"^X\" means Control with X. ^Q quits (asking first when\n"
+           "changes are unsaved); on the desktop, the window's close box and \"Ostrakonix beenden\" do\n"
+           "the same. On a US keyboard ^Ö is Control+\\ and ^Ü is Control+]. In the status line, \"Pos\"\n"
+           "is the cursor's position and \"Ende\" the position of the last byte, both in hexadecimal.\n";
+}
+
 std::string keyHelpText() {
     constexpr size_t lineWidth = 100;
     std::string out;

@@ -25,6 +25,10 @@ struct KeyHelpSection {
 
 std::span<const KeyHelpSection> keyHelp();
 
+// A few lines for a reader without German that go before the list: why the screens are in
+// German, how to quit, which keys a US keyboard lacks, what the status line's numbers are.
+const char* keyHelpIntroduction();
+
 // The list as plain text, one line a key in three columns, each section under its title.
 std::string keyHelpText();
 
