@@ -338,8 +338,15 @@ void TerminalHost::deliverMouse(const MouseInput& mouse) {
         }
         return;
     }
-    if (mouse.button != 0 && mouse.button != 2) return;  // middle button, wheel
     int columns = 0, rows = 0;
+    // The wheel's notches up (64) and down (65) scroll; the middle button and sideways
+    // scrolling do nothing.
+    if ((mouse.button == 64 || mouse.button == 65) && !messageShown_ && gridCells(columns, rows)) {
+        viewScrollWheel(0, mouse.button == 64 ? 1 : -1);
+        inputSinceIdle_.store(true);
+        return;
+    }
+    if (mouse.button != 0 && mouse.button != 2) return;
     if (messageShown_ || !gridCells(columns, rows)) return;
     if (mouse.column < 1 || mouse.row < 1 || mouse.column > columns || mouse.row > rows) return;
     // The middle of the cell, in the window's points from its bottom left, as a click there
