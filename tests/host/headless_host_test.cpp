@@ -92,9 +92,9 @@ TEST(HeadlessHost, MenuChoicesGiveTheProgramItsKeysAndFileEvents) {
     h.prepareSavePanel("");
     const int helped = h.helpShown();
     const std::pair<const char*, const char*> choices[] = {
-        {"Ablage", "Neu"},        {"Ostrakonix", "Über Ostrakonix"}, {"Bearbeiten", "Widerrufen"},
+        {"Ablage", "Neu"},           {"Ostrakonix", "Über Ostrakonix"},    {"Bearbeiten", "Widerrufen"},
         {"Bearbeiten", "Wiederholen"}, {"Ostrakonix", "Ostrakonix beenden"}, {"Ablage", "Öffnen …"},
-        {"Ablage", "Sichern unter …"}, {"Ablage", "Öffnen …"},      {"Ablage", "Sichern unter …"},
+        {"Ablage", "Sichern unter …"}, {"Ablage", "Öffnen …"},                {"Ablage", "Sichern unter …"},
         {"Hilfe", "Ostrakonix-Hilfe"}};
     for (const auto& [menu, item] : choices) EXPECT_TRUE(h.chooseMenu(menu, item)) << item;
     EXPECT_FALSE(h.chooseMenu("Ablage", "Drucken"));
@@ -102,7 +102,8 @@ TEST(HeadlessHost, MenuChoicesGiveTheProgramItsKeysAndFileEvents) {
 
     using Key = std::tuple<int64_t, bool, bool, bool>;  // value, control, option, shift
     std::vector<Key> keys;
-    for (const t_Event& e : t_EventQueue()) keys.emplace_back(e.Value, e.ControlPressed, e.OptionPressed, e.ShiftPressed);
+    for (const t_Event& e : t_EventQueue())
+        keys.emplace_back(e.Value, e.ControlPressed, e.OptionPressed, e.ShiftPressed);
     EXPECT_EQ(keys, (std::vector<Key>{{24, true, false, false},
                                       {29, true, false, false},
                                       {127, false, true, false},
@@ -112,7 +113,8 @@ TEST(HeadlessHost, MenuChoicesGiveTheProgramItsKeysAndFileEvents) {
     const std::vector<t_Event> files = t_FileEventQueue();
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(std::make_pair(files[0].Index, files[0].Description), std::make_pair(int64_t{0}, folder.file("auf.bin")));
-    EXPECT_EQ(std::make_pair(files[1].Index, files[1].Description), std::make_pair(int64_t{1}, folder.file("unter.bin")));
+    EXPECT_EQ(std::make_pair(files[1].Index, files[1].Description),
+              std::make_pair(int64_t{1}, folder.file("unter.bin")));
     kt::keyQueue().clear();
     kt::fileQueue().clear();
 
@@ -126,8 +128,9 @@ TEST(HeadlessHost, MenuChoicesGiveTheProgramItsKeysAndFileEvents) {
     EXPECT_EQ(std::tie(key.characters, key.modifierFlags),
               std::make_tuple(std::string("\x0b"), uint64_t(host::modifier::control | host::modifier::shift)));
     ASSERT_TRUE(host::scriptKey("Shift+Alt+Backspace", key));
+    const uint64_t shiftAlt = host::modifier::shift | host::modifier::option;
     EXPECT_EQ(std::tie(key.keyCode, key.characters, key.modifierFlags),
-              std::make_tuple(int64_t{51}, std::string("\x7f"), uint64_t(host::modifier::shift | host::modifier::option)));
+              std::make_tuple(int64_t{51}, std::string("\x7f"), shiftAlt));
     EXPECT_FALSE(host::scriptKey("Alt+", key));
 }
 

@@ -351,7 +351,8 @@ bool scriptKey(const std::string& name, KeyEvent& event) {
     // A letter or a digit with modifiers; Control with a letter gives its control character.
     if (rest.size() != 1 || !std::isalnum(static_cast<unsigned char>(rest[0]))) return false;
     char c = rest[0];
-    if (std::isalpha(static_cast<unsigned char>(c))) c = (flags & shift) ? char(std::toupper(c)) : char(std::tolower(c));
+    if (std::isalpha(static_cast<unsigned char>(c)))
+        c = (flags & shift) ? char(std::toupper(c)) : char(std::tolower(c));
     const bool controlLetter = (flags & control) && std::isalpha(static_cast<unsigned char>(c));
     event = {keyCodeOf(static_cast<uint32_t>(c)), std::string(1, controlLetter ? char(std::toupper(c) - 64) : c),
              flags};

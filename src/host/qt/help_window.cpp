@@ -11,8 +11,8 @@ namespace host::qt {
 
 QString keyHelpHtml() {
     auto text = [](const char* utf8) { return QString::fromUtf8(utf8).toHtmlEscaped(); };
-    QString html = QStringLiteral("<h2>Ostrakonix</h2><p>") + text(editor::keyHelpIntroduction()) +
-                   QStringLiteral("</p>");
+    QString html =
+        QStringLiteral("<h2>Ostrakonix</h2><p>") + text(editor::keyHelpIntroduction()) + QStringLiteral("</p>");
     for (const editor::KeyHelpSection& section : editor::keyHelp()) {
         html += QStringLiteral("<h3>") + text(section.title) + QStringLiteral("</h3>");
         html += QStringLiteral("<table cellspacing='0' cellpadding='3'><tr><th align='left'>") + text(section.first) +

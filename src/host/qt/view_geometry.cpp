@@ -34,7 +34,8 @@ QSize naturalContent(const host::Rect& viewFrame) {
 QSize fittedClient(QSize natural, int title, QSize room) {
     const int content = natural.height() - title;
     if (natural.width() <= 0 || content <= 0 || room.width() <= 0 || room.height() <= title) return natural;
-    const double scale = std::min({1.0, double(room.width()) / natural.width(), double(room.height() - title) / content});
+    const double scale =
+        std::min({1.0, double(room.width()) / natural.width(), double(room.height() - title) / content});
     if (scale >= 1.0) return natural;
     return QSize(std::max(1, static_cast<int>(std::floor(natural.width() * scale))),
                  title + std::max(1, static_cast<int>(std::floor(content * scale))));
