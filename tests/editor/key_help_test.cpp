@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <algorithm>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -31,8 +31,15 @@ std::string source(const std::string& relative) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<std::string> split(const std::string& text, const std::regex& separator) {
-    return {std::sregex_token_iterator(text.begin(), text.end(), separator, -1), std::sregex_token_iterator()};
+// The pieces of text between the separators.
+std::vector<std::string> split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> pieces;
+    for (size_t start = 0;;) {
+        const size_t at = text.find(separator, start);
+        pieces.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return pieces;
+        start = at + separator.size();
+    }
 }
 
 // The keys the editor's dispatch acts on, named as the help names them: its case labels
@@ -49,10 +56,14 @@ std::set<std::string> dispatchedKeys() {
                                                         {"controlCaret", "Ctrl+6"},
                                                         {"controlMinus", "Ctrl+-"}};
     std::set<std::string> keys;
-    const std::regex label(R"(case key::(\w+):\s*(.*))");
-    for (auto it = std::sregex_iterator(body.begin(), body.end(), label); it != std::sregex_iterator(); ++it) {
-        const std::string name = (*it)[1], action = (*it)[2];
-        if (action == "alert(); break;") continue;
+    std::istringstream lines(body);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find("case key::");
+        if (at == std::string::npos) continue;
+        const size_t colon = line.find(':', at + 10);
+        const std::string name = line.substr(at + 10, colon - at - 10);
+        const size_t action = line.find_first_not_of(' ', colon + 1);
+        if (action != std::string::npos && line.compare(action, std::string::npos, "alert(); break;") == 0) continue;
         if (special.count(name))
             keys.insert(special.at(name));
         else if (name.size() == 8 && name.rfind("control", 0) == 0)
@@ -75,8 +86,7 @@ TEST(CommandLine, HelpListsEveryKeyTheEditorActsOnAndVersionTheTitleScreensVersi
     std::istringstream lines(help);
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("  ", 0) != 0 || line.rfind("   ", 0) == 0) continue;
-        for (const std::string& key : split(split(line.substr(2), std::regex(" {2,}"))[0], std::regex(", ")))
-            listed.insert(key);
+        for (const std::string& key : split(line.substr(2, line.find("  ", 2) - 2), ", ")) listed.insert(key);
     }
     const std::set<std::string> dispatched = dispatchedKeys();
     EXPECT_GE(dispatched.size(), 29u) << "the key table was not found";
@@ -97,7 +107,7 @@ TEST(CommandLine, TheReadmesKeyTablesSayWhatTheKeyListSays) {
     for (std::string line; std::getline(lines, line);) {
         if (line.rfind("| ", 0) != 0) continue;
         line.erase(std::remove(line.begin(), line.end(), '`'), line.end());
-        std::vector<std::string> cells = split(line.substr(2, line.size() - 4), std::regex(" \\| "));
+        std::vector<std::string> cells = split(line.substr(2, line.size() - 4), " | ");
         if (cells.size() == 3) rows.emplace(cells[0], cells[1], cells[2]);
     }
     for (const editor::KeyHelpSection& section : editor::keyHelp())
