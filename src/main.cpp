@@ -16,8 +16,11 @@
 #include "app/log.h"
 #include "app/startup.h"
 #include "editor/editor.h"
+#include "editor/key_help.h"
+#include "editor/texts.h"
 #include "host/headless/headless_host.h"
 #include "host/headless/script_runner.h"
+#include "host/requests.h"
 #include "host/terminal/terminal_host.h"
 #ifdef OSTRAKONIX_HAVE_QT
 #include "host/qt/desktop.h"
@@ -29,6 +32,7 @@ struct Options {
     bool headless = false;
     bool terminal = false;
     bool help = false;
+    bool version = false;
     std::string script;
     std::string log;
     std::string file;
@@ -55,6 +59,8 @@ Options parse(int argc, char** argv) {
             value(options.log);
         else if (arg == "-h" || arg == "--help")
             options.help = true;
+        else if (arg == "--version")
+            options.version = true;
         else if (arg == "--")
             continue;
         else if (!arg.empty() && arg[0] == '-' && arg != "-")
@@ -73,12 +79,29 @@ const char* usage =
     "usage: ostrakonix [--log LOGFILE] [FILE]\n"
     "       ostrakonix --terminal [--log LOGFILE] [FILE]\n"
     "       ostrakonix --headless [--script SCRIPT] [--log LOGFILE] [FILE]\n"
-    "  FILE              the file to open\n"
+    "       ostrakonix --help | --version\n"
+    "  FILE              the file to edit; a name that does not exist yet, in a folder that does,\n"
+    "                    starts an empty file of that name, which the first ^S (save) creates\n"
     "  --terminal        show the editor in this text terminal (no display needed, works over SSH);\n"
     "                    without an option: the desktop when there is a display, else the terminal\n"
     "  --headless        run without a display (tests, scripts, screenshots)\n"
     "  --script SCRIPT   with --headless: run the steps of SCRIPT, then end\n"
-    "  --log LOGFILE     write the toolkit's log lines to LOGFILE instead of standard output\n";
+    "  --log LOGFILE     write the toolkit's log lines to LOGFILE instead of standard output\n"
+    "  --help            this text, with the editor's keys\n"
+    "  --version         the program's name and version\n";
+
+void printHelp() {
+    std::fputs(usage, stdout);
+    std::fputs("\n", stdout);
+    std::fputs(editor::keyHelpIntroduction(), stdout);
+    std::fputs(editor::keyHelpText().c_str(), stdout);
+}
+
+void printVersion() {
+    const int64_t version = editor::texts::programVersion;
+    std::printf("%s %lld.%02lld\n%s %s\n", editor::texts::programName, static_cast<long long>(version / 100),
+                static_cast<long long>(version % 100), editor::texts::programKind, editor::texts::programNotice);
+}
 
 // An absolute path, as the desktop hands files over.
 std::string absolute(const std::string& path) {
@@ -102,7 +125,7 @@ int runHeadless(const Options& options) {
     headless->runOnMainSync([&] {
         app::applicationWillFinishLaunching();
         // A file named on the command line is a request to open it before the program runs.
-        if (!file.empty()) f_FileEventHandler(file, 0);
+        if (!file.empty()) f_FileEventHandler(file, host::commandLineRequest(file));
         app::applicationDidFinishLaunching(editor::mainProgram);
     });
     int status = 0;
@@ -172,7 +195,11 @@ int runTerminal(const Options& options) {
 int main(int argc, char** argv) {
     Options options = parse(argc, argv);
     if (options.help) {
-        std::fputs(usage, stdout);
+        printHelp();
+        return 0;
+    }
+    if (options.version) {
+        printVersion();
         return 0;
     }
     if (!options.error.empty()) {

@@ -101,6 +101,13 @@ int64_t AskToSave(const std::string& title);
 void SaveFile();
 void LoadFile(const std::string& path);
 void CloseFile();
+// Saves the buffer to path and binds it there (path, name, window title); only when the
+// save succeeded, otherwise the failure is shown and nothing changes.
+bool saveAs(const std::string& path);
+// An empty buffer bound to path, for a file that does not exist yet: the first save makes it.
+void newFileAt(const std::string& path);
+// Takes the next file event: opens its file (asking to save first), saves to it, or starts
+// a new file there, as its request says.
 void fileEvent();
 void saveCommand();
 void closeCommand();

@@ -122,19 +122,27 @@ int64_t AskToSave(const std::string& title) {
     return answer;
 }
 
-void SaveFile() {
+namespace {
+
+// Saves the buffer to path: 0, or the error (logged, and where a save that failed halfway
+// kept the new content is remembered for the message).
+int saveTo(const std::string& path) {
     State& s = state();
     int error = ENOENT;
     SaveOutcome outcome;
-    if (!s.CurrentPath.empty()) {
+    if (!path.empty()) {
         ProgressBox progress(texts::savingTitle);
-        error = document::saveDocument(s.Buffer, s.CurrentPath, progress.callback(), &outcome);
+        error = document::saveDocument(s.Buffer, path, progress.callback(), &outcome);
     }
-    if (error == 0)
-        s.Modified = false;
-    else
-        kt::logLine("setbinarytofile: Error #" + kt::fileErrorDescription(error, "written", s.CurrentPath));
+    if (error != 0) kt::logLine("setbinarytofile: Error #" + kt::fileErrorDescription(error, "written", path));
     keptAt = outcome.keptAt;
+    return error;
+}
+
+}  // namespace
+
+void SaveFile() {
+    if (saveTo(state().CurrentPath) == 0) state().Modified = false;
 }
 
 void LoadFile(const std::string& path) {
@@ -167,15 +175,48 @@ void CloseFile() {
 
 std::string chooseWithBrowser() { return f_CatBrowser(window, "", texts::loadTitle, "", 8, rows - 11, 80, 0); }
 
+bool saveAs(const std::string& path) {
+    State& s = state();
+    // Written first and bound only then: a failed save leaves the buffer bound as it was.
+    if (saveTo(path) != 0) {
+        showMessage(texts::saveFailedTitle, texts::saveFailed, f_PathName(path));
+        return false;
+    }
+    s.CurrentPath = path;
+    s.CurrentName = f_PathName(path);
+    s.Modified = false;
+    t_WindowTitle(window, shownName(s.CurrentName));
+    return true;
+}
+
+void newFileAt(const std::string& path) {
+    CloseFile();
+    State& s = state();
+    s.CurrentPath = path;
+    s.CurrentName = f_PathName(path);
+    t_WindowTitle(window, shownName(s.CurrentName));
+}
+
 void fileEvent() {
     State& s = state();
     std::string path = t_GetFileEvent();
+    const t_Event request = t_LastFileEvent();
+    if (request.Index == fileRequest::saveAs) {
+        if (!path.empty()) saveAs(path);
+        redraw(s.TopLine, s.Cursor, true);
+        return;
+    }
     if (s.Modified && AskToSave(texts::loadTitle) == 0) {
         redraw(s.TopLine, s.Cursor, true);
         return;
     }
-    if (path.empty()) path = chooseWithBrowser();
-    if (!path.empty()) LoadFile(path);
+    // A new name whose file appeared meanwhile is loaded as any other.
+    if (request.Index == fileRequest::create && !path.empty() && request.Value == 0) {
+        newFileAt(path);
+    } else {
+        if (path.empty()) path = chooseWithBrowser();
+        if (!path.empty()) LoadFile(path);
+    }
     redraw(s.TopLine, s.Cursor, true);
 }
 

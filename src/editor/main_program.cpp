@@ -12,6 +12,7 @@
 #include "input/events.h"
 #include "input/keys.h"
 #include "input/mouse.h"
+#include "input/wheel.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/modes.h"
@@ -34,8 +35,9 @@ void toggleMenu() {
     DrawHeader();
 }
 
+// The title screen again, with what the program is and who made it.
 void about() {
-    t_ClearWindow();
+    TitleScreen();
     t_Cr();
     t_Print(window, texts::pressAnyKeyPrompt);
     waitForKey();
@@ -60,10 +62,26 @@ int64_t clickedPosition(int64_t x, int64_t y) {
     return 16 * line + byte;
 }
 
-// Waits for a key, a click or a file event; the key taken, or −1.
+// Waits for a key, a click, a turn of the wheel or a file event; the key taken, or −1.
 int64_t waitForInput() {
-    kt::waitUntil([] { return t_EventAvailable() || t_FileEventAvailable() || t_MouseEventAvailable(); });
+    kt::waitUntil([] {
+        return t_EventAvailable() || t_FileEventAvailable() || t_MouseEventAvailable() || t_WheelEventAvailable(window);
+    });
     return t_EventAvailable() ? t_GetEvent() : -1;
+}
+
+// The wheel scrolls a line a notch, as ^W and ^Y do; at either end of the file the notches
+// left over change nothing and are dropped.
+void scrollByWheel() {
+    const State& s = state();
+    for (int64_t lines = t_GetWheelLines(window); lines != 0; lines += lines > 0 ? -1 : 1) {
+        const int64_t top = s.TopLine, cursor = s.Cursor;
+        if (lines > 0)
+            scrollUp();
+        else
+            scrollDown();
+        if (s.TopLine == top && s.Cursor == cursor) break;
+    }
 }
 
 }  // namespace
@@ -143,10 +161,10 @@ bool dispatch(int64_t value) {
 
 void mainProgram() {
     t_InitWindow(window, 24, columns, rows, 16, fontName);
-    ProgramVersion() = 121;
-    ProgramName() = "Ostrakonix";
-    ProgramKind() = "Hexadezimaler Editor";
-    ProgramNotice() = "© 2026 die Ostrakonix-Autoren";
+    ProgramVersion() = texts::programVersion;
+    ProgramName() = texts::programName;
+    ProgramKind() = texts::programKind;
+    ProgramNotice() = texts::programNotice;
     t_WindowTitle(window, defaultWindowTitle());
     TitleScreen();
     t_WindowCenter(window);
@@ -179,6 +197,7 @@ void mainProgram() {
             }
         }
         DrawByte(s.TopLine, s.Cursor);
+        if (t_WheelEventAvailable(window)) scrollByWheel();
         if (t_FileEventAvailable()) {
             fileEvent();
         } else if (dispatch(key)) {

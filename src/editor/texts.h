@@ -1,7 +1,15 @@
 // The editor's fixed screen texts and messages.
 #pragma once
 
+#include <cstdint>
+
 namespace editor::texts {
+
+// The program's description, for its title screen, its window title and --version.
+inline constexpr const char* programName = "Ostrakonix";
+inline constexpr const char* programKind = "Hexadezimaler Editor";
+inline constexpr const char* programNotice = "© 2026 die Ostrakonix-Autoren";
+inline constexpr int64_t programVersion = 121;  // the version times 100
 
 inline constexpr const char* statusTemplate =
     "                          Pos =           Ende =           Esc = Hilfe & Status ";

@@ -45,6 +45,8 @@ struct MenuItem {
     std::string keyEquivalent;
     uint64_t keyModifiers = 0;  // shift bit 17, control 18, option 19, command 20
     int64_t tag = 0;
+    // A key the views take themselves that does the same, shown beside the title only.
+    std::string keyHint{};
 };
 
 struct Menu {

@@ -12,41 +12,44 @@ MenuItem item(std::string title, int64_t tag, std::string key = {}, uint64_t mod
     const uint64_t mods = key.empty() ? 0 : modifiers;
     return {std::move(title), std::move(key), mods, tag};
 }
+// An item whose key the views themselves take: the menu only names it.
+MenuItem itemWithKey(std::string title, int64_t tag, std::string keyHint) {
+    MenuItem made = item(std::move(title), tag);
+    made.keyHint = std::move(keyHint);
+    return made;
+}
 MenuItem separator() { return {}; }
 }  // namespace
 
 std::vector<Menu> menuDefinition() {
     std::vector<Menu> bar;
     bar.push_back({"Ostrakonix",
-                   {item("Einstellungen …", 207), separator(), item("Ostrakonix beenden", quitMenuTag, "Q", controlShift)}});
+                   {itemWithKey("Über Ostrakonix", aboutMenuTag, "Ctrl+]"), separator(),
+                    item("Ostrakonix beenden", quitMenuTag, "Q", controlShift)}});
     bar.push_back({"Ablage",
-                   {item("Öffnen …", 100, "O", controlShift), item("Sichern unter …", 101), separator(),
+                   {itemWithKey("Neu", newMenuTag, "Ctrl+X"), item("Öffnen …", openMenuTag, "O", controlShift),
+                    item("Sichern unter …", saveAsMenuTag, "S", controlShift), separator(),
                     item("Fenster schließen", 201, "W", controlShift)}});
     bar.push_back({"Bearbeiten",
-                   {item("Bildschirm als Text kopieren", 111, "C", controlShift),
+                   {itemWithKey("Widerrufen", undoMenuTag, "Alt+Backspace"),
+                    itemWithKey("Wiederholen", redoMenuTag, "Shift+Alt+Backspace"), separator(),
+                    item("Bildschirm als Text kopieren", 111, "C", controlShift),
                     item("Bildschirm als Bild kopieren", 110, "B", controlShift)}});
-    Menu windows{"Fenster", {}};
-    for (int n = 0; n < 8; ++n) {
-        windows.items.push_back(item("Grafikfenster " + std::to_string(n) + " zeigen", 213 + 2 * n));
-        windows.items.push_back(item("Grafikfenster " + std::to_string(n) + " verbergen", 214 + 2 * n));
-    }
-    windows.items.push_back(separator());
-    windows.items.push_back(item("Zwischenablage zeigen", 211));
-    windows.items.push_back(item("Zwischenablage verbergen", 212));
-    windows.items.push_back(item("Drucker zeigen", 209));
-    windows.items.push_back(item("Drucker verbergen", 210));
-    windows.items.push_back(item("Drucker leeren", 112));
-    windows.items.push_back(item("Konsole zeigen", 229));
-    windows.items.push_back(item("Konsole verbergen", 230));
-    windows.items.push_back(item("Konsole leeren", 114));
-    windows.items.push_back(separator());
-    windows.items.push_back(item("Hauptfenster zeigen", 205));
-    windows.items.push_back(item("Hauptfenster verbergen", 206));
-    windows.items.push_back(item("Einstellungen verbergen", 208));
-    windows.items.push_back(item("Alle Fenster verbergen", 200));
-    bar.push_back(std::move(windows));
-    bar.push_back({"Hilfe", {item("Ostrakonix-Hilfe", 113)}});
+    bar.push_back({"Fenster",
+                   {item("Zwischenablage zeigen", 211), item("Zwischenablage verbergen", 212), separator(),
+                    item("Drucker zeigen", 209), item("Drucker verbergen", 210), item("Drucker leeren", 112),
+                    separator(), item("Konsole zeigen", 229), item("Konsole verbergen", 230),
+                    item("Konsole leeren", 114)}});
+    bar.push_back({"Hilfe", {item("Ostrakonix-Hilfe", helpMenuTag)}});
     return bar;
+}
+
+const MenuItem* findMenuItem(const std::vector<Menu>& menus, const std::string& menu, const std::string& item) {
+    for (const Menu& candidate : menus)
+        if (candidate.title == menu)
+            for (const MenuItem& entry : candidate.items)
+                if (entry.title == item) return &entry;
+    return nullptr;
 }
 
 }  // namespace host

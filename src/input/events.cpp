@@ -7,6 +7,7 @@
 #include "app/utf8.h"
 #include "display/window.h"
 #include "input/keys.h"
+#include "input/wheel.h"
 #include "host/host.h"
 #include "terminal/cursor.h"
 #include "terminal/print.h"
@@ -41,7 +42,8 @@ void waitUntil(const std::function<bool()>& ready) {
 }
 
 bool inputPending() {
-    return keyQueue().size() > 0 || menuQueue().size() > 0 || mouseQueue().size() > 0 || fileQueue().size() > 0;
+    return keyQueue().size() > 0 || menuQueue().size() > 0 || mouseQueue().size() > 0 || fileQueue().size() > 0 ||
+           t_WheelEventAvailable();
 }
 
 void applyModifiers(t_Event& e, uint64_t flags) {

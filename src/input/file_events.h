@@ -8,6 +8,13 @@
 
 #include "input/events.h"
 
+// The request of a file event (its Index): open the file; save what the program holds to
+// it (the desktop's "save as"); or start a new, empty file there, for a name that does not
+// exist yet (named on the command line).
+namespace fileRequest {
+inline constexpr int64_t open = 0, saveAs = 1, create = 2;
+}
+
 bool t_FileEventAvailable();
 std::vector<t_Event> t_FileEventQueue();
 t_Event t_LastFileEvent();

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSet>
+#include <QWheelEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -21,6 +23,7 @@
 #include "host/qt/view_geometry.h"
 #include "input/events.h"
 #include "input/mouse.h"
+#include "input/wheel.h"
 #include "qt_test_support.h"
 
 namespace {
@@ -105,7 +108,69 @@ TEST(QtHost, ViewShowsTheWindowsPictureAndScalesWithTheWindow) {
     const QImage doubled = grabView(window);
     ASSERT_EQ(doubled.size(), QSize(2560, 1600));
     EXPECT_EQ(doubled.copy(0, 0, 32, 64), expected.copy(0, 0, 16, 32).scaled(32, 64)) << "not sharp 2 × 2 squares";
+    // Between whole scales the pixels are blended: colours come in that the picture lacks.
+    auto colours = [](const QImage& image) {
+        QSet<QRgb> seen;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) seen.insert(image.pixel(x, y));
+        return seen.size();
+    };
+    window->resize(1312 * 3 / 2, title + 832 * 3 / 2);
+    EXPECT_GT(colours(grabView(window).copy(0, 0, 48, 96)), colours(expected.copy(0, 0, 32, 64)));
     window->resize(natural);
+    EXPECT_EQ(window->view()->geometry(), QRect(16, title + 16, 1280, 800));
+}
+
+TEST(QtHost, WindowZeroFitsALaptopScreenWholeAndKeepsItsProportions) {
+    setUpWindowZero();
+    ASSERT_EQ(QGuiApplication::screens().size(), 2) << "the tests' offscreen platform has a wide and a laptop screen";
+    QScreen *wide = nullptr, *laptop = nullptr;
+    for (QScreen* screen : QGuiApplication::screens()) (screen->size().width() == 1366 ? laptop : wide) = screen;
+    ASSERT_TRUE(wide && laptop);
+    auto* window = qtHost->graphicWindow(0);
+    const int title = window->titleHeight();
+    auto proportions = [&] { return double(window->width()) / (window->height() - title); };
+    auto place = [&](QScreen* screen) {
+        // The platform reports geometry in its own time: what it had to report first goes.
+        spinFor(100);
+        window->move(screen->geometry().topLeft() + QPoint(40, 40));
+        spinFor(100);
+        ASSERT_TRUE(screen->geometry().contains(window->geometry().center()));
+        runOffMain([] {
+            t_WindowSize(0, -1, -1, -1, -1);
+            t_WindowCenter(0);
+            t_WindowFront(0);
+        });
+        spinFor(100);
+    };
+    // Scaled down on 1366 × 768, frame and all inside the screen, the picture's proportions
+    // kept; the toolkit's sizes stay its own.
+    place(laptop);
+    const QRect area = laptop->availableGeometry();
+    EXPECT_TRUE(area.contains(window->frameGeometry()));
+    EXPECT_LT(window->width(), 1312);
+    EXPECT_NEAR(proportions(), 1312.0 / 832.0, 0.01);
+    const QRect view = window->view()->geometry();
+    EXPECT_NEAR(double(view.width()) / view.height(), 1280.0 / 800.0, 0.01);
+    EXPECT_EQ(t_WindowPos(0, 8), 1280);
+    // A click lands in the text cell under it: the middle of column 20, line 9.
+    while (t_GetMouseText(0).first >= 0) {
+    }
+    const QRectF picture = window->view()->pictureRect();
+    const double scale = picture.width() / 1280;
+    QTest::mouseClick(window->view(), Qt::LeftButton, {},
+                      (picture.topLeft() + QPointF((19 * 16 + 8) * scale, (8 * 32 + 16) * scale)).toPoint());
+    EXPECT_EQ(t_GetMouseText(0), std::make_pair(int64_t{20}, int64_t{9}));
+
+    // The user's sizes keep the proportions: the side the user changed most leads.
+    window->resize(700, window->height());
+    EXPECT_TRUE(spinUntil([&] { return window->size() == QSize(700, title + 444); }, 2000)) << window->height();
+    window->resize(window->width(), title + 416);
+    EXPECT_TRUE(spinUntil([&] { return window->size() == QSize(656, title + 416); }, 2000)) << window->width();
+
+    // On the wide screen, the toolkit's size.
+    place(wide);
+    EXPECT_EQ(window->size(), QSize(1312, 832 + title));
     EXPECT_EQ(window->view()->geometry(), QRect(16, title + 16, 1280, 800));
 }
 
@@ -132,7 +197,7 @@ TEST(QtHost, FramesConvertBetweenTheToolkitsAndQtsOrigin) {
     qtHost->setWindowFrame(3, {50, 60, 500, double(screen.height())});
     ASSERT_LT(qtHost->window(3)->geometry().top(), screen.top());
     qtHost->orderFront(3);
-    EXPECT_EQ(qtHost->window(3)->geometry().top(), qtHost->window(3)->screen()->availableGeometry().top());
+    EXPECT_EQ(qtHost->window(3)->frameGeometry().top(), qtHost->window(3)->screen()->availableGeometry().top());
     qtHost->orderOut(3);
 
     // A side window's menu bar stands for the toolkit's title bar, at the top of the client area.
@@ -187,6 +252,7 @@ TEST(QtHost, KeysBecomeTheHomePlatformsCodesCharactersAndModifiers) {
     expectKey(key(Qt::Key_Backspace, {}, "\b"), 51, "\x7f");
     expectKey(key(Qt::Key_Odiaeresis, Qt::ControlModifier), {}, "\x1c");
     expectKey(key(Qt::Key_BracketRight, Qt::ControlModifier), {}, "\x1d");
+    expectKey(key(Qt::Key_6, Qt::ControlModifier, "6"), 22, "\x1e");  // the line editor's code entry
     expectKey(key(Qt::Key_5, Qt::KeypadModifier, "5"), 87);
     expectKey(key(Qt::Key_5, {}, "5"), 23);
     expectKey(key(Qt::Key_unknown), host::qt::unknownKeyCode);
@@ -250,6 +316,30 @@ TEST(QtHost, KeysAndClicksInTheViewReachTheToolkitsQueues) {
     EXPECT_TRUE(keys[0].ControlPressed);
     EXPECT_EQ(keys[1].Value, 9) << "Tab must stay in the view, not move the focus";
 
+    // Alt+Backspace undoes, Shift+Alt+Backspace redoes: Backspace's value with the flags.
+    kt::keyQueue().clear();
+    QTest::keyClick(window->view(), Qt::Key_Backspace, Qt::AltModifier);
+    QTest::keyClick(window->view(), Qt::Key_Backspace, Qt::AltModifier | Qt::ShiftModifier);
+    keys = kt::keyQueue().snapshot();
+    ASSERT_EQ(keys.size(), 2u);
+    EXPECT_TRUE(keys[0].Value == 127 && keys[0].OptionPressed && !keys[0].ShiftPressed);
+    EXPECT_TRUE(keys[1].Value == 127 && keys[1].OptionPressed && keys[1].ShiftPressed);
+
+    // The wheel: a notch a line, up positive; a touchpad's parts of a notch add up.
+    auto wheel = [&](int delta) {
+        QWheelEvent event(QPointF(100, 100), window->view()->mapToGlobal(QPointF(100, 100)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window->view(), &event);
+    };
+    t_GetWheelLines(0);
+    wheel(240);
+    wheel(-120);
+    EXPECT_EQ(t_GetWheelLines(0), 1);
+    wheel(-60);
+    EXPECT_FALSE(t_WheelEventAvailable());
+    wheel(-70);
+    EXPECT_EQ(t_GetWheelLines(0), -1);
+
     // Alt alone does not take the keyboard into the menu bar.
     kt::keyQueue().clear();
     QTest::keyClick(window->view(), Qt::Key_Alt, Qt::AltModifier);
@@ -289,15 +379,6 @@ TEST(QtHost, WorkFromOtherThreadsRunsOnTheGuiThread) {
     EXPECT_EQ(ranOn, QCoreApplication::instance()->thread());
     EXPECT_TRUE(sawMain);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
-}
-
-// Answers the next modal file dialog once it is open: answer gets the dialog.
-void answerPanel(std::function<void(QFileDialog*)> answer) {
-    QTimer::singleShot(0, [answer = std::move(answer)] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        answer(dialog);
-    });
 }
 
 TEST(QtHost, PanelsSpeakGermanAndAnswerFileUrls) {

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <functional>
@@ -49,9 +51,27 @@ inline void runOffMain(const std::function<void()>& fn) {
     ASSERT_TRUE(inTime) << "the call on the other thread did not finish";
 }
 
+// Answers the next modal file dialog once it is open: answer gets the dialog.
+inline void answerPanel(std::function<void(QFileDialog*)> answer) {
+    QTimer::singleShot(0, [answer = std::move(answer)] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        answer(dialog);
+    });
+}
+
+// Chooses `path` in the next file dialog.
+inline void answerPanelWith(const QString& path) {
+    answerPanel([path](QFileDialog* dialog) {
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();  // public in QDialog
+    });
+}
+
 // Runs the tests with a Qt host as the program's; launch() starts the toolkit.
 inline int runTests(int argc, char** argv, const std::function<void()>& launch) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" OSTRAKONIX_TEST_SCREENS);
     ::testing::InitGoogleTest(&argc, argv);
     kt::claimThreadNumber(1);
     QApplication application(argc, argv);

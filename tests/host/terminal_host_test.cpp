@@ -215,7 +215,15 @@ TEST(TerminalInput, KeysFromCharactersAndSequences) {
                                         {"\x1bx", 7, "x", alt},
                                         {"\x1b\x0c", 37, "\x0c", ctl | alt},
                                         {"\x1b\xc3\xb6", unknownKeyCode, "ö", alt},
-                                        {"\x1b[1;\x15", 32, "\x15", ctl}};
+                                        {"\x1b[1;\x15", 32, "\x15", ctl},
+                                        // Alt+Backspace (undo); Shift+Alt+Backspace (redo) in the forms of
+                                        // fixterms and of xterm's modifyOtherKeys; Control+A and Shift+Tab
+                                        // in the first of them.
+                                        {"\x1b\x7f", 51, "\x7f", alt},
+                                        {"\x1b[127;4u", 51, "\x7f", mod::shift | alt},
+                                        {"\x1b[27;4;127~", 51, "\x7f", mod::shift | alt},
+                                        {"\x1b[97;5u", 0, "\x01", ctl},
+                                        {"\x1b[9;2u", 48, "\x19", mod::shift}};
     for (const auto* table : {&typed, &special, &modified}) {
         for (const auto& [bytes, code, characters, flags] : *table) {
             for (bool bytewise : {false, true}) {
@@ -235,7 +243,7 @@ TEST(TerminalInput, MalformedInputIsDroppedSafely) {
     const std::string_view dropped[] = {
         "\xff\xfe\x80", "\xed\xa0\x80", "\xe0\x80\xaf", "\x1b[99~",          "\x1b[?1;2c",
         "\x1b[1 q",     "\x1b[I\x1b[O", "\x1bOz",       overflowing,         overlong,
-        "\x1b[<0;5M",   "\x1b[<;;M",    "\x1b[<0;0;3M", "\x1b[M\x20\x20\x21"};
+        "\x1b[<0;5M",   "\x1b[<;;M",    "\x1b[<0;0;3M", "\x1b[M\x20\x20\x21", "\x1b[55296u"};
     for (std::string_view bytes : dropped) {
         for (bool bytewise : {false, true}) {
             EXPECT_TRUE(decode(reads(bytes, bytewise)).empty()) << testing::PrintToString(bytes) << bytewise;
@@ -573,13 +581,17 @@ TEST_F(TerminalEditor, KeysArrowsAndControlKeysReachTheEditor) {
     EXPECT_TRUE(editor.waitForRow(1, status(2, ":")));
 }
 
-TEST_F(TerminalEditor, AClickPlacesTheCursorOnTheCellClicked) {
-    // The hexadecimal and character columns, the right button; then the wheel and a click
-    // outside the screen leave the cursor where it is.
+TEST_F(TerminalEditor, AClickPlacesTheCursorOnTheCellClickedAndTheWheelScrolls) {
+    // The hexadecimal and character columns, the right button; a click outside the screen
+    // leaves the cursor where it is; a notch of the wheel scrolls a line as ^W and ^Y do
+    // (the file is shorter than the screen, so the cursor goes with it).
     const std::pair<std::string, unsigned> clicks[] = {{"\x1b[<0;20;9M\x1b[<0;20;9m", 0x13},
                                                        {"\x1b[<0;70;10M\x1b[<0;70;10m", 0x25},
                                                        {"\x1b[<2;5;11M\x1b[<2;5;11m", 0x30},
-                                                       {"\x1b[<64;20;9M\x1b[<0;81;9M\x1b[<0;81;9m\x15", 0x31}};
+                                                       {"\x1b[<0;81;9M\x1b[<0;81;9m\x15", 0x31},
+                                                       {"\x1b[<64;20;9M", 0x21},
+                                                       {"\x1b[<64;20;9M\x1b[<64;20;9M", 0x01},
+                                                       {"\x1b[<65;20;9M", 0x11}};
     for (const auto& [report, position] : clicks) {
         editor.send(report);
         EXPECT_TRUE(editor.waitForRow(1, status(position))) << testing::PrintToString(report);

@@ -2,10 +2,14 @@
 
 #include "app/threads.h"
 #include "display/image.h"
+#include "display/window.h"
 #include "input/events.h"
 #include "input/panels.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
+#include "host/requests.h"
+#include "input/entries.h"
+#include "input/keys.h"
 
 namespace host {
 
@@ -272,6 +276,45 @@ std::vector<SavePanelRequest> HeadlessHost::savePanelRequests() {
     std::vector<SavePanelRequest> copy;
     runOnMainSync([&] { copy = saveRequests_; });
     return copy;
+}
+
+bool HeadlessHost::chooseMenu(const std::string& menuTitle, const std::string& itemTitle) {
+    bool found = false;
+    runOnMainSync([&] {
+        const MenuItem* chosen = findMenuItem(menus_, menuTitle, itemTitle);
+        if (!chosen) return;
+        found = true;
+        const MenuItem item = *chosen;
+        // The program's keys go to its window, the default one.
+        const int program = kt::display().defaultWindow.load();
+        const int window = program < kt::graphicWindowCount ? program : 0;
+        if (item.tag == quitMenuTag) {
+            sendProgramKey(window, key::controlQ, modifier::control);
+        } else if (item.tag == helpMenuTag) {
+            helpShown_++;
+        } else if (!carryOutProgramCommand(item.tag, window)) {
+            t_MenuEventHandler(menuTitle, item);
+        }
+    });
+    return found;
+}
+
+std::optional<std::pair<std::string, std::string>> HeadlessHost::menuShortcut(const KeyEvent& key) {
+    constexpr uint64_t held = modifier::shift | modifier::control | modifier::option | modifier::command;
+    std::optional<std::pair<std::string, std::string>> found;
+    runOnMainSync([&] {
+        for (const Menu& menu : menus_)
+            for (const MenuItem& item : menu.items) {
+                const bool controlShift = (item.keyModifiers & held) == (modifier::control | modifier::shift);
+                if (found || !controlShift || item.keyEquivalent.size() != 1) continue;
+                // Control with a letter gives the letter's control character.
+                const char letter = item.keyEquivalent[0];
+                if ((key.modifierFlags & held) == (modifier::control | modifier::shift) &&
+                    key.characters == std::string(1, static_cast<char>(letter & 0x1F)))
+                    found = std::make_pair(menu.title, item.title);
+            }
+    });
+    return found;
 }
 
 std::optional<Image> HeadlessHost::pasteboardImage() {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "host/host.h"
 
@@ -108,6 +109,15 @@ public:
     std::optional<Image> pasteboardImage();
     // The picture a view showed at its last redraw.
     std::optional<Image> viewImage(int number);
+    // A choice in the menu bar, as the desktop makes it: the hosts' own items (quit, help,
+    // the editor's commands) are carried out here, the others by the toolkit. False when
+    // the menu bar has no such item.
+    bool chooseMenu(const std::string& menuTitle, const std::string& itemTitle);
+    // The menu item whose shortcut a key press is (Control with Shift and a letter), as the
+    // desktop's menu bar takes it before the views: its menu and item titles, or nothing.
+    std::optional<std::pair<std::string, std::string>> menuShortcut(const KeyEvent& key);
+    // How often the help window was asked for.
+    int helpShown() const { return helpShown_.load(); }
     void setTitleBarHeight(double height) { titleBar_ = height; }
     void setScreenSize(Size size) { screen_ = size; }
 
@@ -135,6 +145,7 @@ private:
     std::vector<OpenPanelRequest> openRequests_;
     std::vector<SavePanelRequest> saveRequests_;
     std::atomic<int> alerts_{0};
+    std::atomic<int> helpShown_{0};
     std::mutex idleMutex_;
     std::condition_variable idleSignal_;
     bool idle_ = false;

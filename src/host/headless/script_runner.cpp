@@ -1,5 +1,6 @@
 #include "host/headless/script_runner.h"
 
+#include <cctype>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -177,7 +178,43 @@ private:
         if (command == "key") {
             KeyEvent event;
             if (!scriptKey(argument, event)) return scriptError("unknown key \"" + argument + "\"");
+            // The menu bar takes its shortcuts before the window does.
+            if (auto item = host_.menuShortcut(event))
+                return deliver([&] { host_.chooseMenu(item->first, item->second); });
             return press(event);
+        }
+        if (command == "menu") {
+            const size_t slash = argument.find('/');
+            if (slash == std::string::npos) return scriptError("menu needs MENU/ITEM");
+            bool found = false;
+            const int status =
+                deliver([&] { found = host_.chooseMenu(argument.substr(0, slash), argument.substr(slash + 1)); });
+            return found ? status : scriptError("there is no menu item \"" + argument + "\"");
+        }
+        if (command == "openpanel") {
+            host_.prepareOpenPanel(argument.empty() ? std::vector<std::string>{} : std::vector<std::string>{argument});
+            return 0;
+        }
+        if (command == "savepanel") {
+            host_.prepareSavePanel(argument);
+            return 0;
+        }
+        if (command == "wheel") {
+            std::istringstream words(argument);
+            std::string direction, count;
+            words >> direction >> count;
+            int64_t notches = 1;
+            if (!count.empty()) {
+                try {
+                    notches = std::stoll(count);
+                } catch (...) {
+                    notches = 0;
+                }
+            }
+            if ((direction != "up" && direction != "down") || notches < 1)
+                return scriptError("wheel needs up or down and a number of notches");
+            const int64_t lines = direction == "up" ? notches : -notches;
+            return deliver([lines] { viewScrollWheel(scriptWindow, lines); });
         }
         if (command == "type") {
             for (uint32_t c : kt::scalarsOf(argument))
@@ -212,7 +249,11 @@ private:
             return 0;
         }
         if (command == "title") {
-            std::fprintf(out_, "%s\n", host_.window(scriptWindow).title.c_str());
+            // Without an argument the title is printed; with one it is expected.
+            const std::string title = host_.window(scriptWindow).title;
+            if (!argument.empty())
+                return title == argument ? 0 : failure("the title is \"" + title + "\", expected \"" + argument + "\"");
+            std::fprintf(out_, "%s\n", title.c_str());
             std::fflush(out_);
             return 0;
         }
@@ -250,7 +291,10 @@ private:
 
 }  // namespace
 
-bool scriptKey(const std::string& name, KeyEvent& event) {
+namespace {
+
+// A key without modifier prefixes.
+bool plainKey(const std::string& name, KeyEvent& event) {
     auto& keys = namedKeys();
     if (auto found = keys.find(name); found != keys.end()) {
         event = {found->second.code, kt::utf8Of(found->second.character), found->second.flags};
@@ -280,6 +324,39 @@ bool scriptKey(const std::string& name, KeyEvent& event) {
         return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool scriptKey(const std::string& name, KeyEvent& event) {
+    using namespace modifier;
+    static const std::pair<std::string, uint64_t> prefixes[] = {
+        {"Ctrl+", control}, {"Shift+", shift}, {"Alt+", option}, {"Cmd+", command}};
+    uint64_t flags = 0;
+    std::string rest = name;
+    for (bool found = true; found;) {
+        found = false;
+        for (const auto& [prefix, flag] : prefixes)
+            if (rest.size() > prefix.size() && rest.compare(0, prefix.size(), prefix) == 0) {
+                rest.erase(0, prefix.size());
+                flags |= flag;
+                found = true;
+            }
+    }
+    if (flags == 0) return plainKey(rest, event);
+    if (auto named = namedKeys().find(rest); named != namedKeys().end()) {
+        event = {named->second.code, kt::utf8Of(named->second.character), named->second.flags | flags};
+        return true;
+    }
+    // A letter or a digit with modifiers; Control with a letter gives its control character.
+    if (rest.size() != 1 || !std::isalnum(static_cast<unsigned char>(rest[0]))) return false;
+    char c = rest[0];
+    if (std::isalpha(static_cast<unsigned char>(c)))
+        c = (flags & shift) ? char(std::toupper(c)) : char(std::tolower(c));
+    const bool controlLetter = (flags & control) && std::isalpha(static_cast<unsigned char>(c));
+    event = {keyCodeOf(static_cast<uint32_t>(c)), std::string(1, controlLetter ? char(std::toupper(c) - 64) : c),
+             flags};
+    return true;
 }
 
 int runScript(HeadlessHost& host, const std::string& path, std::FILE* out) { return Runner(host, path, out).run(); }

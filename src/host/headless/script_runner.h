@@ -15,7 +15,8 @@ namespace host {
 // screen, title and messages goes to `out`.
 int runScript(HeadlessHost& host, const std::string& path, std::FILE* out);
 
-// The key press a script names ("^U", "21", "Esc", "F1", …); false for an unknown name.
+// The key press a script names ("^U", "21", "Esc", "F1", …), also with modifier prefixes
+// ("Alt+Backspace", "Ctrl+Shift+O"); false for an unknown name.
 bool scriptKey(const std::string& name, KeyEvent& event);
 
 }  // namespace host

@@ -13,6 +13,7 @@
 #include "display/window.h"
 #include "host/qt/instance.h"
 #include "host/qt/qt_host.h"
+#include "host/requests.h"
 
 namespace host {
 
@@ -32,7 +33,7 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
     qt::InstanceChannel instance;
     qt::QtHost* desktop = nullptr;
     const auto started = instance.start(openPaths, [&desktop](const std::vector<std::string>& paths) {
-        for (const std::string& path : paths) f_FileEventHandler(path, 0);
+        for (const std::string& path : paths) f_FileEventHandler(path, commandLineRequest(path));
         if (desktop) desktop->bringToFront();
     });
     if (started == qt::InstanceChannel::Start::HandedOver) return 0;
@@ -59,7 +60,7 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
     QTimer::singleShot(0, &application, [&program, &openPaths] {
         app::applicationWillFinishLaunching();
         // Files named on the command line are requests that wait for the program when it starts.
-        for (const std::string& path : openPaths) f_FileEventHandler(path, 0);
+        for (const std::string& path : openPaths) f_FileEventHandler(path, commandLineRequest(path));
         app::applicationDidFinishLaunching(std::move(program));
     });
     const int code = QApplication::exec();

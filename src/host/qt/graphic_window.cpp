@@ -7,7 +7,10 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
+#include <cmath>
 
 #include "input/entries.h"
 #include "display/image.h"
@@ -72,17 +75,23 @@ void GraphicView::paintEvent(QPaintEvent*) {
                          image_.width * 4, QImage::Format_RGB32);
     const QRectF target = qt::pictureRect(QSizeF(size()), picture.size());
     if (target.toAlignedRect() != rect()) painter.fillRect(rect(), window_->borderColor());
-    // Nearest neighbour: at whole scales every pixel stays a sharp square.
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // Nearest neighbour at whole scales, where every pixel stays a sharp square; between
+    // them the pixels are blended, or strokes of the glyphs would come and go.
+    const double scale = target.width() * devicePixelRatioF() / picture.width();
+    const bool whole = scale >= 1 && std::abs(scale - std::round(scale)) < 0.001;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !whole);
     painter.drawImage(target, picture);
 }
 
 void GraphicView::keyPressEvent(QKeyEvent* event) {
     const KeyInput input = keyInputFrom(*event);
-    if (isModifierKey(input.key))
+    if (isModifierKey(input.key)) {
         viewFlagsChanged(static_cast<uint8_t>(number_), modifierFlags(input, true));
-    else
-        viewKeyDown(static_cast<uint8_t>(number_), mapKey(input));
+        return;
+    }
+    const host::KeyEvent key = mapKey(input);
+    window_->keyPressed(key);
+    viewKeyDown(static_cast<uint8_t>(number_), key);
 }
 
 void GraphicView::keyReleaseEvent(QKeyEvent* event) {
@@ -122,6 +131,15 @@ void GraphicView::mousePressEvent(QMouseEvent* event) {
 
 void GraphicView::mouseReleaseEvent(QMouseEvent* event) { mouseRelease(event->button()); }
 
+void GraphicView::wheelEvent(QWheelEvent* event) {
+    // A notch is 120 eighths of a degree; touchpads send parts of one, which add up.
+    wheelRemainder_ += event->angleDelta().y();
+    const int notches = wheelRemainder_ / 120;
+    wheelRemainder_ -= notches * 120;
+    if (notches != 0) viewScrollWheel(static_cast<uint8_t>(number_), notches);
+    event->accept();
+}
+
 GraphicWindow::GraphicWindow(int number, int titleBarHeight)
     : HostWindow(number, titleBarHeight), view_(new GraphicView(number, this)) {
     setFocusProxy(view_);
@@ -152,6 +170,28 @@ void GraphicWindow::paintEvent(QPaintEvent*) {
 void GraphicWindow::layOut() {
     HostWindow::layOut();
     view_->setGeometry(viewRect(size(), titleHeight(), viewFrame_));
+}
+
+void GraphicWindow::resizeEvent(QResizeEvent* event) {
+    HostWindow::resizeEvent(event);
+    const QSize content = naturalContent(viewFrame_);
+    if (content.isEmpty() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)))
+        return;
+    if (keepsAspect(size(), titleHeight(), content)) return;
+    // The window manager insists on a size of its own (a screen too small): it stays, the
+    // picture is centred in it.
+    if (size() == refused_) return;
+    refused_ = size();
+    const QSize old = event->oldSize();
+    const bool byWidth = !old.isValid() || std::abs(width() - old.width()) >= std::abs(height() - old.height());
+    // Later, once the toolkit has given the view frame that belongs to the new size, if any.
+    QTimer::singleShot(0, this, [this, byWidth] { keepAspect(byWidth); });
+}
+
+void GraphicWindow::keepAspect(bool byWidth) {
+    const QSize content = naturalContent(viewFrame_);
+    if (content.isEmpty() || keepsAspect(size(), titleHeight(), content)) return;
+    resize(withAspect(size(), titleHeight(), content, byWidth));
 }
 
 // Presses in the border reach the toolkit as points outside the picture.

@@ -1,10 +1,12 @@
 // A graphic window (0 to 7): the menu bar at the top, the view with the window's picture in
 // the content below it, the border colour around the view. Files dropped on it are files to
-// open.
+// open. The picture is drawn at any size with its proportions kept: crisp at whole scales,
+// smoothed between them; the toolkit still measures clicks in its own pixels.
 #pragma once
 
 #include <QColor>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "host/host.h"
@@ -31,6 +33,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     // Tab and Back-tab are keys of the toolkit, not focus moves.
     bool focusNextPrevChild(bool) override { return false; }
 
@@ -41,6 +44,7 @@ private:
     GraphicWindow* window_;
     host::Image image_;
     uint64_t generation_ = 0;
+    int wheelRemainder_ = 0;  // eighths of a degree not yet a whole notch (touchpads)
 };
 
 class GraphicWindow : public HostWindow {
@@ -52,9 +56,16 @@ public:
     const host::Rect& viewFrame() const { return viewFrame_; }
     void setBorderColor(const QColor& color);
     QColor borderColor() const { return border_; }
+    // What a key press in the view is, before the toolkit takes it.
+    void setKeyWatcher(std::function<void(const host::KeyEvent&)> watcher) { keyWatcher_ = std::move(watcher); }
+    void keyPressed(const host::KeyEvent& key) {
+        if (keyWatcher_) keyWatcher_(key);
+    }
 
 protected:
     void layOut() override;
+    // A size the user gives keeps the picture's proportions: the other side follows.
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -62,9 +73,13 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void keepAspect(bool byWidth);
+
     host::Rect viewFrame_{};
     QColor border_{Qt::black};
     GraphicView* view_;
+    std::function<void(const host::KeyEvent&)> keyWatcher_;
+    QSize refused_;  // the size before the last correction: the window manager's, when it comes back
 };
 
 }  // namespace host::qt

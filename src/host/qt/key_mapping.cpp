@@ -192,6 +192,11 @@ int controlCharacter(int key) {
     case Qt::Key_Udiaeresis:
     case Qt::Key_BracketRight:
         return key::controlUUmlaut;
+    // The line editor's decimal code entry: Control with ^, on the 6 of a US keyboard.
+    case Qt::Key_6:
+    case Qt::Key_AsciiCircum:
+    case Qt::Key_Dead_Circumflex:
+        return key::controlCaret;
     default:
         return -1;
     }

@@ -69,7 +69,10 @@ QMenuBar* buildMenuBar(const std::vector<host::Menu>& menus, const MenuChoice& c
                 qmenu->addSeparator();
                 continue;
             }
-            QAction* action = qmenu->addAction(plainTitle(item.title));
+            // A key the views take themselves is named after a tab, where menus show shortcuts.
+            QString text = plainTitle(item.title);
+            if (!item.keyHint.empty()) text += QLatin1Char('\t') + QString::fromStdString(item.keyHint);
+            QAction* action = qmenu->addAction(text);
             action->setShortcut(keySequenceFor(item));
             action->setShortcutContext(Qt::WindowShortcut);
             QObject::connect(action, &QAction::triggered, bar,

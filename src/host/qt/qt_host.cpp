@@ -20,8 +20,11 @@
 #include "display/placement.h"
 #include "host/qt/alert_sound.h"
 #include "host/qt/graphic_window.h"
+#include "host/qt/help_window.h"
 #include "host/qt/host_window.h"
 #include "host/qt/panels.h"
+#include "host/qt/view_geometry.h"
+#include "host/requests.h"
 #include "input/events.h"
 
 namespace host::qt {
@@ -48,8 +51,10 @@ int measureTitleBar() {
     return height;
 }
 
+// The screen a window is on: the one under its middle, as soon as it was moved there.
 QScreen* screenOf(const QWidget* window) {
-    QScreen* screen = window ? window->screen() : nullptr;
+    QScreen* screen = window ? QGuiApplication::screenAt(window->geometry().center()) : nullptr;
+    if (!screen && window) screen = window->screen();
     return screen ? screen : QGuiApplication::primaryScreen();
 }
 
@@ -67,9 +72,6 @@ bool windowSetUp(int number) {
     return number >= 0 && number < kt::graphicWindowCount && kt::memoryReady() &&
            kt::windowRecord(static_cast<uint8_t>(number)).Initialized;
 }
-
-// A key code that no key of the table has: the key's value alone decides.
-constexpr int64_t noKeyCode = 200;
 
 }  // namespace
 
@@ -98,6 +100,11 @@ QtHost::QtHost(std::string resourceFolder)
         }
     }
     for (HostWindow* window : windows_) window->setCloseBox([this](int number) { closeBox(number); });
+    // A quit the user types is the program's own: it ends only the program.
+    for (int n = 0; n < 8; ++n)
+        graphicWindow(n)->setKeyWatcher([this](const host::KeyEvent& key) {
+            if (key.characters == std::string(1, static_cast<char>(key::controlQ))) quitBegunHere_ = false;
+        });
     QObject::connect(qApp, &QGuiApplication::focusWindowChanged, dispatcher_, [this](QWindow* focused) {
         for (int n = 0; n < kt::graphicWindowCount; ++n)
             if (focused && windows_[n] && windows_[n]->windowHandle() == focused) lastGraphicFocus_ = n;
@@ -121,6 +128,8 @@ void QtHost::stopAccepting() {
 void QtHost::shutDown() {
     stopAccepting();
     alertSound_.reset();
+    delete help_;
+    help_ = nullptr;
     for (auto*& window : windows_) {
         delete window;
         window = nullptr;
@@ -159,6 +168,7 @@ void QtHost::programEnded() {
     programEnded_ = true;
     runOnMainAsync([this] {
         if (programEndedHandler_) programEndedHandler_();
+        if (quitBegunHere_) endApplication();
     });
 }
 
@@ -188,10 +198,37 @@ void QtHost::setWindowFrame(int number, const Rect& frame) {
     HostWindow* w = number >= 0 && number <= 12 ? windows_[number] : nullptr;
     if (!w) return;
     const QRect screen = screenGeometry(w);
-    const int width = std::max(1, static_cast<int>(std::lround(frame.width)));
-    const int height = std::max(1, static_cast<int>(std::lround(frame.height)));
+    int width = std::max(1, static_cast<int>(std::lround(frame.width)));
+    int height = std::max(1, static_cast<int>(std::lround(frame.height)));
+    // A graphic window too large for its screen comes in scaled down, whole.
+    if (number < kt::graphicWindowCount) {
+        const QSize fitted = fittedClient({width, height}, w->titleHeight(), availableArea(w).size());
+        width = fitted.width();
+        height = fitted.height();
+    }
     const int bottom = screen.y() + screen.height() - static_cast<int>(std::lround(frame.y));
     w->setClientGeometry({screen.x() + static_cast<int>(std::lround(frame.x)), bottom - height, width, height});
+}
+
+QMargins QtHost::frameMargins() const {
+    for (const HostWindow* w : windows_) {
+        if (!w || !w->isVisible() || !w->titled()) continue;
+        const QRect frame = w->frameGeometry(), client = w->geometry();
+        if (frame != client)
+            return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom()};
+    }
+    // Before a window manager has framed one of ours: the size of a usual frame, where
+    // windows get one.
+    const QString platform = QGuiApplication::platformName();
+    const bool framed = platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+    return framed ? QMargins(4, 32, 4, 8) : QMargins();
+}
+
+QRect QtHost::availableArea(const QWidget* window) const {
+    QScreen* screen = screenOf(window);
+    const QRect area = screen ? screen->availableGeometry() : screenGeometry(window);
+    return area.marginsRemoved(frameMargins());
 }
 
 void QtHost::setViewFrame(int number, const Rect& frame) {
@@ -219,19 +256,20 @@ bool QtHost::windowShown(int number) const {
 void QtHost::orderFront(int number) {
     HostWindow* w = number >= 0 && number <= 12 ? windows_[number] : nullptr;
     if (!w) return;
-    // As on the toolkit's home platform, a titled window comes in with its top on the screen:
-    // frames keep their bottom edge, so a window that grew would otherwise hide its menu bar.
-    if (w->titled()) {
-        if (QScreen* screen = screenOf(w)) {
-            const QRect area = screen->availableGeometry();
-            QRect client = w->geometry();
-            if (client.top() < area.top()) {
-                client.moveTop(area.top());
-                w->setClientGeometry(client);
-            }
-        }
-    }
+    // As on the toolkit's home platform, a titled window comes in with its top on the screen,
+    // title bar and all: frames keep their bottom edge, so a window that grew would otherwise
+    // hide its menu bar.
+    // The frame may be known only once the window is shown: then it is looked at again.
+    auto keepTitleOnScreen = [this, w] {
+        const QRect area = availableArea(w);
+        QRect client = w->geometry();
+        if (!w->titled() || client.top() >= area.top()) return;
+        client.moveTop(area.top());
+        w->setClientGeometry(client);
+    };
+    keepTitleOnScreen();
     w->show();
+    keepTitleOnScreen();
     w->raise();
 }
 
@@ -249,10 +287,11 @@ void QtHost::makeKey(int number) {
 void QtHost::centerWindow(int number) {
     HostWindow* w = number >= 0 && number <= 12 ? windows_[number] : nullptr;
     if (!w) return;
-    QScreen* screen = screenOf(w);
-    const QRect area = screen ? screen->availableGeometry() : screenGeometry(w);
+    // The window with its frame in the middle of the room, its title bar on the screen.
+    const QRect area = availableArea(w);
     QRect client = w->geometry();
     client.moveCenter(area.center());
+    if (client.top() < area.top()) client.moveTop(area.top());
     w->setClientGeometry(client);
 }
 
@@ -386,8 +425,25 @@ bool QtHost::askProgramToQuit(int preferred) {
     const int target = quitWindow(preferred);
     if (target < 0) return false;
     t_WindowFront(static_cast<uint8_t>(target));
-    t_KeyHandler(static_cast<uint8_t>(target), noKeyCode, std::string(1, static_cast<char>(key::controlQ)), 0);
+    quitBegunHere_ = true;
+    sendProgramKey(target, key::controlQ, modifier::control);
     return true;
+}
+
+void QtHost::programCommand(int preferred, int64_t tag) {
+    const int target = programHasEnded() ? -1 : quitWindow(preferred);
+    if (target < 0) {
+        playAlert();
+        return;
+    }
+    // The editor's window comes to the front: its questions and its answer show there.
+    t_WindowFront(static_cast<uint8_t>(target));
+    if (!carryOutProgramCommand(tag, target)) playAlert();
+}
+
+void QtHost::showHelp() {
+    if (!help_) help_ = new HelpWindow;
+    help_->present();
 }
 
 void QtHost::endApplication() {
@@ -400,6 +456,14 @@ void QtHost::chooseMenu(int number, const std::string& menuTitle, const host::Me
             endApplication();
         else if (!askProgramToQuit(number))
             playAlert();
+        return;
+    }
+    if (item.tag == helpMenuTag) {
+        showHelp();
+        return;
+    }
+    if (item.tag < 0) {
+        programCommand(number, item.tag);
         return;
     }
     const bool reachable = anyWindowShown();

@@ -4,8 +4,13 @@
 // The menu bar lives in the windows, so a program whose windows were all hidden could no
 // longer be reached, nor told to quit. While the program runs, the user's last step that
 // would hide the last window (its close box, a hide action, the quit item) becomes the
-// program's own quit key in its window, so that it can ask to save first; once the program
-// has ended, that step ends the application.
+// program's own quit key in its window, so that it can ask to save first; when the program
+// ends after that, the application ends with it. A quit the user typed in the program ends
+// only the program, which shows its closing message; then any of those steps ends the
+// application.
+//
+// A graphic window that would not fit its screen is scaled down to fit it, whole: the
+// toolkit keeps its own sizes and points, only the picture is drawn smaller.
 #pragma once
 
 #include <array>
@@ -18,13 +23,16 @@
 
 #include "host/host.h"
 
+class QMargins;
 class QObject;
+class QRect;
 class QWidget;
 
 namespace host::qt {
 
 class AlertSound;
 class GraphicWindow;
+class HelpWindow;
 class HostWindow;
 class TextWindow;
 
@@ -91,9 +99,14 @@ public:
     HostWindow* window(int number) const;
     GraphicWindow* graphicWindow(int number) const;
     TextWindow* textWindow(int number) const;
+    // The help window, once the menu has asked for it.
+    HelpWindow* helpWindow() const { return help_; }
 
     // --- The application around the program (GUI thread) ------------------------------
     bool programHasEnded() const { return programEnded_.load(); }
+    // Whether the quit under way was asked for by the host: the program's end then ends the
+    // application too.
+    bool quitBegunHere() const { return quitBegunHere_.load(); }
     // A choice in the menu bar of window `window`, and a click on its close box.
     void chooseMenu(int window, const std::string& menuTitle, const host::MenuItem& item);
     void closeBox(int window);
@@ -115,6 +128,13 @@ private:
     // The program's quit key in its window, which comes to the front for the question.
     // False when the program has no window to ask in.
     bool askProgramToQuit(int preferred);
+    // The menu items that are the editor's commands, given to it in its window.
+    void programCommand(int preferred, int64_t tag);
+    void showHelp();
+    // The room a window's client area may take on its screen: the screen's available area
+    // less the window manager's frame.
+    QRect availableArea(const QWidget* window) const;
+    QMargins frameMargins() const;
     void endApplication();
     void ring();
 
@@ -130,6 +150,9 @@ private:
     std::unique_ptr<AlertSound> alertSound_;
     int64_t lastBeep_ = 0;  // steady milliseconds of the last system beep
     std::atomic<bool> programEnded_{false};
+    // The quit under way was begun by the host (close box, menu): its end ends the application.
+    std::atomic<bool> quitBegunHere_{false};
+    HelpWindow* help_ = nullptr;
     int lastGraphicFocus_ = -1;  // the graphic window that last had the focus
     std::function<void()> applicationEnd_;
     std::function<void()> systemBeep_;

@@ -21,6 +21,19 @@ QRect viewRect(QSize client, int title, const host::Rect& viewFrame);
 // its proportions kept, centred.
 QRectF pictureRect(QSizeF view, QSize image);
 
+// The content's natural size of a view frame: the view with its borders on every side.
+QSize naturalContent(const host::Rect& viewFrame);
+
+// The client size for a natural client size `natural` (its top `title` points the menu bar,
+// which keeps its height) in a room of `room` points: scaled down with the content's
+// proportions kept where it would not fit, never up.
+QSize fittedClient(QSize natural, int title, QSize room);
+
+// Whether `client` shows a content of `content`'s proportions, give or take a point; and
+// the nearest client size that does, keeping the width (byWidth) or the height.
+bool keepsAspect(QSize client, int title, QSize content);
+QSize withAspect(QSize client, int title, QSize content, bool byWidth);
+
 // A point in the view (Qt's coordinates) as the toolkit measures it: from the bottom left
 // of the window frame, in picture pixels, so that a point in picture pixel (px, py), py from
 // the top, gives (borderWidth + px, borderHeight + image height − py).

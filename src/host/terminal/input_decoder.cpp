@@ -138,6 +138,17 @@ std::vector<long> parameters(std::string_view text) {
 
 }  // namespace
 
+std::optional<KeyEvent> keyWithModifiers(long code, uint64_t flags) {
+    if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
+    const auto c = static_cast<uint32_t>(code);
+    if (c == key::tab && (flags & mod::shift)) return KeyEvent{48, "\x19", flags};  // Back-tab
+    // Control with a letter (or @ [ \ ] ^ _) is its control character, as a terminal sends it.
+    const uint32_t upper = c >= 'a' && c <= 'z' ? c - 32 : c;
+    if ((flags & mod::control) && upper >= '@' && upper <= '_') return keyForCharacter(upper & 0x1F, flags);
+    if (c >= 'a' && c <= 'z' && (flags & mod::shift)) return keyForCharacter(upper, flags);
+    return keyForCharacter(c, flags);
+}
+
 KeyEvent keyForCharacter(uint32_t c, uint64_t extraFlags) {
     KeyEvent key;
     switch (c) {
@@ -435,6 +446,18 @@ size_t InputDecoder::decodeCsi(size_t at, bool final, std::vector<Input>& out) {
         return used;
     }
     if (marker != 0) return used;
+
+    // A key with modifiers that the plain forms can't carry (Shift+Alt+Backspace among them):
+    // CSI code ; modifiers u (fixterms, kitty), CSI 27 ; modifiers ; code ~ (xterm's
+    // modifyOtherKeys).
+    if (finalByte == 'u' && p.size() >= 1 && p[0] >= 0) {
+        if (auto key = keyWithModifiers(p[0], modifiersOf(parameter(1, 1)))) out.push_back(*key);
+        return used;
+    }
+    if (finalByte == '~' && p.size() >= 3 && p[0] == 27 && p[2] >= 0) {
+        if (auto key = keyWithModifiers(p[2], modifiersOf(parameter(1, 1)))) out.push_back(*key);
+        return used;
+    }
 
     const uint64_t flags = modifiersOf(parameter(1, 1));
     switch (finalByte) {

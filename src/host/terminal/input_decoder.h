@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -33,6 +34,9 @@ using Input = std::variant<KeyEvent, MouseInput, PasteInput>;
 
 // The key event of one typed character (Unicode scalar), as the desktop host makes it.
 KeyEvent keyForCharacter(uint32_t character, uint64_t extraFlags = 0);
+// The key event of a key code with modifier flags, as the sequences for modified keys
+// report them; nothing for a code that is no character.
+std::optional<KeyEvent> keyWithModifiers(long code, uint64_t flags);
 
 class InputDecoder {
 public:

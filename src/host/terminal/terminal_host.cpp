@@ -18,6 +18,7 @@
 #include "host/completion.h"
 #include "host/folders.h"
 #include "host/menu_definition.h"
+#include "host/requests.h"
 #include "host/terminal/terminal_mode.h"
 
 namespace host::terminal {
@@ -337,8 +338,15 @@ void TerminalHost::deliverMouse(const MouseInput& mouse) {
         }
         return;
     }
-    if (mouse.button != 0 && mouse.button != 2) return;  // middle button, wheel
     int columns = 0, rows = 0;
+    // The wheel's notches up (64) and down (65) scroll; the middle button and sideways
+    // scrolling do nothing.
+    if ((mouse.button == 64 || mouse.button == 65) && !messageShown_ && gridCells(columns, rows)) {
+        viewScrollWheel(0, mouse.button == 64 ? 1 : -1);
+        inputSinceIdle_.store(true);
+        return;
+    }
+    if (mouse.button != 0 && mouse.button != 2) return;
     if (messageShown_ || !gridCells(columns, rows)) return;
     if (mouse.column < 1 || mouse.row < 1 || mouse.column > columns || mouse.row > rows) return;
     // The middle of the cell, in the window's points from its bottom left, as a click there
@@ -510,7 +518,7 @@ int runTerminal(const TerminalOptions& options, std::function<void()> program,
         [&] {
             app::applicationWillFinishLaunching();
             // Files named on the command line are requests that wait for the program.
-            for (const std::string& path : openPaths) f_FileEventHandler(path, 0);
+            for (const std::string& path : openPaths) f_FileEventHandler(path, commandLineRequest(path));
             app::applicationDidFinishLaunching(std::move(program));
             launched = true;
         },

@@ -1,0 +1,170 @@
+#include "editor/key_help.h"
+
+#include <algorithm>
+#include <array>
+
+namespace editor {
+namespace {
+
+constexpr KeyHelp mainKeys[] = {
+    {"^H, Left", "Zeichen links", "cursor one byte left"},
+    {"^U, Right", "Zeichen rechts", "cursor one byte right"},
+    {"^K, Up", "Zeile oben", "cursor one row (16 bytes) up"},
+    {"^J, Down", "Zeile unten", "cursor one row down"},
+    {"^W, wheel up", "Scrollen oben", "scroll one row up"},
+    {"^Y, wheel down", "Scrollen unten", "scroll one row down"},
+    {"^R, PageUp", "Seite oben", "one page up"},
+    {"^C, PageDown", "Seite unten", "one page down"},
+    {"^B, Home", "Dateianfang", "to the first byte of the file"},
+    {"^E, End", "Dateiende", "to the last byte of the file"},
+    {"^G, Delete", "Zchn. löschen", "delete the byte at the cursor"},
+    {"^I, Tab", "Zchn. einfügen", "insert a byte (a blank) at the cursor; in an empty file, the first byte"},
+    {"Zn", "Text ändern", "a typed character is written as a byte: over the cursor, or inserted in insert mode"},
+    {"^M, Return", "Hex ändern", "type bytes in hexadecimal, one after the other; Esc ends"},
+    {"Backspace", "—", "insert mode: delete the byte before the cursor; overwrite mode: one byte left"},
+    {"Alt+Backspace", "Widerrufen", "undo the last change"},
+    {"Shift+Alt+Backspace", "Wiederholen", "redo what was undone"},
+    {"^L", "Datei laden", "load a file, chosen in the file browser"},
+    {"^S", "Datei speichern", "save the file (a new file gets its name with Save As or on the command line)"},
+    {"^X", "Datei schließen", "close the file, leaving an empty buffer"},
+    {"^Q", "Beenden", "quit Ostrakonix"},
+    {"^F", "Suchen Menü, Hauptmenü", "switch between the main menu and the search menu"},
+    {"^Ö, Ctrl+\\", "Position", "go to a position, typed in hexadecimal"},
+    {"^Ü, Ctrl+]", "Über Ostrakonix", "about: name, version and copyright"},
+    {"Esc", "Hilfe & Status", "next header: menus and status, status and column heads, status only, nothing"},
+};
+
+constexpr KeyHelp searchKeys[] = {
+    {"^D", "Suchen:", "type the search text"},
+    {"^T", "Ändern:", "type the change (replacement) text"},
+    {"^P", "Modus (Hex, Text, Alpha)", "how both texts are read: hexadecimal digits, text, or text in any case"},
+    {"^N", "Suchen", "find the next occurrence after the cursor"},
+    {"^O", "Ändern", "change the occurrence just found (Hex mode only)"},
+    {"^Z", "Ändern & Suchen", "change it and find the next one"},
+    {"^A", "Alles ändern", "change every occurrence (Hex mode only)"},
+    {"^V", "Einfügen (Aus, Ein)", "insert mode off or on; off, typing overwrites"},
+};
+
+constexpr KeyHelp fieldKeys[] = {
+    {"Return", "—", "take the text"},
+    {"Esc", "—", "cancel: the field is emptied and nothing is done"},
+    {"^Z", "—", "clear the field"},
+    {"^X", "—", "delete everything before the cursor"},
+    {"^H, Left, ^U, Right", "—", "cursor one character left, right"},
+    {"^A, Home, ^E, End", "—", "cursor to the start, the end"},
+    {"^S, ^D", "—", "cursor one word left, right"},
+    {"Backspace, ^G, Delete", "—", "delete the character before, after the cursor"},
+    {"^L, ^V", "—", "copy the field to the clipboard, paste the clipboard's first line"},
+    {"Ctrl+6, digits", "—", "type a character by its decimal code (up to three digits)"},
+};
+
+constexpr KeyHelp questionKeys[] = {
+    {"J, Return, Space", "Ja", "yes: save the file first, then go on"},
+    {"N", "Nein", "no: go on without saving"},
+    {"A, Esc", "Abbrechen", "cancel: nothing happens"},
+    {"any key", "Bitte irgendeine Taste drücken", "\"please press any key\": closes a message"},
+};
+
+constexpr KeyHelp browserKeys[] = {
+    {"^J, Down, ^K, Up", "—", "next, previous entry"},
+    {"^C, PageDown, ^R, PageUp", "—", "a page down, up"},
+    {"^B, ^E", "—", "first, last entry"},
+    {"a … z", "—", "the first entry from that letter on"},
+    {"Return, double click", "—", "open the folder, or load the file"},
+    {"^U", "—", "open the selected folder"},
+    {"^H", "—", "the folder above"},
+    {"Backspace, ^D, ^F, ^L", "—", "the home, desktop, documents, downloads folder"},
+    {"^P, ^S, ^V", "—", "the pictures, music, videos folder"},
+    {"^N, ^A, Tab", "—", "the folder it started in, the program's folder, the mounted volumes"},
+    {"Esc", "—", "cancel"},
+};
+
+constexpr KeyHelp screenWords[] = {
+    {"Pos", "Position", "the cursor's position, in hexadecimal"},
+    {"Ende", "Ende", "the position of the last byte (the size less one), in hexadecimal"},
+    {":, ·", "geändert, unverändert", "before the file name: changed and not saved, unchanged"},
+    {"Zn", "Zeichen", "a character typed as a key"},
+    {"Zchn.", "Zeichen", "a character: here a byte"},
+    {"Alphanumerisch", "alphanumerisch", "the bytes as characters (control bytes as red letters)"},
+    {"Ablage", "Ablage", "the desktop's File menu"},
+    {"Bearbeiten", "Bearbeiten", "the desktop's Edit menu"},
+    {"Fenster", "Fenster", "the desktop's Window menu"},
+    {"Hilfe", "Hilfe", "the desktop's Help menu"},
+};
+
+constexpr KeyHelpSection sections[] = {
+    {"The editor's keys (^X is Control with X)", "Key", mainKeys},
+    {"In the search menu (^F)", "Key", searchKeys},
+    {"In a field being typed (Suchen:, Ändern:, Position, a hexadecimal byte)", "Key", fieldKeys},
+    {"Questions and messages", "Key", questionKeys},
+    {"In the file browser (^L)", "Key", browserKeys},
+    {"Words on the screen", "Word", screenWords},
+};
+
+// Columns are counted in characters, not bytes.
+size_t width(const char* text) {
+    size_t count = 0;
+    for (const char* c = text; *c; ++c)
+        if ((static_cast<unsigned char>(*c) & 0xC0) != 0x80) ++count;
+    return count;
+}
+
+void pad(std::string& out, const char* text, size_t to) {
+    out += text;
+    out.append(to > width(text) ? to - width(text) : 0, ' ');
+}
+
+}  // namespace
+
+std::span<const KeyHelpSection> keyHelp() { return sections; }
+
+const char* keyHelpIntroduction() {
+    return "Ostrakonix is a hex editor whose screens are in German on purpose: it keeps the look of an\n"
+           "old home computer's text screen. \"^X\" means Control with X. ^Q quits (asking first when\n"
+           "changes are unsaved); on the desktop, the window's close box and \"Ostrakonix beenden\" do\n"
+           "the same. On a US keyboard ^Ö is Control+\\ and ^Ü is Control+]. In the status line, \"Pos\"\n"
+           "is the cursor's position and \"Ende\" the position of the last byte, both in hexadecimal.\n";
+}
+
+std::string keyHelpText() {
+    constexpr size_t lineWidth = 100;
+    std::string out;
+    for (const KeyHelpSection& section : sections) {
+        size_t first = 0, second = 0;
+        for (const KeyHelp& key : section.keys) {
+            first = std::max(first, width(key.keys));
+            second = std::max(second, width(key.german));
+        }
+        const size_t indent = 2 + first + 2 + second + 2;
+        out += "\n";
+        out += section.title;
+        out += ":\n";
+        for (const KeyHelp& key : section.keys) {
+            out += "  ";
+            pad(out, key.keys, first + 2);
+            pad(out, key.german, second + 2);
+            // The English words wrap under their own column.
+            const std::string english = key.english;
+            size_t column = indent, start = 0;
+            while (start < english.size()) {
+                size_t end = english.find(' ', start);
+                if (end == std::string::npos) end = english.size();
+                const std::string word = english.substr(start, end - start);
+                if (column > indent && column + 1 + width(word.c_str()) > lineWidth) {
+                    out += "\n" + std::string(indent, ' ');
+                    column = indent;
+                } else if (column > indent) {
+                    out += ' ';
+                    ++column;
+                }
+                out += word;
+                column += width(word.c_str());
+                start = end + 1;
+            }
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+}  // namespace editor

@@ -1,0 +1,117 @@
+// The program's --help and --version, and the key list behind --help, the help window and
+// the README: every key the editor's key table acts on is listed, and the README's tables
+// say what the list says.
+#include "editor/key_help.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <algorithm>
+#include <map>
+#include <set>
+#include <sstream>
+#include <tuple>
+
+namespace {
+
+// What the program writes to standard output with these arguments, and its exit status.
+std::pair<std::string, int> run(const std::string& arguments) {
+    std::FILE* pipe = ::popen((std::string(OSTRAKONIX_EXECUTABLE) + " " + arguments + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return {"", -1};
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    return {out, ::pclose(pipe)};
+}
+
+std::string source(const std::string& relative) {
+    std::ifstream in(std::string(OSTRAKONIX_SOURCE_DIR) + "/" + relative);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The pieces of text between the separators.
+std::vector<std::string> split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> pieces;
+    for (size_t start = 0;;) {
+        const size_t at = text.find(separator, start);
+        pieces.push_back(text.substr(start, at - start));
+        if (at == std::string::npos) return pieces;
+        start = at + separator.size();
+    }
+}
+
+// The keys the editor's dispatch acts on, named as the help names them: its case labels
+// (leaving out those that only sound the alert) and the range of typed characters.
+std::set<std::string> dispatchedKeys() {
+    const std::string all = source("src/editor/main_program.cpp");
+    const size_t start = all.find("bool dispatch(");
+    const std::string body = all.substr(start, all.find("\n}\n", start) - start);
+    const std::map<std::string, std::string> special = {{"escape", "Esc"},
+                                                        {"controlOUmlaut", "^Ö"},
+                                                        {"controlUUmlaut", "^Ü"},
+                                                        {"backspace", "Backspace"},
+                                                        {"controlSpace", "^@"},
+                                                        {"controlCaret", "Ctrl+6"},
+                                                        {"controlMinus", "Ctrl+-"}};
+    std::set<std::string> keys;
+    std::istringstream lines(body);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find("case key::");
+        if (at == std::string::npos) continue;
+        const size_t colon = line.find(':', at + 10);
+        const std::string name = line.substr(at + 10, colon - at - 10);
+        const size_t action = line.find_first_not_of(' ', colon + 1);
+        if (action != std::string::npos && line.compare(action, std::string::npos, "alert(); break;") == 0) continue;
+        if (special.count(name))
+            keys.insert(special.at(name));
+        else if (name.size() == 8 && name.rfind("control", 0) == 0)
+            keys.insert("^" + name.substr(7));
+        else
+            keys.insert(name);
+    }
+    if (body.find(">= key::space") != std::string::npos) keys.insert("Zn");
+    return keys;
+}
+
+}  // namespace
+
+TEST(CommandLine, HelpListsEveryKeyTheEditorActsOnAndVersionTheTitleScreensVersion) {
+    const auto [help, status] = run("--help");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(help.rfind("usage: ostrakonix", 0), 0u) << help;
+    // The keys of the first column, under the section titles.
+    std::set<std::string> listed;
+    std::istringstream lines(help);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("  ", 0) != 0 || line.rfind("   ", 0) == 0) continue;
+        for (const std::string& key : split(line.substr(2, line.find("  ", 2) - 2), ", ")) listed.insert(key);
+    }
+    const std::set<std::string> dispatched = dispatchedKeys();
+    EXPECT_GE(dispatched.size(), 29u) << "the key table was not found";
+    for (const std::string& key : dispatched) EXPECT_TRUE(listed.count(key)) << key << " is not in --help";
+    for (const char* key : {"Alt+Backspace", "Shift+Alt+Backspace", "wheel up", "Ctrl+\\", "Ctrl+]"})
+        EXPECT_TRUE(listed.count(key)) << key;
+
+    const auto [version, versionStatus] = run("--version");
+    EXPECT_EQ(versionStatus, 0);
+    EXPECT_EQ(version.substr(0, version.find('\n')), "Ostrakonix 1.21");
+    EXPECT_NE(run("--bogus").second, 0);
+}
+
+TEST(CommandLine, TheReadmesKeyTablesSayWhatTheKeyListSays) {
+    // Rows of the README's tables: their cells without the code marks.
+    std::set<std::tuple<std::string, std::string, std::string>> rows;
+    std::istringstream lines(source("README.md"));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("| ", 0) != 0) continue;
+        line.erase(std::remove(line.begin(), line.end(), '`'), line.end());
+        std::vector<std::string> cells = split(line.substr(2, line.size() - 4), " | ");
+        if (cells.size() == 3) rows.emplace(cells[0], cells[1], cells[2]);
+    }
+    for (const editor::KeyHelpSection& section : editor::keyHelp())
+        for (const editor::KeyHelp& key : section.keys)
+            EXPECT_TRUE(rows.count({key.keys, key.german, key.english}))
+                << "| `" << key.keys << "` | " << key.german << " | " << key.english << " |";
+}
