@@ -12,7 +12,7 @@
 
 namespace testing_support {
 
-// The headless host of this test program, started on first use.
+// The headless host of this test program, started on first use with the toolkit on it.
 host::HeadlessHost& headless();
 
 // Collects the toolkit's log lines while it lives.
@@ -21,15 +21,12 @@ public:
     LogCapture();
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
     std::string text();
-    std::vector<std::string> lines();
 
 private:
     char* buffer_ = nullptr;
     size_t size_ = 0;
-    std::FILE* stream_ = nullptr;
-    std::FILE* previous_ = nullptr;
+    std::FILE *stream_ = nullptr, *previous_ = nullptr;
 };
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
