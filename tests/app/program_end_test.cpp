@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <thread>
 
 #include "display/window.h"
@@ -18,10 +19,7 @@ namespace {
 std::string quitOnItsOwnThread(uint8_t window) {
     LogCapture log;
     std::thread([window] { t_QuitProgram(window); }).join();
-    std::string text;
-    for (const std::string& line : log.lines())
-        if (line.rfind("t_WindowAutoUpdateProcess:", 0) != 0) text += line + "\n";
-    return text;
+    return std::regex_replace(log.text(), std::regex("t_WindowAutoUpdateProcess:.*\n"), "");
 }
 }  // namespace
 
@@ -39,12 +37,11 @@ TEST(ProgramEnd, LeavesTheClosingMessageInNormalDisplayOrOnlyLogsWithoutAWindow)
     t_Area(0, 10, 5, 40, 10);
     t_Inverse(0);
     t_DisplayMode(0, 2);  // would turn the capital P into a control code
-    const uint8_t background = w.TextColor & 15;
     const int displayed = headless().window(0).displayed;
     EXPECT_EQ(quitOnItsOwnThread(0), "t_QuitProgram: Quitting current thread with message in window #0.\n");
-    EXPECT_EQ(std::tuple(screenLine(0, 25), screenLine(0, 1)), std::tuple("(Programm Ende)", "Ostrakonix"));
-    EXPECT_EQ(cellColour(0, 1, 25), 0x10 | background);  // colour 1 on the window's background, not inverse
-    EXPECT_EQ(std::tuple(w.TextInverse, w.TextLastColumn), std::tuple(false, 80));
-    EXPECT_GT(headless().window(0).displayed, displayed);  // shown at once, before the thread ended
-    EXPECT_TRUE(headless().programHasEnded());
+    // Colour 1 on the window's background, not inverse, in the whole window.
+    EXPECT_EQ(std::tuple(screenLine(0, 25), screenLine(0, 1), cellColour(0, 1, 25), w.TextInverse, w.TextLastColumn),
+              std::tuple("(Programm Ende)", "Ostrakonix", 0x10 | (w.TextColor & 15), false, 80));
+    // Shown at once, before the thread ended.
+    EXPECT_TRUE(headless().window(0).displayed > displayed && headless().programHasEnded());
 }
