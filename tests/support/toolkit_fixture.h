@@ -44,6 +44,8 @@ private:
 // Sets up graphic window n with the editor's font (columns × lines cells, 24 bits) and
 // shows it; the cursor, colours and modes start afresh, and the update thread runs.
 t_Window& textWindow(uint8_t n = 0, int64_t columns = 80, int64_t lines = 25);
+// The text cursor's column and line.
+inline std::pair<int64_t, int64_t> cursorOf(const t_Window& w) { return {w.TextHpos, w.TextVpos}; }
 // Line y (from 1) of window n's text memory as UTF-8 of its codes, trailing blanks removed.
 std::string screenLine(uint8_t n, int64_t y);
 // The code and colour byte stored for cell (x, y).
