@@ -47,7 +47,8 @@ std::string LogCapture::text() {
     return std::string(buffer_, size_);
 }
 
-TempFolder::TempFolder() : path_((std::filesystem::temp_directory_path() / "ostrakonix-test-XXXXXX").string()) {
+TempFolder::TempFolder(const std::string& parent)
+    : path_((parent.empty() ? std::filesystem::temp_directory_path().string() : parent) + "/ostrakonix-test-XXXXXX") {
     mkdtemp(path_.data());
 }
 
@@ -101,8 +102,7 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 }  // namespace testing_support

@@ -29,10 +29,11 @@ private:
     std::FILE *stream_ = nullptr, *previous_ = nullptr;
 };
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder under the system's temporary folder (or under parent), removed with
+// everything in it.
 class TempFolder {
 public:
-    TempFolder();
+    explicit TempFolder(const std::string& parent = "");
     ~TempFolder();
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
