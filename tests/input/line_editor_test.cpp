@@ -71,7 +71,7 @@ void editText(const std::string& text) {
 
 }  // namespace
 
-TEST(LineEditor, TheFormShowsTheCursorTakesTypedAheadKeysCodeEntriesAndPastes) {
+TEST(LineEditor, TheFormShowsTheCursorTakesTypedAheadKeysCodeEntriesPastesAndRefusesUnusableWindows) {
     t_Window& w = textWindow();
     t_Vtab(0, 3);
     {
@@ -141,7 +141,7 @@ TEST(LineEditor, TheFormShowsTheCursorTakesTypedAheadKeysCodeEntriesAndPastes) {
     EXPECT_EQ(t_InputForm("", "vorgabe", true, 0, 3), "vor");  // the default window, 0
 }
 
-TEST(LineEditor, NumberModesTheAreasLastColumnControlCodesAndUnusableWindows) {
+TEST(LineEditor, NumberModesTheAreasLastColumnAndControlCodes) {
     t_Window& w = textWindow();
     // Mode, keys, then the text.
     const std::tuple<int64_t, const char*, const char*> cases[] = {
