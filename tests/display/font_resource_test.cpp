@@ -10,8 +10,7 @@
 
 TEST(FontResource, AllGreyGlyphsThatShowWhatTheyMustOnOneBaseline) {
     constexpr int width = 16, height = 32, size = width * height;
-    const std::string name = "DejaVuSansMono 16x32.font";
-    const t_Font font = kt::parseFont(getbinaryfromfile(std::string(OSTRAKONIX_TEST_RESOURCES) + "/" + name), name);
+    const t_Font font = kt::parseFont(getbinaryfromfile(OSTRAKONIX_TEST_RESOURCES "/DejaVuSansMono 16x32.font"), "");
     EXPECT_EQ(std::tuple(font.Format, font.Start, font.End, font.Width, font.Height, font.Size),
               std::tuple(2, 0, 255, width, height, 256 * size));
     ASSERT_EQ(font.Data.size(), size_t(256 * size));
@@ -31,6 +30,5 @@ TEST(FontResource, AllGreyGlyphsThatShowWhatTheyMustOnOneBaseline) {
     const int baseline = lowestInkRow('A');
     ASSERT_GT(baseline, 0);
     EXPECT_EQ(std::tuple(lowestInkRow('H'), lowestInkRow('x')), std::tuple(baseline, baseline));
-    EXPECT_GT(lowestInkRow('g'), baseline);
-    EXPECT_GT(lowestInkRow('p'), baseline);
+    EXPECT_TRUE(lowestInkRow('g') > baseline && lowestInkRow('p') > baseline) << "no descenders";
 }

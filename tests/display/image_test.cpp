@@ -10,8 +10,7 @@
 #include "display/setup.h"
 #include "support/toolkit_fixture.h"
 
-using testing_support::headless;
-using testing_support::LogCapture;
+using namespace testing_support;
 using namespace std::chrono_literals;
 
 namespace {
@@ -33,7 +32,7 @@ uint32_t pixelOf(int64_t depth, std::initializer_list<std::pair<int64_t, uint8_t
 }
 }  // namespace
 
-TEST(WindowImage, EveryDepthConvertsToColours) {
+TEST(WindowImage, EveryDepthConvertsHiddenOrMissingWindowsGiveNoPictureUpdatesRedrawOrMarkAtTheRefreshRate) {
     EXPECT_EQ(pixelOf(1, {{0, 0x80}}, 0, 0), 0xFFFFFFFFu);
     for (int x = 1; x < 8; ++x) EXPECT_EQ(pixelOf(1, {{0, 0x80}}, x, 0), 0xFF000000u);
     EXPECT_EQ(pixelOf(4, {{0, 0x1F}}, 0, 0), 0xFFFF0000u);
@@ -41,15 +40,12 @@ TEST(WindowImage, EveryDepthConvertsToColours) {
     EXPECT_EQ(pixelOf(16, {{0, 0x12}, {1, 0x80}}, 0, 0), 0xFF808080u);
     EXPECT_EQ(pixelOf(24, {{3 * 64, 1}, {3 * 64 + 1, 2}, {3 * 64 + 2, 3}}, 0, 1), 0xFF010203u);  // second row
     EXPECT_EQ(pixelOf(32, {}, 5, 5), 0xFF000000u);  // cleared to 255, 0, 0, 0: the first byte is ignored
-}
 
-TEST(WindowImage, HiddenOrMissingWindowsGiveNoPictureAndUpdatingNowRedraws) {
+    // Hidden (without a message) or missing windows give no picture.
     shownWindow(2, 8);
     t_WindowVisible(2, false);
     LogCapture log;
-    EXPECT_FALSE(t_WindowImage(2));
-    EXPECT_EQ(log.text(), "");
-    EXPECT_FALSE(t_WindowImage(5));
+    EXPECT_FALSE(t_WindowImage(2) || t_WindowImage(5));
     t_WindowUpdate(9, true);
     EXPECT_EQ(log.text(),
               "t_WindowImage: Graphic window #5 not initialized.\nt_WindowUpdate: Window is not a graphic window.\n");
@@ -59,16 +55,14 @@ TEST(WindowImage, HiddenOrMissingWindowsGiveNoPictureAndUpdatingNowRedraws) {
     kt::display().memory[w.MemoryStart] = 0xAB;
     kt::touchWindow(3);
     t_WindowUpdate(3, false);
-    EXPECT_EQ(headless().window(3).displayed, before + 1);
     auto shown = headless().viewImage(3);
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->pixels.at(0) >> 16 & 0xFF, 0xABu);
-}
+    EXPECT_EQ(std::tuple(headless().window(3).displayed, shown ? shown->pixels.at(0) >> 16 & 0xFF : 0),
+              std::tuple(before + 1, 0xABu));
 
-TEST(WindowImage, TheUpdateThreadMarksAWindowAtItsRefreshRate) {
-    t_Window& w = shownWindow(4, 8);
-    w.RefreshRate = 20;
-    w.AutoUpdate = true;
+    // The update thread marks a window at its refresh rate.
+    t_Window& marked = shownWindow(4, 8);
+    marked.RefreshRate = 20;
+    marked.AutoUpdate = true;
     int start = headless().window(4).displayed;
     // The window changes all the time for 300 ms; it is marked at most 20 times a second.
     for (auto until = std::chrono::steady_clock::now() + 300ms; std::chrono::steady_clock::now() < until;) {
@@ -76,8 +70,7 @@ TEST(WindowImage, TheUpdateThreadMarksAWindowAtItsRefreshRate) {
         std::this_thread::sleep_for(2ms);
     }
     int marks = headless().window(4).displayed - start;
-    EXPECT_LE(marks, 7);
-    EXPECT_GE(marks, 1);  // it runs; a slow or instrumented build may mark less often
+    EXPECT_TRUE(marks >= 1 && marks <= 7) << marks;  // it runs; a slow or instrumented build may mark less often
     // Unchanged, it is not marked again.
     std::this_thread::sleep_for(100ms);
     int idle = headless().window(4).displayed;
@@ -87,7 +80,6 @@ TEST(WindowImage, TheUpdateThreadMarksAWindowAtItsRefreshRate) {
 
 TEST(WindowImage, AWindowSetUpAnewWhileAViewConvertsItIsNeverReadPastItsPicture) {
     LogCapture quiet;
-    t_Font none;
     std::atomic<bool> stop{false};
     std::atomic<int> pictures{0};
     std::thread view([&] {
@@ -99,9 +91,12 @@ TEST(WindowImage, AWindowSetUpAnewWhileAViewConvertsItIsNeverReadPastItsPicture)
             }
         }
     });
-    for (int i = 0; i < 1000; ++i) {
+    // A thousand set-ups at least, and more until the view has made a picture (a busy machine
+    // may not let it run in between).
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    for (int i = 0; i < 1000 || (pictures == 0 && std::chrono::steady_clock::now() < until); ++i) {
         const bool large = i % 2 == 0;
-        kt::setUpWindow(2, large ? 24 : 8, false, large ? 1024 : 64, large ? 768 : 32, 0, 0, none, true);
+        kt::setUpWindow(2, large ? 24 : 8, false, large ? 1024 : 64, large ? 768 : 32, 0, 0, t_Font{}, true);
         t_WindowVisible(2, true);
     }
     stop = true;

@@ -1,24 +1,19 @@
+// The Qt host's suites check the placement on a real desktop too: QtHost.WindowZero... the
+// frame and view after the set-up, QtHost.TitleFromAnotherThread... a title set from the
+// program thread, QtDesktop.SideWindowsShowTheirText... the pasteboard window's copy of the
+// pasteboard each time it is shown.
 #include "display/placement.h"
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "display/setup.h"
 #include "support/toolkit_fixture.h"
 
-using testing_support::headless;
-using testing_support::LogCapture;
+using namespace testing_support;
 
-namespace {
-void editorWindow() {
+TEST(WindowPlacement, SelectorsSizeTitleBarVisibilityFocusAndMissingWindows) {
     if (!kt::memoryReady() || !kt::windowRecord(0).Initialized)
         t_InitWindow(0, 24, 80, 25, 16, "DejaVuSansMono 16x32.font");
-}
-}  // namespace
-
-TEST(WindowPlacement, SelectorsSizeAndTitleBarOfTheWindows) {
-    editorWindow();
     const int64_t t = 22;  // the title bar
     const std::pair<int, int64_t> selectors[] = {{8, 1280}, {9, 800}, {10, 1312}, {11, 832}, {12, 832 + t}, {17, t},
                                                  {18, 16},  {19, 16}, {4, 80},    {7, 25},   {15, 1920},    {99, 0}};
@@ -41,45 +36,25 @@ TEST(WindowPlacement, SelectorsSizeAndTitleBarOfTheWindows) {
     // Side windows answer from their host frame.
     t_WindowSize(9, 10, 20, 400, 300);
     EXPECT_EQ(std::tuple(t_WindowPos(9, 12), t_WindowPos(9, 9), t_WindowPos(9, 2)), std::tuple(300 + t, 300, 399));
-    LogCapture log;
-    EXPECT_EQ(t_WindowPos(13, 0), 0);
-    EXPECT_EQ(log.text(), "t_WindowPos: Window does not exist.\n");
-}
 
-TEST(WindowPlacement, VisibilityFocusTitleAndMissingWindows) {
-    editorWindow();
     t_WindowFront(0);
     EXPECT_EQ(std::tuple(kt::windowRecord(0).Visible.load(), t_MainWindowNumber()), std::tuple(true, 0));
     t_WindowVisible(0, false);
     EXPECT_EQ(std::tuple(kt::windowRecord(0).Visible.load(), t_MainWindowNumber()), std::tuple(false, 255));
-    std::thread([] { t_WindowTitle(0, "Anderer Titel"); }).join();
-    headless().runOnMainSync([] {});  // the title is set asynchronously
-    EXPECT_EQ(headless().window(0).title, "Anderer Titel");
     t_WindowCenter(12);
     auto frame = headless().window(12).frame;
     EXPECT_EQ(frame.x, (1920 - frame.width) / 2);
-    // Missing side windows and borders are reported, without an alert.
+    // Missing windows, side windows and borders are reported, without an alert.
     headless().setWindowExists(10, false);
     int alerts = headless().alerts();
     LogCapture log;
+    EXPECT_EQ(t_WindowPos(13, 0), 0);
     t_WindowVisible(10, true);
     t_ColorBorder(8, 3);
     t_ColorBorder(6, 3);
     headless().setWindowExists(10, true);
     EXPECT_EQ(log.text(),
-              "t_WindowVisible: Window does not exist.\nt_ColorBorder: Window is not a graphic window.\n"
-              "t_ColorBorder: Window #6 not initialized.\n");
+              "t_WindowPos: Window does not exist.\nt_WindowVisible: Window does not exist.\n"
+              "t_ColorBorder: Window is not a graphic window.\nt_ColorBorder: Window #6 not initialized.\n");
     EXPECT_EQ(headless().alerts(), alerts);
-}
-
-TEST(WindowPlacement, ThePasteboardWindowCopiesThePasteboardEachTimeItIsShown) {
-    auto& h = headless();
-    for (const char* text : {"erste", "zweite", ""}) {
-        h.runOnMainSync([&] { text[0] ? h.pasteboardSetText(text) : h.pasteboardClear(); });
-        EXPECT_NE(h.window(8).text, text);  // not before it is shown again
-        t_WindowVisible(8, true);
-        EXPECT_EQ(h.window(8).text, text);
-    }
-    t_WindowVisible(8, false);
-    EXPECT_FALSE(h.window(8).shown);
 }

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "editor/editor_driver.h"
 
@@ -118,7 +120,13 @@ TEST(EditorCommands, ControlCharactersInANameAreShown) {
     ASSERT_TRUE(deliverToEditor({0, path}));
     EXPECT_EQ(testing_support::cellCode(0, 7, 1), 12);
     EXPECT_EQ(screenLine(0, 8).substr(0, 15), "00000000: 61 62");
-    EXPECT_EQ(headless().windowTitle(0), "form\u240Cfeed.bin");
+    // The title is set without waiting: read on the main thread once it has arrived.
+    std::string title;
+    for (int i = 0; i < 200 && title != "form\u240Cfeed.bin"; ++i) {
+        headless().runOnMainSync([&] { title = headless().windowTitle(0); });
+        if (title != "form\u240Cfeed.bin") std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(title, "form\u240Cfeed.bin");
 }
 
 // Another program rewrites or cuts short the file while it is loaded: the editor does not

@@ -1,10 +1,9 @@
+// The editor's end-to-end scripts (prompts.script and others) pin the message box's lines
+// as the editor shows them in 80 columns.
 #include "input/dialog.h"
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
-#include "display/window.h"
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
 
@@ -25,27 +24,24 @@ t_Window& dottedWindow() {
 }
 }  // namespace
 
-TEST(Dialog, TheFrameSurroundsAClearedInsideThatBecomesTheTextAreaUnlessTheBoxIsBad) {
+TEST(Dialog, TheFrameSurroundsAClearedInsideThatBecomesTheTextAreaAndTheMessageBoxIsCentredAndCut) {
     t_Window& w = dottedWindow();
     w.TextDisplayMode = 1;
     t_Dialog(0, "Titel", 5, 3, 30, 8);
-    EXPECT_EQ(w.TextDisplayMode, 1);
-    w.TextDisplayMode = 0;
     // Title bar of 24 cells: 7 line pieces, the left end, " Titel ", the right end, 8 pieces.
     EXPECT_EQ(cells(0, 3, 5, 30), L + rule(7) + "\x12 Titel \x13" + rule(8) + R);
     for (int64_t y = 4; y <= 7; ++y) EXPECT_EQ(cells(0, y, 4, 31), "." + L + std::string(24, ' ') + R + ".") << y;
     EXPECT_EQ(cells(0, 8, 5, 30), "." + bottom(24) + ".");  // no corner pieces
-    EXPECT_EQ(screenLine(0, 9), dots);
-    EXPECT_EQ(std::tuple(w.TextFirstColumn, w.TextLastColumn, w.TextFirstLine, w.TextLastLine, w.TextHpos, w.TextVpos),
-              std::tuple(6, 29, 4, 7, 6, 4));
+    EXPECT_EQ(std::tuple(screenLine(0, 9), w.TextFirstColumn, w.TextLastColumn, w.TextFirstLine, w.TextLastLine,
+                         cursorOf(w), w.TextDisplayMode),
+              std::tuple(dots, 6, 29, 4, 7, std::pair<int64_t, int64_t>(6, 4), 1));
+    w.TextDisplayMode = 0;
 
     // Without inner lines it keeps its title and bottom line.
     dottedWindow();
     t_Dialog(0, "Kurz", 10, 5, 40, 6);
-    EXPECT_EQ(cells(0, 5, 10, 40), L + rule(10) + "\x12 Kurz \x13" + rule(11) + R);
-    EXPECT_EQ(cells(0, 6, 10, 41), "." + bottom(29) + "..");
-    EXPECT_EQ(std::tuple(screenLine(0, 4), screenLine(0, 7), w.TextFirstLine, w.TextLastLine),
-              std::tuple(dots, dots, 1, 25));
+    EXPECT_EQ(std::tuple(cells(0, 5, 10, 40), cells(0, 6, 10, 41), screenLine(0, 4), screenLine(0, 7)),
+              std::tuple(L + rule(10) + "\x12 Kurz \x13" + rule(11) + R, "." + bottom(29) + "..", dots, dots));
 
     // Bad windows and boxes draw nothing.
     dottedWindow();
@@ -57,36 +53,30 @@ TEST(Dialog, TheFrameSurroundsAClearedInsideThatBecomesTheTextAreaUnlessTheBoxIs
               "t_Dialog: Window is not a graphic window.\nt_Dialog: Window #5 not initialized.\n"
               "t_Dialog: Bottom line must lie below the top line.\n");
     EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 5)), std::tuple(dots, dots));
-}
 
-TEST(Dialog, TheMessageBoxIsCentredInTheTextAreaCutsItsLinesAndWidensTheMiddleOneForTwoCharacters) {
-    t_Window& w = textWindow();
+    // The message box: five inverse cells in front of each line; the mark itself is not inverse.
+    textWindow();
     t_Dialog(0, "Meldung", "Zeile eins", "Zeile zwei", "Zeile drei", "?");
-    // The editor's scripts check the box's lines as the editor shows them; here the colours,
-    // the cursor and the area afterwards, the cutting and the centring in other widths.
-    EXPECT_EQ(cells(0, 14, 10, 26), L + "  ?   Zeile zwei");
-    // Five inverse cells in front of each line; the mark itself is not inverse.
     const uint8_t normal = cellColour(0, 17, 13);
     for (int64_t x = 11; x <= 15; ++x) EXPECT_NE(cellColour(0, x, 13), normal) << x;
     EXPECT_EQ(
         std::tuple(cellColour(0, 12, 14) == normal, cellColour(0, 13, 14) == normal, cellColour(0, 15, 14) == normal),
         std::tuple(false, true, false));
     // Afterwards the whole window is the text area and the cursor stands on the mark.
-    EXPECT_EQ(std::tuple(w.TextFirstColumn, w.TextLastColumn, w.TextFirstLine, w.TextLastLine, w.TextHpos, w.TextVpos,
-                         w.TextInverse),
-              std::tuple(1, 80, 1, 25, 13, 14, false));
-
+    EXPECT_EQ(
+        std::tuple(w.TextFirstColumn, w.TextLastColumn, w.TextFirstLine, w.TextLastLine, cursorOf(w), w.TextInverse),
+        std::tuple(1, 80, 1, 25, std::pair<int64_t, int64_t>(13, 14), false));
+    // A long first line is cut; a mark of two characters widens the middle line; a multi-byte
+    // character counts once.
     const std::string sixty = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWX";
     t_Dialog(0, "T", sixty, "zwei", "drei", "ab");
-    EXPECT_EQ(cells(0, 13, 11, 69), "      " + sixty.substr(0, 52) + " ");
-    EXPECT_EQ(cells(0, 14, 11, 21), "  ab   zwei");
-    EXPECT_EQ(cells(0, 15, 11, 21), "      drei ");
-    // A multi-byte character counts once.
+    EXPECT_EQ(std::tuple(cells(0, 13, 11, 69), cells(0, 14, 11, 21), cells(0, 15, 11, 21)),
+              std::tuple("      " + sixty.substr(0, 52) + " ", "  ab   zwei", "      drei "));
     t_Dialog(0, "T", "\u00E4" + sixty, "", "", "");
     EXPECT_EQ(cells(0, 13, 11, 68), "      \xE4" + sixty.substr(0, 51));
-
+    // In 96 columns the box spans columns 18 to 78.
     textWindow(0, 96, 25);
     t_Dialog(0, "Meldung", "", "", "", "");
-    EXPECT_EQ(cells(0, 12, 18, 18) + cells(0, 12, 78, 78), L + R);
-    EXPECT_EQ(cells(0, 16, 18, 78), " " + bottom(59) + " ");
+    EXPECT_EQ(std::tuple(cells(0, 12, 18, 18) + cells(0, 12, 78, 78), cells(0, 16, 18, 78)),
+              std::tuple(L + R, " " + bottom(59) + " "));
 }

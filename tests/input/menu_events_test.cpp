@@ -1,3 +1,9 @@
+// The Qt desktop suite chooses the same actions from the real menus:
+// QtDesktop.MenuChoicesCarryOutTheActionsAndQueueTheirEvents shows and hides windows 1, 9, 10
+// and 11, clears the printer and the console, hides the window with the focus, checks the
+// events' fields and the program's handler for an item without an action;
+// QtDesktop.CopiesOfAWindowReachTheClipboard copies a window's text and picture and the
+// console's text, and nothing from the pasteboard window.
 #include "input/menu_events.h"
 
 #include <gtest/gtest.h>
@@ -5,15 +11,12 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <tuple>
 
 #include "display/placement.h"
-#include "display/window.h"
 #include "input/entries.h"
 #include "input/events.h"
 #include "input/menu_actions.h"
 #include "support/toolkit_fixture.h"
-#include "terminal/area.h"
 
 using namespace testing_support;
 
@@ -46,51 +49,35 @@ struct MenuEvents : ::testing::Test {
 
 }  // namespace
 
-TEST_F(MenuEvents, ChoicesWithoutAnActionQueueAnEventAndStartTheProgramsHandlerOnce) {
+TEST_F(MenuEvents, ChoicesQueueAnEventAndOnlyThoseWithoutAnActionStartTheProgramsHandlerOnce) {
     std::atomic<int> runs{0};
     t_ProgramMenuHandler() = [&] { runs++; };
     choose(0, "Ö", host::modifier::control | host::modifier::shift);
-    ASSERT_TRUE(waitUntil([&] { return runs == 1; }));
-    std::vector<t_MenuEvent> events = t_MenuEventQueue();
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_TRUE(t_MenuEventAvailable());
-    const t_MenuEvent& e = events[0];
-    EXPECT_EQ(std::tuple(e.Kind, e.MenuTitle, e.ItemTitle, e.ItemKeyChar, e.ItemKeyAsc, e.ItemKeyMods, e.ItemAction),
-              std::tuple(3, "Menü", "Eintrag 0", "Ö", 0xD6, host::modifier::control | host::modifier::shift, 0));
-    EXPECT_GT(e.Time, 0);
-
-    // A tag the action table does not know is the program's too; a built-in one is not.
-    choose(102);
-    EXPECT_TRUE(waitUntil([&] { return runs == 2; }));
+    choose(102);  // a tag the action table does not know is the program's too
+    ASSERT_TRUE(waitUntil([&] { return runs == 2; }));
     LogCapture quiet;  // window 1 may not be set up yet
     choose(215);
     choose(216);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(runs.load(), 2);
-    events = t_MenuEventQueue();
+    const std::vector<t_MenuEvent> events = t_MenuEventQueue();
     ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(std::tuple(events[1].ItemAction, events[2].ItemAction, events[3].ItemAction), std::tuple(102, 215, 216));
+    const t_MenuEvent& e = events[0];
+    EXPECT_EQ(std::tuple(runs.load(), e.Kind, e.ItemKeyAsc, e.ItemKeyMods, e.Time > 0, e.ItemAction,
+                         events[1].ItemAction, events[2].ItemAction, events[3].ItemAction),
+              std::tuple(2, 3, 0xD6, host::modifier::control | host::modifier::shift, true, 0, 102, 215, 216));
 }
 
-TEST_F(MenuEvents, ActionsShowAndHideTheGraphicAndTheSideWindows) {
+TEST_F(MenuEvents, ActionsShowAndHideWindowsClearThePrinterAndTheConsoleCopyAndRunAction113) {
     // A window that is not set up is reported with the alert.
     ASSERT_FALSE(kt::windowRecord(7).Initialized.load());
     const int alerts = headless().alerts();
     LogCapture log;
     choose(227);
     choose(228);
-    EXPECT_EQ(log.text(),
-              "t_MenuEventHandler: Window #7 not initialized.\nt_MenuEventHandler: Window #7 not initialized.\n");
-    EXPECT_EQ(std::tuple(headless().alerts(), shown(7), t_MenuEventQueue().size()), std::tuple(alerts + 2, false, 2u));
-
-    textWindow(1, 10, 5);
-    t_WindowVisible(1, false);
-    choose(215);
-    EXPECT_EQ(std::tuple(shown(1), kt::windowRecord(1).Visible.load(), t_MainWindowNumber()),
-              std::tuple(true, true, 1));
-    choose(216);
-    EXPECT_FALSE(shown(1) || kt::windowRecord(1).Visible);
-
+    EXPECT_EQ(
+        std::tuple(log.text(), headless().alerts(), shown(7), t_MenuEventQueue().size()),
+        std::tuple("t_MenuEventHandler: Window #7 not initialized.\nt_MenuEventHandler: Window #7 not initialized.\n",
+                   alerts + 2, false, 2u));
     // Side, preferences and main windows, each shown and hidden by its pair of codes.
     const int pairs[][3] = {{209, 210, 9}, {211, 212, 8}, {229, 230, 10}, {207, 208, 11}, {205, 206, 12}};
     for (const auto& [showTag, hideTag, window] : pairs) {
@@ -99,21 +86,16 @@ TEST_F(MenuEvents, ActionsShowAndHideTheGraphicAndTheSideWindows) {
         choose(hideTag);
         EXPECT_FALSE(shown(window)) << window;
     }
-
-    // 201 hides the window with the focus; 200 hides every window.
-    focus(9);
-    choose(201);
-    EXPECT_EQ(std::tuple(shown(9), shown(0)), std::tuple(false, true));
-    choose(209);
-    choose(215);
+    // 200 hides every window.
+    choose(229);
+    choose(205);
     choose(200);
     for (int window = 0; window <= 12; ++window) EXPECT_FALSE(shown(window)) << window;
     EXPECT_EQ(std::tuple(t_MainWindowNumber(), kt::windowRecord(0).Visible.load(), t_MenuEventQueue().size()),
-              std::tuple(255, false, 18u));
+              std::tuple(255, false, 15u));
     t_WindowFront(0);
-}
 
-TEST_F(MenuEvents, ClearingEmptiesThePrinterAndTheConsole) {
+    // Clearing empties the printer or the console, also when it is empty already.
     headless().runOnMainSync([] {
         headless().setTextViewText(9, "gedruckt");
         headless().setTextViewText(10, "Konsole");
@@ -124,73 +106,46 @@ TEST_F(MenuEvents, ClearingEmptiesThePrinterAndTheConsole) {
     EXPECT_EQ(std::tuple(headless().window(9).text, kt::printerBuffer().size(), headless().window(10).text),
               std::tuple("", 0u, "Konsole"));
     choose(114);
-    choose(114);  // already empty: stays so
+    choose(114);
     EXPECT_EQ(std::tuple(headless().window(10).text, kt::consoleBuffer().size()), std::tuple("", 0u));
-
     // Without its text view the printer is reported; the event is queued all the same.
     headless().setWindowExists(9, false);
-    const int alerts = headless().alerts();
-    LogCapture log;
+    LogCapture missing;
     choose(112);
     headless().setWindowExists(9, true);
-    EXPECT_EQ(log.text(), "t_MenuEventHandler: Virtual printer window is nil, resource undefined.\n");
-    EXPECT_EQ(std::tuple(headless().alerts(), t_MenuEventQueue().size()), std::tuple(alerts + 1, 4u));
-}
+    EXPECT_EQ(std::tuple(missing.text(), headless().alerts(), t_MenuEventQueue().size()),
+              std::tuple("t_MenuEventHandler: Virtual printer window is nil, resource undefined.\n", alerts + 3, 19u));
 
-TEST_F(MenuEvents, CopyingAndAction113DependOnTheKindOfWindowWithTheFocus) {
-    t_FullArea(0);
-    t_ClearWindow();
-    t_TextHline(0, 1, 1, 1, 'A');
-    t_TextHline(0, 2, 2, 1, 138);
-    t_TextHline(0, 3, 3, 1, 160);
-    t_TextHline(0, 1, 2, 2, 140);
-    focus(0);
-    choose(111);
-    EXPECT_EQ(headless().pasteboardText(), "A|\u02FD\r--");
-
-    headless().runOnMainSync([] { headless().setTextViewText(10, "Zeile 1\nZeile 2"); });
-    focus(10);
-    choose(111);
-    EXPECT_EQ(headless().pasteboardText(), "Zeile 1\nZeile 2");
-
-    // The pasteboard window and no window at all have no text to copy: only the alert.
-    const int alerts = headless().alerts();
-    focus(8);
-    choose(111);
-    EXPECT_EQ(std::tuple(headless().alerts(), headless().pasteboardText()), std::tuple(alerts + 1, "Zeile 1\nZeile 2"));
+    // Copying without a window, or a picture of no graphic window, and action 113 without one only alert.
     choose(200);
-    choose(111);
-    EXPECT_EQ(std::tuple(headless().alerts(), headless().pasteboardText()), std::tuple(alerts + 2, "Zeile 1\nZeile 2"));
-
-    // A picture is copied from a graphic window in its pixel size, and only from one.
+    choose(111);  // no window has the focus
+    EXPECT_EQ(headless().alerts(), alerts + 4);
+    // A picture is copied from a graphic window in its pixel size, the pasteboard cleared first.
     const t_Window& w = textWindow(2, 12, 3);
     focus(2);
     headless().runOnMainSync([] { headless().pasteboardSetText("alt"); });
     choose(110);
     const std::optional<host::Image> picture = headless().pasteboardImage();
     ASSERT_TRUE(picture);
-    EXPECT_EQ(std::tuple(picture->width, picture->height, picture->pixels.size()),
-              std::tuple(w.Width, w.Height, static_cast<size_t>(w.Width * w.Height)));
-    EXPECT_EQ(headless().pasteboardText(), std::nullopt) << "the pasteboard is cleared first";
-
+    EXPECT_EQ(std::tuple(picture->width, picture->height, picture->pixels.size(), headless().pasteboardText()),
+              std::tuple(w.Width, w.Height, static_cast<size_t>(w.Width * w.Height), std::nullopt));
     focus(9);
     choose(110);
-    EXPECT_EQ(headless().alerts(), alerts + 3);
+    EXPECT_EQ(headless().alerts(), alerts + 5);
 
     // Action 113 runs the program's action only for a graphic window; otherwise the alert.
     std::atomic<int> runs{0};
     t_ProgramAction113() = [&] { runs++; };
     focus(0);
     choose(113);
-    EXPECT_EQ(runs.load(), 1);
     focus(10);
     choose(113);
-    EXPECT_EQ(std::tuple(runs.load(), headless().alerts()), std::tuple(1, alerts + 4));
+    EXPECT_EQ(std::tuple(runs.load(), headless().alerts()), std::tuple(1, alerts + 6));
     for (uint8_t window : {2, 9, 10}) t_WindowVisible(window, false);
     focus(0);
 }
 
-TEST_F(MenuEvents, PanelActionsStoreThePathAndNameInTheirEntry) {
+TEST_F(MenuEvents, PanelActionsStoreThePathAndNameInTheirEntryAndScreenTextGetsLookAlikes) {
     auto& actions = t_MenuActions();
     const size_t registered = actions.size();
     actions.push_back({7001, 100, "Laden", "Welche Datei?", "", "bin,txt", ""});
@@ -207,18 +162,17 @@ TEST_F(MenuEvents, PanelActionsStoreThePathAndNameInTheirEntry) {
 
     headless().prepareSavePanel("/tmp/ziel/neu.bin");
     choose(7002);
-    EXPECT_EQ(std::tuple(actions[registered + 1].FilePath, actions[registered + 1].FileName),
-              std::tuple("/tmp/ziel/neu.bin", "neu.bin"));
-    EXPECT_EQ(headless().savePanelRequests().back().name, "daten.bin");
+    EXPECT_EQ(std::tuple(actions[registered + 1].FilePath, actions[registered + 1].FileName,
+                         headless().savePanelRequests().back().name),
+              std::tuple("/tmp/ziel/neu.bin", "neu.bin", "daten.bin"));
 
     // Cancelling empties both.
     choose(7001);
     EXPECT_EQ(std::tuple(actions[registered].FilePath, actions[registered].FileName, t_MenuEventQueue().size()),
               std::tuple("", "", 3u));
     actions.resize(registered);
-}
 
-TEST(ScreenTextForPasteboard, GraphicCharactersBecomeLookAlikesAndOthersStay) {
+    // Graphic characters of a screen become look-alikes on the pasteboard, others stay.
     EXPECT_EQ(t_ScreenTextForPasteboard("\u007F\u0080\u0086\u009F Gr\u00FC\u00DFe\r\u00FF"), "#*+= Grüße\r\u00FF");
     EXPECT_EQ(t_ScreenTextForPasteboard(""), "");
 }

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <thread>
 
 #include "app/log.h"
@@ -23,6 +22,8 @@ host::HeadlessHost& headless() {
     static host::HeadlessHost* instance = [] {
         auto* h = new host::HeadlessHost(OSTRAKONIX_TEST_RESOURCES);
         h->start();
+        LogCapture quiet;
+        app::startToolkit();
         return h;
     }();
     return *instance;
@@ -46,16 +47,9 @@ std::string LogCapture::text() {
     return std::string(buffer_, size_);
 }
 
-std::vector<std::string> LogCapture::lines() {
-    std::vector<std::string> result;
-    std::istringstream in(text());
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-}
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ostrakonix-test-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+TempFolder::TempFolder(const std::string& parent)
+    : path_((parent.empty() ? std::filesystem::temp_directory_path().string() : parent) + "/ostrakonix-test-XXXXXX") {
+    mkdtemp(path_.data());
 }
 
 TempFolder::~TempFolder() {
@@ -70,9 +64,8 @@ t_Window& textWindow(uint8_t n, int64_t columns, int64_t lines) {
     waitUntil([] { return kt::display().updateThreadRunning.load(); });
     t_WindowVisible(n, true);
     t_Window& w = kt::windowRecord(n);
-    w.TextDisplayMode = 0;
+    w.TextDisplayMode = w.TextCursorLevel = 0;
     w.TextInverse = false;
-    w.TextCursorLevel = 0;
     w.TextRedirectOutput = 1;
     return w;
 }
@@ -102,21 +95,14 @@ bool waitUntil(const std::function<bool()>& done) {
     return done();
 }
 
-void queueKey(int64_t value) {
-    t_Event key;
-    key.Kind = 1;
-    key.Value = value;
-    kt::keyQueue().append(key);
-}
+void queueKey(int64_t value) { kt::keyQueue().append({.Kind = 1, .Index = 0, .Description = {}, .Value = value}); }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::ssize(bytes));
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 }  // namespace testing_support
@@ -125,9 +111,5 @@ std::vector<uint8_t> readFile(const std::string& path) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     testing_support::headless();
-    {
-        testing_support::LogCapture quiet;
-        app::startToolkit();
-    }
     return RUN_ALL_TESTS();
 }

@@ -12,7 +12,7 @@
 
 namespace testing_support {
 
-// The headless host of this test program, started on first use.
+// The headless host of this test program, started on first use with the toolkit on it.
 host::HeadlessHost& headless();
 
 // Collects the toolkit's log lines while it lives.
@@ -21,21 +21,19 @@ public:
     LogCapture();
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
     std::string text();
-    std::vector<std::string> lines();
 
 private:
     char* buffer_ = nullptr;
     size_t size_ = 0;
-    std::FILE* stream_ = nullptr;
-    std::FILE* previous_ = nullptr;
+    std::FILE *stream_ = nullptr, *previous_ = nullptr;
 };
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
+// A fresh folder under the system's temporary folder (or under parent), removed with
+// everything in it.
 class TempFolder {
 public:
-    TempFolder();
+    explicit TempFolder(const std::string& parent = "");
     ~TempFolder();
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
@@ -47,6 +45,8 @@ private:
 // Sets up graphic window n with the editor's font (columns × lines cells, 24 bits) and
 // shows it; the cursor, colours and modes start afresh, and the update thread runs.
 t_Window& textWindow(uint8_t n = 0, int64_t columns = 80, int64_t lines = 25);
+// The text cursor's column and line.
+inline std::pair<int64_t, int64_t> cursorOf(const t_Window& w) { return {w.TextHpos, w.TextVpos}; }
 // Line y (from 1) of window n's text memory as UTF-8 of its codes, trailing blanks removed.
 std::string screenLine(uint8_t n, int64_t y);
 // The code and colour byte stored for cell (x, y).

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "display/window.h"
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
@@ -11,8 +10,6 @@ using namespace testing_support;
 using Pos = std::pair<int64_t, int64_t>;
 
 namespace {
-Pos cursor(const t_Window& w) { return {w.TextHpos, w.TextVpos}; }
-
 void printAt(int64_t x, int64_t y, const std::string& text) {
     t_Vtab(0, y);
     t_Htab(0, x);
@@ -23,42 +20,41 @@ void printAt(int64_t x, int64_t y, const std::string& text) {
 TEST(Cursor, TabsLevelsAndMovingPastTheAreaEdges) {
     t_Window& w = textWindow();
     t_Area(0, 5, 3, 20, 10);
-    t_Htab(0, 1);
-    EXPECT_EQ(std::tuple(w.TextHpos, t_Hpos(0)), std::tuple(5, 1));
-    t_Vtab(0, 1);
-    EXPECT_EQ(w.TextVpos, 1);  // above the area
-    t_Htab(0, 0);
-    t_Htab(0, 77);  // beyond the window's width
-    EXPECT_EQ(w.TextHpos, 5);
-    t_Htab(0, 76);  // right of the area, inside the window
-    t_Vtab(0, 26);
-    EXPECT_EQ(cursor(w), Pos(80, 1));
+    // Tabs count from the area's corner; those beyond the window are ignored, others may leave
+    // the area ('h' a column, 'v' a line, then where the cursor is).
+    const std::tuple<char, int64_t, Pos> tabs[] = {{'h', 1, {5, 3}},  {'v', 1, {5, 1}},   {'h', 0, {5, 1}},
+                                                   {'h', 77, {5, 1}}, {'h', 76, {80, 1}}, {'v', 26, {80, 1}}};
+    for (auto [kind, value, position] : tabs) {
+        kind == 'h' ? t_Htab(0, value) : t_Vtab(0, value);
+        EXPECT_EQ(cursorOf(w), position) << kind << value;
+    }
+    EXPECT_EQ(t_Hpos(0), 76);
     // The cursor is drawn (inverted green on black) only while its level is 1; "-" lowers it, "+" raises it.
     t_Htab(0, 1);
-    const std::pair<std::string, int> levels[] = {{"+", 0x0C}, {"+-", 0x0C}, {"-", 0xC0}, {"-+", 0xC0}};
-    for (const auto& [steps, colour] : levels) {
+    const std::tuple<std::string, int64_t, int64_t> levels[] = {
+        {"+", 0x0C, 1}, {"+-", 0x0C, 1}, {"-", 0xC0, 0}, {"-+", 0xC0, 0}};
+    for (const auto& [steps, colour, level] : levels) {
         for (char step : steps) step == '+' ? t_CursorOn(0) : t_CursorOff(0);
-        EXPECT_EQ(cellColour(0, 5, 1), colour) << steps;
+        EXPECT_EQ(Pos(cellColour(0, 5, 1), w.TextCursorLevel), Pos(colour, level)) << steps;
     }
-    EXPECT_EQ(w.TextCursorLevel, 0);
-    // Moving past the area edges wraps and scrolls.
+    // Moving past the area edges wraps and scrolls, unless scrolling is locked.
     textWindow();
     t_Area(0, 1, 1, 80, 3);
     t_Print(0, "oben");
     t_CursorHome(0);
     t_CursorLeft(0);  // first cell: the area scrolls down
-    EXPECT_EQ(std::tuple(cursor(w), screenLine(0, 1), screenLine(0, 2)), std::tuple(Pos(80, 1), "", "oben"));
+    EXPECT_EQ(std::tuple(cursorOf(w), screenLine(0, 1), screenLine(0, 2)), std::tuple(Pos(80, 1), "", "oben"));
     t_CursorEnd(0);
     t_CursorRight(0);  // last cell: the area scrolls up
-    EXPECT_EQ(std::tuple(cursor(w), screenLine(0, 1)), std::tuple(Pos(1, 3), "oben"));
+    EXPECT_EQ(std::tuple(cursorOf(w), screenLine(0, 1)), std::tuple(Pos(1, 3), "oben"));
     w.ScrollLock = true;
     t_CursorDown(0);
-    EXPECT_EQ(std::tuple(w.TextVpos, screenLine(0, 1)), std::tuple(3, "oben"));
     w.ScrollLock = false;
+    EXPECT_EQ(std::tuple(w.TextVpos, screenLine(0, 1)), std::tuple(3, "oben"));
 }
 
-TEST(Area, PrintingPastTheAreaScrollsOnlyTheAreaEvenANarrowOne) {
-    const t_Window& w = textWindow();
+TEST(Area, PrintingPastTheAreaScrollsOnlyTheAreaScrollingMovesPixelsAndCellsAndClearingHonoursBounds) {
+    t_Window& w = textWindow();
     printAt(1, 1, "Kopf");
     printAt(1, 21, "Fuss");
     t_Area(0, 1, 3, 80, 20);
@@ -72,16 +68,13 @@ TEST(Area, PrintingPastTheAreaScrollsOnlyTheAreaEvenANarrowOne) {
     for (int y = 1; y <= 3; ++y) printAt(1, y, std::string(40, static_cast<char>('a' + y)));
     t_Area(0, 10, 1, 30, 3);
     t_ScrollUp(0);
-    auto line = [](char left, char middle) {
-        return std::string(9, left) + std::string(21, middle) + std::string(10, left);
-    };
+    auto line = [](char l, char m) { return std::string(9, l) + std::string(21, m) + std::string(10, l); };
     EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 3)), std::tuple(line('b', 'c'), line('d', ' ')));
     t_ScrollDown(0);
     EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 2)), std::tuple(line('b', ' '), line('c', 'c')));
-}
 
-TEST(Area, FullWidthScrollMovesPixelsAndCellsTogetherAndInvertingTwiceRestores) {
-    t_Window& w = textWindow();
+    // A scroll of the full width moves pixels and cells together; inverting twice restores.
+    textWindow();
     printAt(1, 2, "X");
     auto pixelRows = [&](int64_t row, int64_t count = 1) {
         auto start = kt::display().memory.begin() + w.MemoryStart + row * w.Width * 3;
@@ -89,34 +82,28 @@ TEST(Area, FullWidthScrollMovesPixelsAndCellsTogetherAndInvertingTwiceRestores) 
     };
     std::vector<uint8_t> before = pixelRows(32 + 16);
     t_ScrollUp(0);
-    EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 25)), std::tuple("X", ""));
-    EXPECT_EQ(pixelRows(16), before);
+    EXPECT_EQ(std::tuple(screenLine(0, 1), screenLine(0, 25), pixelRows(16) == before), std::tuple("X", "", true));
     t_ScrollDown(0);
     t_ScrollDown(0);
-    EXPECT_EQ(screenLine(0, 3), "X");
-    EXPECT_EQ(pixelRows(64 + 16), before);
+    EXPECT_EQ(std::tuple(screenLine(0, 3), pixelRows(64 + 16) == before), std::tuple("X", true));
 
     before = pixelRows(0, w.Height);
     t_InvertRect(0, 1, 3, 1, 3);
     EXPECT_EQ(cellColour(0, 1, 3), 0x0C);
     t_InvertRect(0, 1, 3, 1, 3);
-    EXPECT_TRUE(pixelRows(0, w.Height) == before);
-    EXPECT_EQ(cellColour(0, 1, 3), 0xC0);
-}
+    EXPECT_EQ(std::tuple(pixelRows(0, w.Height) == before, cellColour(0, 1, 3)), std::tuple(true, 0xC0));
 
-TEST(Area, ClearingHonoursBoundsAndTheInverseColoursAndTheScreenReadsAsText) {
-    t_Window& w = textWindow();
+    // Clearing honours the area and the inverse colours; the screen reads as text.
+    textWindow();
     t_Print(0, "abcdef");
     LogCapture log;
     t_Area(0, 1, 1, 3, 25);
     t_Htab(0, 5);  // right of the area
     t_ClearEndOfLine(0);
-    EXPECT_EQ(screenLine(0, 1), "abcdef");
     t_ClearRect(0, 5, 5, 4, 6);
-    EXPECT_EQ(log.text(), "");
+    EXPECT_EQ(std::tuple(screenLine(0, 1), log.text()), std::tuple("abcdef", ""));
     t_FullArea(0);
-    t_Vtab(0, 1);
-    t_Htab(0, 3);
+    printAt(3, 1, "");
     w.TextInverse = true;
     t_ClearEndOfLine(0);
     w.TextInverse = false;
@@ -125,11 +112,9 @@ TEST(Area, ClearingHonoursBoundsAndTheInverseColoursAndTheScreenReadsAsText) {
     textWindow(0, 80, 24);
     EXPECT_EQ(t_GetScreen(0, "").size(), 1920u);
     t_Print(0, "OK");
-    EXPECT_EQ(t_GetScreen(0, "\r"), "OK");
-    t_TextHline(0, 10, 5, 1, 156);
-    EXPECT_EQ(screenLine(0, 1), "OK");
+    t_TextHline(0, 10, 5, 1, 156);  // from right to left: nothing
     printAt(1, 3, "ab");
     t_TextLine(0);
-    EXPECT_EQ(std::tuple(cellCode(0, 3, 3), cellCode(0, 80, 3), w.TextVpos), std::tuple(156, 156, 4));
+    EXPECT_EQ(std::tuple(cellCode(0, 80, 3), w.TextVpos), std::tuple(156, 4));
     EXPECT_EQ(t_GetScreen(0, "\r"), "OK\r\rab" + kt::latin1ToUtf8(std::vector<uint8_t>(78, 156)));
 }
