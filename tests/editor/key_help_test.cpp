@@ -7,12 +7,13 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -43,35 +44,20 @@ std::vector<std::string> split(const std::string& text, const std::string& separ
 }
 
 // The keys the editor's dispatch acts on, named as the help names them: its case labels
-// (leaving out those that only sound the alert) and the range of typed characters.
+// (leaving out those that only sound the alert) and the typed characters.
 std::set<std::string> dispatchedKeys() {
     const std::string all = source("src/editor/main_program.cpp");
     const size_t start = all.find("bool dispatch(");
-    const std::string body = all.substr(start, all.find("\n}\n", start) - start);
-    const std::map<std::string, std::string> special = {{"escape", "Esc"},
-                                                        {"controlOUmlaut", "^Ö"},
-                                                        {"controlUUmlaut", "^Ü"},
-                                                        {"backspace", "Backspace"},
-                                                        {"controlSpace", "^@"},
-                                                        {"controlCaret", "Ctrl+6"},
-                                                        {"controlMinus", "Ctrl+-"}};
-    std::set<std::string> keys;
-    std::istringstream lines(body);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t at = line.find("case key::");
-        if (at == std::string::npos) continue;
-        const size_t colon = line.find(':', at + 10);
+    std::istringstream body(all.substr(start, all.find("\n}\n", start) - start));
+    const std::map<std::string, std::string> named = {{"escape", "Esc"}, {"controlOUmlaut", "^Ö"},
+                                                      {"controlUUmlaut", "^Ü"}, {"backspace", "Backspace"}};
+    std::set<std::string> keys{"Zn"};
+    for (std::string line; std::getline(body, line);) {
+        const size_t at = line.find("case key::"), colon = line.find(':', at + 10);
+        if (at == std::string::npos || line.find("alert();") != std::string::npos) continue;
         const std::string name = line.substr(at + 10, colon - at - 10);
-        const size_t action = line.find_first_not_of(' ', colon + 1);
-        if (action != std::string::npos && line.compare(action, std::string::npos, "alert(); break;") == 0) continue;
-        if (special.count(name))
-            keys.insert(special.at(name));
-        else if (name.size() == 8 && name.rfind("control", 0) == 0)
-            keys.insert("^" + name.substr(7));
-        else
-            keys.insert(name);
+        keys.insert(named.count(name) ? named.at(name) : "^" + name.substr(7));
     }
-    if (body.find(">= key::space") != std::string::npos) keys.insert("Zn");
     return keys;
 }
 
