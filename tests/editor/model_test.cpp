@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -25,15 +24,7 @@
 #include <sstream>
 #include <thread>
 
-#include "input/entries.h"
-#include "app/utf8.h"
-#include "app/log.h"
-#include "app/program.h"
-#include "app/startup.h"
-#include "app/threads.h"
-#include "editor/editor.h"
 #include "editor/editor_driver.h"
-#include "support/toolkit_fixture.h"
 
 namespace {
 
@@ -50,12 +41,12 @@ using editor_driver::startEditor;
 // What the model waits for when it asks for its next input.
 enum class Wait { Main, SearchField, ChangeField, HexField, PositionField, Message, Question, AnyKey };
 
-// One step of the undo history: the buffer before and after it, and where undo and redo put
-// the cursor.
+// An entry of the undo or the redo list: the buffer to go back to, which state of it that
+// is, and where undo and redo put the cursor.
 struct Step {
-    std::vector<uint8_t> before, after;
+    std::vector<uint8_t> buffer;
+    uint64_t id;
     int64_t cursor;
-    uint64_t idBefore, idAfter;
 };
 
 struct Stop {};
@@ -152,7 +143,6 @@ private:
         return input;
     }
     int64_t key(Wait kind) { return next(kind).key; }
-    Input input(Wait kind) { return next(kind); }
     void message() { key(Wait::Message); }
 
     int64_t size() const { return static_cast<int64_t>(s_.buffer.size()); }
@@ -222,36 +212,31 @@ private:
     void insertBlank(int64_t i) { s_.buffer.insert(s_.buffer.begin() + std::clamp<int64_t>(i, 0, size()), 32); }
 
     // --- The undo history: every command that edits is one step ---
-    void beginStep(int64_t cursor) { step_ = Step{s_.buffer, {}, cursor, s_.id, 0}, stepEdited_ = false; }
-    // Called before each edit of the open step: a new edit drops what could be redone.
-    void edited() {
-        if (stepEdited_) return;
+    // A step of several edits (the hexadecimal entry, change all) is opened with its cursor.
+    void beginStep(int64_t cursor) { stepCursor_ = cursor, stepEdited_ = false, stepOpen_ = true; }
+    void endStep() { stepOpen_ = false; }
+    // Called before each edit: the first of a step remembers the buffer and drops what could
+    // be redone.
+    void edited(int64_t cursor = 0) {
+        if (stepOpen_ && stepEdited_) return;
         stepEdited_ = true;
+        s_.undo.push_back({s_.buffer, s_.id, stepOpen_ ? stepCursor_ : cursor});
         s_.redo.clear();
         s_.id = nextId_++;
     }
-    void endStep() {
-        if (!stepEdited_) return;
-        step_.after = s_.buffer;
-        step_.idAfter = s_.id;
-        s_.undo.push_back(step_);
-        stepEdited_ = false;
-    }
     template <typename Edit>
     void editStep(int64_t cursor, Edit&& edit) {
-        beginStep(cursor);
-        edited();
+        edited(cursor);
         edit();
-        endStep();
     }
     void undoOrRedo(bool undo) {
         auto& from = undo ? s_.undo : s_.redo;
         if (from.empty()) return;
-        Step st = from.back();
+        Step st = std::move(from.back());
         from.pop_back();
-        s_.buffer = undo ? st.before : st.after;
-        s_.id = undo ? st.idBefore : st.idAfter;
-        (undo ? s_.redo : s_.undo).push_back(st);
+        (undo ? s_.redo : s_.undo).push_back({s_.buffer, s_.id, st.cursor});
+        s_.buffer = std::move(st.buffer);
+        s_.id = st.id;
         s_.modified = s_.id != s_.savedId;
         redraw(s_.top, st.cursor);
     }
@@ -361,11 +346,9 @@ private:
         const bool inserting = s_.insertMode == 1;
         // Refused also when the found bytes are no longer all there, or overwriting would change the length.
         if (s_.found != position || position + n > size() || (!inserting && n != m)) return refuse(true);
-        if (!changeAllOpen_) beginStep(position);
-        edited();
+        edited(position);
         const auto from = s_.buffer.begin() + position;
         s_.buffer.insert(s_.buffer.erase(from, from + n), change->begin(), change->end());
-        if (!changeAllOpen_) endStep();
         s_.modified = true;
         s_.changed = position;
         return position + m - 1;
@@ -380,12 +363,10 @@ private:
         if (s_.searchText.empty()) return redraw();
         int64_t p = s_.found == -1 ? searchNext(-1) : s_.cursor;
         beginStep(p);
-        changeAllOpen_ = true;
         while (s_.found >= 0) {
             p = changeAndFind(p);
             if (s_.changed < 0) break;
         }
-        changeAllOpen_ = false;
         endStep();
         redraw(s_.top, p);
     }
@@ -515,8 +496,8 @@ private:
     }
 
     ModelState s_;
-    Step step_{};
-    bool stepEdited_ = false, changeAllOpen_ = false;
+    bool stepOpen_ = false, stepEdited_ = false;
+    int64_t stepCursor_ = 0;
     uint64_t nextId_ = 1;
     std::thread thread_;
     std::mutex mutex_;
