@@ -10,7 +10,6 @@
 
 #include "app/startup.h"
 #include "app/threads.h"
-#include "display/window.h"
 #include "support/toolkit_fixture.h"
 #include "terminal/area.h"
 #include "terminal/modes.h"

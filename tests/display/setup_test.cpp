@@ -9,6 +9,7 @@
 #include "display/placement.h"
 #include "support/toolkit_fixture.h"
 
+using testing_support::headless;
 using testing_support::LogCapture;
 using Values = std::vector<int64_t>;
 
@@ -41,8 +42,8 @@ TEST(WindowSetUp, TheEditorsWindowTakesTheTopBlocks) {
     expectLogged(log.text(),
                  {"t_InitMemory: End.", p(0) + " = 1280 x 800 pixel x 24 bit = 3000K video-memory = $00D12000."});
     // Its host window's frame and view: WindowPlacement and QtHost.WindowZero... check them.
-    auto state = testing_support::headless().window(0);
-    EXPECT_EQ(std::tuple(state.title, std::lround(state.background.red * 255)), std::tuple("Ostrakonix", 0x54));
+    EXPECT_EQ(std::tuple(headless().window(0).title, std::lround(headless().window(0).background.red * 255)),
+              std::tuple("Ostrakonix", 0x54));
     LogCapture again;
     t_InitMemory();  // a second start-up does nothing
     EXPECT_EQ(again.text(), "");
@@ -83,12 +84,11 @@ TEST(WindowSetUp, SizesAreCorrectedAndBadDepthsOrMissingViewsRefused) {
     t_InitWindow(8, 24, 10, 10, 0, editorFont);
     t_InitWindow(6, 24, 10, 10, 0, "missing.font");
     // A window without host view is not initialised but keeps its blocks.
-    auto& h = testing_support::headless();
-    h.setWindowExists(7, false);
+    headless().setWindowExists(7, false);
     t_InitWindow(0, 24, 80, 25, 16, editorFont);  // the memory exists
     const int64_t high = kt::display().highMemory;
     t_InitWindow(7, 24, 10, 2, 0, editorFont);
-    h.setWindowExists(7, true);
+    headless().setWindowExists(7, true);
     EXPECT_EQ(std::tuple(kt::windowRecord(7).Initialized.load(), kt::windowRecord(7).Font.Data.empty(),
                          kt::display().highMemory < high),
               std::tuple(false, true, true));
@@ -100,4 +100,52 @@ TEST(WindowSetUp, SizesAreCorrectedAndBadDepthsOrMissingViewsRefused) {
                   "t_InitWindow: Window is not a graphic window.", "t_InitWindow: Font 'missing.font' not found.",
                   p(7) + " could not be initialized, resource undefined."});
     EXPECT_NE(log.text().find(p(6) + " has not enough graphic-video-memory ("), std::string::npos);
+}
+
+// The Qt host's suites check the placement on a real desktop too: QtHost.WindowZero... the
+// frame and view after the set-up, QtHost.TitleFromAnotherThread... a title set from the
+// program thread, QtDesktop.SideWindowsShowTheirText... the pasteboard window's copy of the
+// pasteboard each time it is shown.
+TEST(WindowPlacement, SelectorsSizeTitleBarVisibilityFocusAndMissingWindows) {
+    if (!kt::memoryReady() || !kt::windowRecord(0).Initialized) t_InitWindow(0, 24, 80, 25, 16, editorFont);
+    const int64_t t = 22;  // the title bar
+    const std::pair<int, int64_t> selectors[] = {{8, 1280}, {9, 800}, {10, 1312}, {11, 832}, {12, 832 + t}, {17, t},
+                                                 {18, 16},  {19, 16}, {4, 80},    {7, 25},   {15, 1920},    {99, 0}};
+    for (auto [selector, value] : selectors) EXPECT_EQ(t_WindowPos(0, selector), value) << selector;
+    EXPECT_EQ(t_WindowPos(4), 80);  // the default window
+    t_WindowSize(0, 100, 50, -1, -1);
+    EXPECT_EQ(std::tuple(t_WindowPos(0, 13), t_WindowPos(0, 20), t_WindowPos(0, 14)),
+              std::tuple(100, 50, 1080 - 50 - (832 + t)));
+    // Sizing with -1 keeps the origin and the size; the title bar can be hidden.
+    t_WindowSize(0, -1, -1, -1, -1);
+    EXPECT_EQ(std::tuple(t_WindowPos(0, 13), t_WindowPos(0, 20), t_WindowPos(0, 10), headless().window(0).frame.height),
+              std::tuple(100, 50, 1312, 832 + t));
+    t_WindowTitleVisible(0, false);
+    EXPECT_EQ(std::tuple(t_WindowPos(0, 17), t_WindowPos(0, 12), headless().window(0).titled),
+              std::tuple(0, 832, false));
+    t_WindowTitleVisible(0, true);
+    EXPECT_EQ(t_WindowPos(0, 12), 832 + 22);
+    // Side windows answer from their host frame.
+    t_WindowSize(9, 10, 20, 400, 300);
+    EXPECT_EQ(std::tuple(t_WindowPos(9, 12), t_WindowPos(9, 9), t_WindowPos(9, 2)), std::tuple(300 + t, 300, 399));
+
+    t_WindowFront(0);
+    EXPECT_EQ(std::tuple(kt::windowRecord(0).Visible.load(), t_MainWindowNumber()), std::tuple(true, 0));
+    t_WindowVisible(0, false);
+    EXPECT_EQ(std::tuple(kt::windowRecord(0).Visible.load(), t_MainWindowNumber()), std::tuple(false, 255));
+    t_WindowCenter(12);
+    EXPECT_EQ(headless().window(12).frame.x, (1920 - headless().window(12).frame.width) / 2);
+    // Missing windows, side windows and borders are reported, without an alert.
+    headless().setWindowExists(10, false);
+    const int alerts = headless().alerts();
+    LogCapture log;
+    EXPECT_EQ(t_WindowPos(13, 0), 0);
+    t_WindowVisible(10, true);
+    t_ColorBorder(8, 3);
+    t_ColorBorder(6, 3);
+    headless().setWindowExists(10, true);
+    EXPECT_EQ(log.text(),
+              "t_WindowPos: Window does not exist.\nt_WindowVisible: Window does not exist.\n"
+              "t_ColorBorder: Window is not a graphic window.\nt_ColorBorder: Window #6 not initialized.\n");
+    EXPECT_EQ(headless().alerts(), alerts);
 }
