@@ -85,16 +85,13 @@ std::string attribute(const std::string& path, const char* name) {
 
 constexpr const char* acl = "system.posix_acl_access";
 
-// An ACL as the kernel stores it (44 bytes, little-endian): the owner and user reads and
-// writes, the group and others read.
+// An ACL as the kernel stores it (little-endian): version 2, then tag, permissions and id of
+// each entry: the owner and user reads and writes, the group and others read.
 std::string aclLetting(uint32_t user) {
+    const uint32_t fields[] = {2, 1, 6, ~0u, 2, 6, user, 4, 4, ~0u, 0x10, 6, ~0u, 0x20, 4, ~0u};
     std::string bytes;
-    auto add = [&](uint32_t value, int size) {
-        for (int i = 0; i < size; ++i) bytes += static_cast<char>(value >> (8 * i));
-    };
-    add(2, 4);  // version
-    const uint32_t entries[][3] = {{1, 6, ~0u}, {2, 6, user}, {4, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 4, ~0u}};
-    for (const auto& [tag, permissions, id] : entries) add(tag, 2), add(permissions, 2), add(id, 4);
+    for (size_t i = 0; i < std::size(fields); ++i)
+        bytes.append(reinterpret_cast<const char*>(&fields[i]), i == 0 || i % 3 == 0 ? 4 : 2);
     return bytes;
 }
 
