@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "files/catalog.h"
-#include "files/fileio.h"
 #include "input/entries.h"
 #include "input/events.h"
 #include "support/toolkit_fixture.h"
