@@ -10,7 +10,6 @@
 #include <thread>
 
 #include "files/catalog.h"
-#include "files/fileio.h"
 #include "input/entries.h"
 #include "input/events.h"
 #include "support/toolkit_fixture.h"
@@ -190,7 +189,7 @@ TEST_F(Browser, StartsOnTheDesktopKnowsTheUsualFoldersOtherWidthsShowWithoutWait
     const std::string desktop = host::host().standardFolder(host::Folder::Desktop) + "/";
     EXPECT_EQ(std::tuple(f_CatFolder(), f_BrowseDesktop()), std::tuple(desktop, desktop));
     const std::pair<int64_t, std::string> folders[] = {
-        {6, host::host().standardFolder(host::Folder::Documents) + "/"}, {127, f_HomeFolder()}, {14, desktop}};
+        {6, host::host().standardFolder(host::Folder::Documents) + "/"}, {127, home.path() + "/"}, {14, desktop}};
     for (const auto& [key, folder] : folders) {
         press(key);
         EXPECT_EQ(f_CatFolder(), folder) << key;
