@@ -169,8 +169,7 @@ std::string decode(const std::vector<std::string_view>& reads, bool flush = fals
 
 TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
     const uint64_t ctl = mod::control, alt = mod::option, sh = mod::shift, fn = mod::function;
-    const uint64_t arrow = fn | mod::numericPad, ctlArrow = ctl | arrow, shArrow = sh | arrow;
-    const uint64_t shAlt = sh | alt, ctlAlt = ctl | alt;
+    const uint64_t arrow = fn | mod::numericPad;
     const int64_t none = unknownKeyCode;
     using Cases = std::vector<std::pair<std::string, std::string>>;
     // The keys the editor's own test below sends (Control+U, Control+C, Control+\ and
@@ -193,19 +192,21 @@ TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
         {"\x1b[5~", key(116, "\uF72C", fn)}, {"\x1b[6~", key(121, "\uF72D", fn)}, {"\x1b[3~", key(117, "\uF728", fn)},
         {"\x1b[2~", key(114, "\uF746", fn)}, {"\x1bOP", key(122, "\uF704", fn)},  {"\x1b[[A", key(122, "\uF704", fn)},
         {"\x1b[15~", key(96, "\uF708", fn)}, {"\x1b[24~", key(111, "\uF70F", fn)}};
-    // Right as an application cursor key; arrows with modifiers; Alt with a control character;
-    // a control character inside a sequence breaks it off (the sequence goes, the key stays).
-    // Alt+Backspace (undo); Shift+Alt+Backspace (redo) in the forms of fixterms and of xterm's
-    // modifyOtherKeys; Control+A and Shift+Tab in the first of them. A mouse release, motion,
-    // the old form.
+    // Right as an application cursor key; arrows with modifiers (a modifier number beyond any
+    // key is capped); Alt with a control character; a control character inside a sequence
+    // breaks it off (the sequence goes, the key stays). Alt+Backspace (undo);
+    // Shift+Alt+Backspace (redo) in the forms of fixterms and of xterm's modifyOtherKeys;
+    // Control+A and Shift+Tab in the first of them. A mouse release, motion, the old form, a
+    // right press with Control beyond column 223.
     const Cases modified = {
-        {"\x1bOC", key(124, "\uF703", arrow)},       {"\x1b[1;5C", key(124, "\uF703", ctlArrow)},
-        {"\x1b[1;2A", key(126, "\uF700", shArrow)},  {"\x1b\x0c", key(37, "\x0c", ctlAlt)},
-        {"\x1b[1;\x15", key(32, "\x15", ctl)},       {"\x1b\x7f", key(51, "\x7f", alt)},
-        {"\x1b[127;4u", key(51, "\x7f", shAlt)},     {"\x1b[27;4;127~", key(51, "\x7f", shAlt)},
-        {"\x1b[97;5u", key(0, "\x01", ctl)},         {"\x1b[9;2u", key(48, "\x19", sh)},
-        {"\x1b[<0;20;9m", mouse("up", 0, 20, 9)},    {"\x1b[<32;3;3M", mouse("moving", 0, 3, 3)},
-        {"\x1b[M\x20\x34\x29", mouse("down", 0, 20, 9)}};
+        {"\x1bOC", key(124, "\uF703", arrow)},          {"\x1b[1;5C", key(124, "\uF703", ctl | arrow)},
+        {"\x1b[1;2A", key(126, "\uF700", sh | arrow)},  {"\x1b[1;99999999999999999999C", key(124, "\uF703", arrow)},
+        {"\x1b\x0c", key(37, "\x0c", ctl | alt)},       {"\x1b[1;\x15", key(32, "\x15", ctl)},
+        {"\x1b\x7f", key(51, "\x7f", alt)},             {"\x1b[127;4u", key(51, "\x7f", sh | alt)},
+        {"\x1b[27;4;127~", key(51, "\x7f", sh | alt)},  {"\x1b[97;5u", key(0, "\x01", ctl)},
+        {"\x1b[9;2u", key(48, "\x19", sh)},             {"\x1b[<0;20;9m", mouse("up", 0, 20, 9)},
+        {"\x1b[<32;3;3M", mouse("moving", 0, 3, 3)},    {"\x1b[M\x20\x34\x29", mouse("down", 0, 20, 9)},
+        {"\x1b[<18;300;200M", mouse("down", 2, 300, 200, ctl)}};
     // Dropped: broken UTF-8 (a surrogate, an overlong form); unknown sequences, private ones,
     // ones with intermediates; numbers beyond any key; an overlong sequence (its digits must not
     // be typed into the file); mouse reports lacking a number or off the screen.
@@ -224,10 +225,7 @@ TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
     for (const Cases* table : {&typed, &special, &modified})
         for (const auto& [bytes, want] : *table) check(bytes, want);
     for (const std::string& bytes : dropped) check(bytes, "");
-    // A modifier number beyond any key is capped; a right press with Control beyond column
-    // 223; an overlong sequence split between reads.
-    check("\x1b[1;99999999999999999999C", key(124, "\uF703", arrow));
-    check("\x1b[<18;300;200M", mouse("down", 2, 300, 200, ctl));
+    // An overlong sequence split between reads.
     EXPECT_EQ(decode({overlong.substr(0, 100), overlong.substr(100), "k"}), key(40, "k", 0));
 }
 
@@ -299,13 +297,10 @@ TEST(TerminalFrames, FramesShowTheCellsAndWriteOnlyWhatChanged) {
 }
 
 TEST(TerminalFrames, MessagesTitlesAndTheClipboard) {
-    Emulator small(10, 30);
-    small.write(tooSmallMessage(30, 10, 80, 25));
-    for (const char* size : {"80\u00A0×\u00A025", "30\u00A0×\u00A010"})
-        EXPECT_NE(small.screenText().find(size), std::string::npos) << small.screenText();
-    for (int r = 1; r <= 10; ++r) EXPECT_LE(small.row(r).size(), 40u);  // no line beyond the width
+    // The message on a screen too small even for it (the sizes it names are read by the
+    // editor's test below): no crash, nothing written beyond the screen.
     Emulator tiny(1, 5);
-    tiny.write(tooSmallMessage(5, 1, 80, 25));  // does not crash nor write beyond the screen
+    tiny.write(tooSmallMessage(5, 1, 80, 25));
     EXPECT_FALSE(tiny.row(1).empty());
     // A file name can't end the title sequence and speak to the terminal.
     EXPECT_EQ(safeTitle("a\x07\x1b]52;c;eA==\x07z.bin"), "a]52;c;eA==z.bin");
@@ -399,7 +394,6 @@ TEST(TerminalEditor, ShowsItsScreenAndTakesKeysClicksAndPastes) {
     EditorSession editor(false);  // no display: the terminal host unasked
     ASSERT_TRUE(editor.ready());
     const Emulator& s = editor.screen;
-    EXPECT_EQ(s.row(4), "^B = Dateianfang    ^E = Dateiende      ^G = Zchn. löschen  ^I = Zchn. einfügen");
     EXPECT_TRUE(s.altScreen && !s.cursorVisible && s.mouse != 0);
     EXPECT_NE(s.title.find("sample.bin"), std::string::npos) << s.title;
     // Green on black, the status line inverse, the cursor an inverted cell, control bytes in red.
