@@ -60,14 +60,6 @@ inline void answerPanel(std::function<void(QFileDialog*)> answer) {
     });
 }
 
-// Chooses `path` in the next file dialog.
-inline void answerPanelWith(const QString& path) {
-    answerPanel([path](QFileDialog* dialog) {
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();  // public in QDialog
-    });
-}
-
 // Runs the tests with a Qt host as the program's; launch() starts the toolkit.
 inline int runTests(int argc, char** argv, const std::function<void()>& launch) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
