@@ -46,10 +46,9 @@ void setUpWindowZero() {
 // view shows its picture, scaled with the window.
 TEST(QtHost, WindowZeroShowsItsPictureAndFitsALaptopScreenWhole) {
     setUpWindowZero();
-    ASSERT_EQ(QGuiApplication::screens().size(), 2) << "the tests' offscreen platform has a wide and a laptop screen";
     QScreen *wide = nullptr, *laptop = nullptr;
     for (QScreen* screen : QGuiApplication::screens()) (screen->size().width() == 1366 ? laptop : wide) = screen;
-    ASSERT_TRUE(wide && laptop);
+    ASSERT_TRUE(wide && laptop) << "the tests' offscreen platform has a wide and a laptop screen";
     auto* window = qtHost->graphicWindow(0);
     const int title = window->titleHeight();
     auto place = [&](QScreen* screen) {
@@ -250,18 +249,17 @@ TEST(QtHost, WorkFromOtherThreadsRunsOnTheGuiThread) {
     EXPECT_TRUE(inline_);
 
     QThread* ranOn = nullptr;
-    bool sawMain = false, callerIsMain = true;
+    bool callerIsMain = true;
     std::vector<int> order;
     runOffMain([&] {
         callerIsMain = qtHost->isMainThread();
         for (int i = 0; i < 3; ++i) qtHost->runOnMainAsync([&order, i] { order.push_back(i); });
         qtHost->runOnMainSync([&] {
             ranOn = QThread::currentThread();
-            sawMain = qtHost->isMainThread();
             order.push_back(3);
         });
     });
-    EXPECT_TRUE(!callerIsMain && sawMain && ranOn == QCoreApplication::instance()->thread());
+    EXPECT_TRUE(!callerIsMain && ranOn == QCoreApplication::instance()->thread());
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
 }
 
