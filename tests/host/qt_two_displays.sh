@@ -12,20 +12,15 @@ fi
 work="$(mktemp -d)"
 pids=()
 cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  kill "${pids[@]}" 2>/dev/null
+  wait "${pids[@]}" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-fail() {
+fail() {  # with the end of every output, each under its name
   echo "FAILED: $*"
-  local out
-  for out in "$work"/*.out; do
-    echo "--- $(basename "$out")"
-    tail -n 20 "$out"
-  done
+  tail -n 20 "$work"/*.out
   exit 1
 }
 
