@@ -38,9 +38,7 @@
 #include "host/qt/host_window.h"
 #include "host/qt/instance.h"
 #include "input/entries.h"
-#include "input/events.h"
 #include "input/file_events.h"
-#include "input/menu_events.h"
 #include "qt_test_support.h"
 #include "terminal/area.h"
 
@@ -54,16 +52,11 @@ std::atomic<int> applicationEnds{0};
 std::atomic<int> beeps{0};
 
 // Chooses the item titled `title` in the menu bar of window n (a key it names follows a tab).
-QAction* menuItem(int n, const char* title) {
+void choose(int n, const char* title) {
     for (QAction* menu : qtHost->window(n)->menuBar()->actions())
         for (QAction* action : menu->menu()->actions())
-            if (action->text().section(QLatin1Char('\t'), 0, 0) == QString::fromUtf8(title)) return action;
-    return nullptr;
-}
-void choose(int n, const char* title) {
-    QAction* action = menuItem(n, title);
-    ASSERT_NE(action, nullptr) << title;
-    action->trigger();
+            if (action->text().section(QLatin1Char('\t'), 0, 0) == QString::fromUtf8(title)) return action->trigger();
+    FAIL() << "no menu item " << title;
 }
 
 void focus(int n) {
@@ -127,11 +120,10 @@ void declineToSave() {
 // (Choices in them and a shortcut, Control+Shift+O, run in the tests below; what each action
 // does is checked on the headless host.)
 TEST(QtDesktop, EveryWindowHasTheMenusAndTheirShortcutsLeaveControlLettersToTheViews) {
-    const std::vector<host::Menu> definition = host::menuDefinition();
     for (int n = 0; n <= 12; ++n) {
         QMenuBar* bar = qtHost->window(n)->menuBar();
         ASSERT_NE(bar, nullptr) << n;
-        ASSERT_EQ(bar->actions().size(), static_cast<qsizetype>(definition.size())) << n;
+        ASSERT_EQ(bar->actions().size(), static_cast<qsizetype>(host::menuDefinition().size())) << n;
         for (QAction* menu : bar->actions())
             for (QAction* action : menu->menu()->actions()) {
                 const QKeySequence shortcut = action->shortcut();
@@ -275,7 +267,6 @@ TEST(QtDesktop, TheChannelLivesInAPrivateFolderAndTakesOverAStaleSocket) {
         refused.push_back("foreign");
     }
     for (const char* name : refused) {
-        EXPECT_NE(host::qt::preparePrivateFolder(QString::fromLocal8Bit(path(name))).toStdString(), "") << name;
         InstanceChannel channel(QString::fromLocal8Bit(path(name)));
         EXPECT_EQ(channel.start({}, {}), InstanceChannel::Start::Alone) << name;
         EXPECT_FALSE(channel.whyAlone().isEmpty()) << name;
