@@ -114,13 +114,10 @@ TEST(QtHost, WindowZeroShowsItsPictureAndFitsALaptopScreenWhole) {
 TEST(QtHost, FramesConvertBetweenTheToolkitsAndQtsOrigin) {
     const QRect screen = qtHost->window(3)->screen()->geometry();
     const int title = static_cast<int>(qtHost->titleBarHeight());
-    auto frameOf = [](int n) {
-        const host::Rect frame = qtHost->windowFrame(n);
-        return QRectF(frame.x, frame.y, frame.width, frame.height);
-    };
     qtHost->setWindowFrame(3, {50, 60, 500, 400});
     EXPECT_EQ(qtHost->window(3)->geometry(), QRect(screen.x() + 50, screen.y() + screen.height() - 460, 500, 400));
-    EXPECT_EQ(frameOf(3), QRectF(50, 60, 500, 400));
+    const host::Rect frame = qtHost->windowFrame(3);
+    EXPECT_EQ(QRectF(frame.x, frame.y, frame.width, frame.height), QRectF(50, 60, 500, 400));
 
     // A window whose frame grew above the screen comes in with its menu bar on the screen.
     qtHost->setWindowFrame(3, {50, 60, 500, double(screen.height())});
@@ -209,12 +206,11 @@ TEST(QtHost, KeysAndTheWheelInTheViewReachTheToolkitsQueues) {
     // Shift+Alt+Backspace redoes: Backspace's value with the flags; Alt alone does not take
     // the keyboard into the menu bar (Down after it is a key).
     kt::keyQueue().clear();
-    QTest::keyClick(window->view(), Qt::Key_U, Qt::ControlModifier);
-    QTest::keyClick(window->view(), Qt::Key_Tab);
-    QTest::keyClick(window->view(), Qt::Key_Backspace, Qt::AltModifier);
-    QTest::keyClick(window->view(), Qt::Key_Backspace, Qt::AltModifier | Qt::ShiftModifier);
-    QTest::keyClick(window->view(), Qt::Key_Alt, Qt::AltModifier);
-    QTest::keyClick(window->view(), Qt::Key_Down);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> typed[] = {
+        {Qt::Key_U, Qt::ControlModifier},     {Qt::Key_Tab, {}},
+        {Qt::Key_Backspace, Qt::AltModifier}, {Qt::Key_Backspace, Qt::AltModifier | Qt::ShiftModifier},
+        {Qt::Key_Alt, Qt::AltModifier},       {Qt::Key_Down, {}}};
+    for (const auto& [key, modifiers] : typed) QTest::keyClick(window->view(), key, modifiers);
     EXPECT_TRUE(window->menuBar()->activeAction() == nullptr && window->view()->hasFocus());
     using Key = std::tuple<uint8_t, int64_t, int64_t, bool, bool, bool>;  // window, code, value, control, option, shift
     std::vector<Key> keys;
