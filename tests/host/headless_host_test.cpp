@@ -15,21 +15,18 @@
 
 using testing_support::headless;
 
-// Work handed to the main thread runs there, nested calls inline, the asynchronous in order;
-// windows 0 to 12 exist, only the graphic ones have a view and the side windows a text view.
-// (The windows' frames, titles, visibility and focus are checked through the toolkit's
-// placement operations.)
+// Work handed to the main thread runs there, nested calls inline, the asynchronous in order
+// (that the main thread is thread 1 is checked with the start); windows 0 to 12 exist, only the
+// graphic ones have a view and the side windows a text view. (The windows' frames, titles,
+// visibility and focus are checked through the toolkit's placement operations.)
 TEST(HeadlessHost, WorkRunsOnTheMainThreadInOrderAndNestsInline) {
     auto& h = headless();
     EXPECT_FALSE(h.isMainThread());
-    bool onMain = false, nestedOnMain = false;
+    bool nestedOnMain = false;
     std::vector<int> order;
     for (int i = 0; i < 5; ++i) h.runOnMainAsync([&order, i] { order.push_back(i); });
-    h.runOnMainSync([&] {
-        onMain = h.isMainThread();
-        h.runOnMainSync([&] { nestedOnMain = h.isMainThread(); });
-    });
-    EXPECT_TRUE(onMain && nestedOnMain);
+    h.runOnMainSync([&] { h.runOnMainSync([&] { nestedOnMain = h.isMainThread(); }); });
+    EXPECT_TRUE(nestedOnMain);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(std::tuple(h.hasView(7), h.hasView(8), h.hasTextView(9), h.hasWindow(12), h.hasWindow(13)),
               std::tuple(true, false, true, true, false));
