@@ -26,13 +26,11 @@ fail() {  # with the end of every output, each under its name
 
 # Waits up to $1 tenths of a second for the command after it to succeed.
 wait_for() {
-  local tenths="$1"
-  shift
-  for ((i = 0; i < tenths; i++)); do
-    "$@" && return 0
+  for ((i = 0; i < $1; i++)); do
+    "${@:2}" && return 0
     sleep 0.1
   done
-  "$@"
+  "${@:2}"
 }
 
 # Starts an X server on a free display; its number lands in $work/display<name>.
