@@ -187,12 +187,12 @@ TEST(QtDesktop, TheAlertIsAShortSoundResourceOrTheBeepNeverTwiceAtOnce) {
 
     // Three alerts at once, from two threads: one sound or one beep. Without an audio output
     // (as here, offscreen) it is the beep.
-    spinFor(350);  // past the length of any alert before
+    QTest::qWait(350);  // past the length of any alert before
     const int before = beeps.load();
     qtHost->playAlert();
     qtHost->playAlert();
     runOffMain([] { host::host().playAlert(); });
-    spinFor(50);
+    QTest::qWait(50);
     EXPECT_LE(beeps.load() - before, 1);
 }
 

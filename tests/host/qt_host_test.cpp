@@ -53,16 +53,16 @@ TEST(QtHost, WindowZeroShowsItsPictureAndFitsALaptopScreenWhole) {
     const int title = window->titleHeight();
     auto place = [&](QScreen* screen) {
         // The platform reports geometry in its own time: what it had to report first goes.
-        spinFor(100);
+        QTest::qWait(100);
         window->move(screen->geometry().topLeft() + QPoint(40, 40));
-        spinFor(100);
+        QTest::qWait(100);
         ASSERT_TRUE(screen->geometry().contains(window->geometry().center()));
         runOffMain([] {
             t_WindowSize(0, -1, -1, -1, -1);
             t_WindowCenter(0);
             t_WindowFront(0);
         });
-        spinFor(100);
+        QTest::qWait(100);
     };
     // Scaled down on 1366 × 768, frame and all inside the screen; the toolkit's sizes stay
     // its own.
