@@ -49,8 +49,7 @@ Rgb paletteRgb(int number) {
 
 // --- A terminal emulator ------------------------------------------------------------------
 
-class Emulator {
-public:
+struct Emulator {
     Emulator(int rows, int columns)
         : vt_(vterm_new(rows, columns), vterm_free),
           screen_(vterm_obtain_screen(vt_.get())),
@@ -103,8 +102,6 @@ public:
     bool altScreen = false, cursorVisible = true;
     int mouse = 0;
     std::string title;
-
-private:
     std::unique_ptr<VTerm, decltype(&vterm_free)> vt_;
     VTermScreen* screen_;
     int rows_, columns_;
