@@ -77,9 +77,8 @@ bool lineShows(int number, const std::string& text, bool shown = true) {
 
 // --- The editor -------------------------------------------------------------------------
 
-QString filePath(const QString& name) { return QDir(runtimeFolder->path()).filePath(name); }
 QString writeFile(const QString& name, const QByteArray& bytes) {
-    QFile file(filePath(name));
+    QFile file(QDir(runtimeFolder->path()).filePath(name));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     return file.fileName();
@@ -223,12 +222,12 @@ TEST(QtDesktop, TheChannelIsNamedSafelyAndChecksRequestsBeforeTheyAreTaken) {
     // Every other display, terminal, or none at all: a name of its own, safe as a file name
     // and short enough for a socket's path.
     // Two long hosts that differ only past any cut must not share a name.
-    const QByteArray longName = QByteArray(300, 'h') + ":1", longer = QByteArray(300, 'h') + "x:1";
+    const QByteArray longHost(300, 'h');
     // clang-format off
     const std::vector<std::array<QByteArray, 3>> others{
         {":1", "", ""}, {":10", "", ""}, {"localhost:1", "", ""}, {"ho/st:1", "", ""}, {":1-2", "", ""},
-        {longName, "", ""}, {longer, "", ""}, {"", "wayland-0", ""}, {"", "/run/user/1/../wayland-0", ""},
-        {"", "", "/dev/pts/3"}, {"", "", "/dev/tty1"}, {"", "", ""}};
+        {longHost + ":1", "", ""}, {longHost + "x:1", "", ""}, {"", "wayland-0", ""},
+        {"", "/run/user/1/../wayland-0", ""}, {"", "", "/dev/pts/3"}, {"", "", "/dev/tty1"}, {"", "", ""}};
     // clang-format on
     QSet<QString> names;
     for (const auto& [x, wayland, terminal] : others) {
@@ -268,8 +267,7 @@ TEST(QtDesktop, TheChannelLivesInAPrivateFolderAndTakesOverAStaleSocket) {
     }
     for (const char* name : refused) {
         InstanceChannel channel(QString::fromLocal8Bit(path(name)));
-        EXPECT_EQ(channel.start({}, {}), InstanceChannel::Start::Alone) << name;
-        EXPECT_FALSE(channel.whyAlone().isEmpty()) << name;
+        EXPECT_TRUE(channel.start({}, {}) == InstanceChannel::Start::Alone && !channel.whyAlone().isEmpty()) << name;
     }
     ASSERT_EQ(::lstat(path("open").constData(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0711u);
