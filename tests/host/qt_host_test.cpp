@@ -24,7 +24,7 @@
 
 namespace {
 
-using host::qt::KeyInput;
+using namespace host::qt;
 using namespace qt_test;
 namespace mod = host::modifier;
 
@@ -145,7 +145,7 @@ TEST(QtHost, ClicksAreMeasuredInPicturePixelsFromTheBottomLeft) {
     // lies left of the drawing area. (A click in a scaled window is checked above.)
     const QSize image(1280, 800);
     auto point = [&](QSizeF view, QPointF inView) {
-        return host::qt::toolkitPoint(inView, host::qt::pictureRect(view, image), image, 16, 16);
+        return toolkitPoint(inView, pictureRect(view, image), image, 16, 16);
     };
     EXPECT_EQ(point({2560, 1600}, {20.2, 41.8}), QPointF(26, 796));
     EXPECT_EQ(point({2560, 1600}, {21.8, 40.2}), QPointF(26, 796));
@@ -173,27 +173,26 @@ TEST(QtHost, KeysBecomeTheHomePlatformsCodesCharactersAndModifiers) {
         {key(Qt::Key_Backtab, {}, withShift), 48, "\x19", mod::shift}, {key(Qt::Key_Adiaeresis, "ä"), 39, "ä", 0},
         {key(Qt::Key_Odiaeresis, {}, withCtrl), -1, "\x1c", ctl}, {key(Qt::Key_6, "6", withCtrl), 22, "\x1e", ctl},
         {key(Qt::Key_5, "5", onPad), 87, "5", mod::numericPad}, {key(Qt::Key_5, "5"), 23, "5", 0},
-        {key(Qt::Key_unknown), host::qt::unknownKeyCode, nullptr, 0}, {key(Qt::Key_Y, "y", {}, 44), 6, "y", 0},
+        {key(Qt::Key_unknown), unknownKeyCode, nullptr, 0}, {key(Qt::Key_Y, "y", {}, 44), 6, "y", 0},
         {{0x20AC, {}, "€", true, 18 + 8, false, true}, 14, "€", mod::option},
         {key(Qt::Key_Left, {}, {}, 75), 123, nullptr, fnPad}, {key(Qt::Key_Enter, {}, {}, 96), 76, nullptr, 0},
         {key(Qt::Key_Escape, {}, {}, 240), 53, nullptr, 0}};
     // clang-format on
     for (const auto& [input, code, characters, flags] : cases) {
         SCOPED_TRACE(testing::Message() << "Qt key 0x" << std::hex << input.key << ", scan code " << input.scanCode);
-        const host::KeyEvent e = host::qt::mapKey(input);
+        const host::KeyEvent e = mapKey(input);
         EXPECT_EQ(e.keyCode, code < 0 ? e.keyCode : code);
         EXPECT_EQ(e.characters, characters ? characters : e.characters);
         EXPECT_EQ(e.modifierFlags, flags);
     }
     // A modifier key reports the state after its change; X reports the one from before.
     KeyInput shift = key(Qt::Key_Shift);
-    EXPECT_TRUE(host::qt::isModifierKey(shift.key) && !host::qt::isModifierKey(Qt::Key_A));
-    EXPECT_EQ(host::qt::modifierFlags(shift, true), mod::shift);
+    EXPECT_TRUE(isModifierKey(shift.key) && !isModifierKey(Qt::Key_A));
+    EXPECT_EQ(modifierFlags(shift, true), mod::shift);
     shift.modifiers = Qt::ShiftModifier | Qt::ControlModifier;
-    EXPECT_EQ(host::qt::modifierFlags(shift, false), mod::control);
-    EXPECT_EQ(host::qt::modifierFlags(key(Qt::Key_AltGr), true), mod::option);
-    EXPECT_EQ(host::qt::modifierFlags(key(Qt::Key_A, {}, Qt::MetaModifier | Qt::AltModifier)),
-              mod::command | mod::option);
+    EXPECT_EQ(modifierFlags(shift, false), mod::control);
+    EXPECT_EQ(modifierFlags(key(Qt::Key_AltGr), true), mod::option);
+    EXPECT_EQ(modifierFlags(key(Qt::Key_A, {}, Qt::MetaModifier | Qt::AltModifier)), mod::command | mod::option);
 }
 
 TEST(QtHost, KeysAndTheWheelInTheViewReachTheToolkitsQueues) {
