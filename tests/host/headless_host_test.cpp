@@ -15,46 +15,42 @@
 
 using testing_support::headless;
 
-// Work handed to the main thread runs there, nested calls inline, the asynchronous in order;
-// windows 0 to 12 exist, only the graphic ones have a view and the side windows a text view.
-// (The windows' frames, titles, visibility and focus are checked through the toolkit's
-// placement operations.)
+// Work handed to the main thread runs there, nested calls inline, the asynchronous in order
+// (that the main thread is thread 1 is checked with the start); windows 0 to 12 exist, only the
+// graphic ones have a view and the side windows a text view. (The windows' frames, titles,
+// visibility and focus are checked through the toolkit's placement operations.)
 TEST(HeadlessHost, WorkRunsOnTheMainThreadInOrderAndNestsInline) {
     auto& h = headless();
     EXPECT_FALSE(h.isMainThread());
-    bool onMain = false, nestedOnMain = false;
+    bool nestedOnMain = false;
     std::vector<int> order;
     for (int i = 0; i < 5; ++i) h.runOnMainAsync([&order, i] { order.push_back(i); });
-    h.runOnMainSync([&] {
-        onMain = h.isMainThread();
-        h.runOnMainSync([&] { nestedOnMain = h.isMainThread(); });
-    });
-    EXPECT_TRUE(onMain && nestedOnMain);
+    h.runOnMainSync([&] { h.runOnMainSync([&] { nestedOnMain = h.isMainThread(); }); });
+    EXPECT_TRUE(nestedOnMain);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(std::tuple(h.hasView(7), h.hasView(8), h.hasTextView(9), h.hasWindow(12), h.hasWindow(13)),
               std::tuple(true, false, true, true, false));
 }
 
 TEST(HostFolders, UserFoldersComeFromTheXdgFileOrTheHomeFolder) {
+    // The file's folder, with $HOME in it; a folder it lacks: the home folder's default.
     testing_support::TempFolder home;
-    const char* oldConfig = getenv("XDG_CONFIG_HOME");
-    const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
-    const std::optional<std::string> savedConfig = oldConfig ? std::optional<std::string>(oldConfig) : std::nullopt;
-    setenv("HOME", home.path().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+    std::vector<std::pair<const char*, std::optional<std::string>>> old;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) {
+        old.emplace_back(name, getenv(name) ? std::optional<std::string>(getenv(name)) : std::nullopt);
+        setenv(name, home.path().c_str(), 1);
+    }
     const std::string line = "XDG_DOWNLOAD_DIR=\"$HOME/Ladungen\"\n";
     testing_support::writeFile(home.file("user-dirs.dirs"), {line.begin(), line.end()});
     EXPECT_EQ(host::userFolder(host::Folder::Downloads), home.path() + "/Ladungen");
-    EXPECT_EQ(host::userFolder(host::Folder::Desktop), home.path() + "/Desktop");
     EXPECT_EQ(host::userFolder(host::Folder::Movies), home.path() + "/Videos");
-    setenv("HOME", oldHome.c_str(), 1);
-    savedConfig ? setenv("XDG_CONFIG_HOME", savedConfig->c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    for (const auto& [name, value] : old) value ? setenv(name, value->c_str(), 1) : unsetenv(name);
 }
 
 // The menu items that are the editor's commands reach the program as its keys; the help is
-// the host's; a shortcut chooses its item, other keys with Control and Shift stay keys. (Neu,
-// the about screen, Open by its shortcut, Save As and cancelled panels are run by the
-// end-to-end script of the menus.)
+// the host's; keys with Control and Shift that are no shortcut stay keys. (Neu, the about
+// screen, Open by its shortcut, Save As and cancelled panels are run by the end-to-end script
+// of the menus.)
 TEST(HeadlessHost, MenuChoicesGiveTheProgramItsKeys) {
     auto& h = headless();
     testing_support::textWindow(0);
@@ -75,8 +71,6 @@ TEST(HeadlessHost, MenuChoicesGiveTheProgramItsKeys) {
     kt::keyQueue().clear();
 
     host::KeyEvent key;
-    ASSERT_TRUE(host::scriptKey("Ctrl+Shift+O", key));
-    EXPECT_EQ(h.menuShortcut(key), std::make_pair(std::string("Ablage"), std::string("Öffnen …")));
     ASSERT_TRUE(host::scriptKey("Ctrl+Shift+K", key));
     EXPECT_EQ(h.menuShortcut(key), std::nullopt);
     const uint64_t shift = host::modifier::shift, control = host::modifier::control, option = host::modifier::option;

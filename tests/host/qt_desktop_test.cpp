@@ -38,9 +38,7 @@
 #include "host/qt/host_window.h"
 #include "host/qt/instance.h"
 #include "input/entries.h"
-#include "input/events.h"
 #include "input/file_events.h"
-#include "input/menu_events.h"
 #include "qt_test_support.h"
 #include "terminal/area.h"
 
@@ -54,16 +52,11 @@ std::atomic<int> applicationEnds{0};
 std::atomic<int> beeps{0};
 
 // Chooses the item titled `title` in the menu bar of window n (a key it names follows a tab).
-QAction* menuItem(int n, const char* title) {
+void choose(int n, const char* title) {
     for (QAction* menu : qtHost->window(n)->menuBar()->actions())
         for (QAction* action : menu->menu()->actions())
-            if (action->text().section(QLatin1Char('\t'), 0, 0) == QString::fromUtf8(title)) return action;
-    return nullptr;
-}
-void choose(int n, const char* title) {
-    QAction* action = menuItem(n, title);
-    ASSERT_NE(action, nullptr) << title;
-    action->trigger();
+            if (action->text().section(QLatin1Char('\t'), 0, 0) == QString::fromUtf8(title)) return action->trigger();
+    FAIL() << "no menu item " << title;
 }
 
 void focus(int n) {
@@ -84,9 +77,8 @@ bool lineShows(int number, const std::string& text, bool shown = true) {
 
 // --- The editor -------------------------------------------------------------------------
 
-QString filePath(const QString& name) { return QDir(runtimeFolder->path()).filePath(name); }
 QString writeFile(const QString& name, const QByteArray& bytes) {
-    QFile file(filePath(name));
+    QFile file(QDir(runtimeFolder->path()).filePath(name));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     return file.fileName();
@@ -127,11 +119,10 @@ void declineToSave() {
 // (Choices in them and a shortcut, Control+Shift+O, run in the tests below; what each action
 // does is checked on the headless host.)
 TEST(QtDesktop, EveryWindowHasTheMenusAndTheirShortcutsLeaveControlLettersToTheViews) {
-    const std::vector<host::Menu> definition = host::menuDefinition();
     for (int n = 0; n <= 12; ++n) {
         QMenuBar* bar = qtHost->window(n)->menuBar();
         ASSERT_NE(bar, nullptr) << n;
-        ASSERT_EQ(bar->actions().size(), static_cast<qsizetype>(definition.size())) << n;
+        ASSERT_EQ(bar->actions().size(), static_cast<qsizetype>(host::menuDefinition().size())) << n;
         for (QAction* menu : bar->actions())
             for (QAction* action : menu->menu()->actions()) {
                 const QKeySequence shortcut = action->shortcut();
@@ -195,12 +186,12 @@ TEST(QtDesktop, TheAlertIsAShortSoundResourceOrTheBeepNeverTwiceAtOnce) {
 
     // Three alerts at once, from two threads: one sound or one beep. Without an audio output
     // (as here, offscreen) it is the beep.
-    spinFor(350);  // past the length of any alert before
+    QTest::qWait(350);  // past the length of any alert before
     const int before = beeps.load();
     qtHost->playAlert();
     qtHost->playAlert();
     runOffMain([] { host::host().playAlert(); });
-    spinFor(50);
+    QTest::qWait(50);
     EXPECT_LE(beeps.load() - before, 1);
 }
 
@@ -210,11 +201,10 @@ TEST(QtDesktop, TheChannelIsNamedSafelyAndChecksRequestsBeforeTheyAreTaken) {
     const std::vector<std::string> paths{"/tmp/a b.bin", "/tmp/Zeile\nZwei", "/tmp/\xff\xfe"};
     const QByteArray request = host::qt::encodeOpenRequest(paths);
     EXPECT_EQ(host::qt::decodeOpenRequest(request).paths, paths);
-    EXPECT_EQ(stateOf(request), State::Complete);
     EXPECT_EQ(stateOf(host::qt::encodeOpenRequest({})), State::Complete);
     // Arriving in pieces: incomplete until the last byte.
-    for (qsizetype size = 0; size < request.size(); ++size)
-        ASSERT_EQ(stateOf(request.left(size)), State::Incomplete) << size;
+    for (qsizetype size = 0; size <= request.size(); ++size)
+        ASSERT_EQ(stateOf(request.left(size)), size < request.size() ? State::Incomplete : State::Complete) << size;
     // Refused: a relative path, an empty one, a NUL inside, bytes after the end, another
     // program's message, and a length past every bound (the first path's, big-endian).
     QByteArray huge = host::qt::encodeOpenRequest({"/x"});
@@ -231,15 +221,13 @@ TEST(QtDesktop, TheChannelIsNamedSafelyAndChecksRequestsBeforeTheyAreTaken) {
     EXPECT_EQ(channelName({}, "wayland-0", "/dev/pts/3"), QStringLiteral("ostrakonix-wayland-wayland-0"));
     // Every other display, terminal, or none at all: a name of its own, safe as a file name
     // and short enough for a socket's path.
-    const std::string longHost(300, 'h');
     // Two long hosts that differ only past any cut must not share a name.
-    const QByteArray longName = QByteArray::fromStdString(longHost + ":1"),
-                     longer = QByteArray::fromStdString(longHost + "x:1");
+    const QByteArray longHost(300, 'h');
     // clang-format off
     const std::vector<std::array<QByteArray, 3>> others{
         {":1", "", ""}, {":10", "", ""}, {"localhost:1", "", ""}, {"ho/st:1", "", ""}, {":1-2", "", ""},
-        {longName, "", ""}, {longer, "", ""}, {"", "wayland-0", ""}, {"", "/run/user/1/../wayland-0", ""},
-        {"", "", "/dev/pts/3"}, {"", "", "/dev/tty1"}, {"", "", ""}};
+        {longHost + ":1", "", ""}, {longHost + "x:1", "", ""}, {"", "wayland-0", ""},
+        {"", "/run/user/1/../wayland-0", ""}, {"", "", "/dev/pts/3"}, {"", "", "/dev/tty1"}, {"", "", ""}};
     // clang-format on
     QSet<QString> names;
     for (const auto& [x, wayland, terminal] : others) {
@@ -278,10 +266,8 @@ TEST(QtDesktop, TheChannelLivesInAPrivateFolderAndTakesOverAStaleSocket) {
         refused.push_back("foreign");
     }
     for (const char* name : refused) {
-        EXPECT_NE(host::qt::preparePrivateFolder(QString::fromLocal8Bit(path(name))).toStdString(), "") << name;
         InstanceChannel channel(QString::fromLocal8Bit(path(name)));
-        EXPECT_EQ(channel.start({}, {}), InstanceChannel::Start::Alone) << name;
-        EXPECT_FALSE(channel.whyAlone().isEmpty()) << name;
+        EXPECT_TRUE(channel.start({}, {}) == InstanceChannel::Start::Alone && !channel.whyAlone().isEmpty()) << name;
     }
     ASSERT_EQ(::lstat(path("open").constData(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0711u);
@@ -368,35 +354,28 @@ TEST(QtDesktopEditor, DroppedFilesOpen) {
 }
 
 // The menu items that are the editor's own commands, with the real editor and the desktop's
-// panels: Save As names and binds the buffer, Open (by its shortcut) asks to save first, the
-// help window lists every key. (Neu, the about screen, undo and redo are the same commands
-// on every host: the headless host's test and the end-to-end script of the menus run them.)
-// Leaves an unchanged buffer.
+// panels: Open (by its shortcut) asks to save first, the help window lists every key. (Save
+// As, Neu, the about screen, undo and redo are the same commands on every host: the headless
+// host's test and the end-to-end script of the menus run them; the save panel's answer is
+// checked in the Qt host's test.) Leaves an unchanged buffer.
 TEST(QtDesktopEditor, MenusGiveTheEditorItsCommands) {
     const QString first = writeFile(QStringLiteral("erste.bin"), "abc");
     editorOn(first);
     auto* window = qtHost->graphicWindow(0);
-    QTest::keyClicks(window->view(), QStringLiteral("Y"));
-    ASSERT_TRUE(lineShows(1, ":erste.bin"));
-    answerPanelWith(filePath(QStringLiteral("zweite.bin")));
-    choose(0, "Sichern unter …");
-    EXPECT_TRUE(editorShows(QStringLiteral("zweite.bin")));
-    EXPECT_TRUE(lineShows(1, "\u00B7zweite.bin"));
-    EXPECT_EQ(readFile(filePath(QStringLiteral("zweite.bin"))), QByteArray("Ybc"));
-    EXPECT_EQ(readFile(first), QByteArray("abc"));
-
     // Typed, and taken, before the request to open comes: a key the editor takes together
     // with a file event is dropped.
-    QTest::keyClicks(window->view(), QStringLiteral("Z"));
-    ASSERT_TRUE(lineShows(1, ":zweite.bin"));
-    focus(0);
-    answerPanelWith(writeFile(QStringLiteral("dritte.bin"), "DREI"));
+    QTest::keyClicks(window->view(), QStringLiteral("Y"));
+    ASSERT_TRUE(lineShows(1, ":erste.bin"));
+    answerPanel([path = writeFile(QStringLiteral("dritte.bin"), "DREI")](QFileDialog* dialog) {
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();  // public in QDialog
+    });
     QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
     ASSERT_TRUE(lineShows(13, saveQuestion));
     QTest::keyClicks(window->view(), QStringLiteral("n"));
     EXPECT_TRUE(editorShows(QStringLiteral("dritte.bin")));
     EXPECT_TRUE(lineShows(0, "DREI"));
-    EXPECT_EQ(readFile(filePath(QStringLiteral("zweite.bin"))), QByteArray("Ybc"));
+    EXPECT_EQ(readFile(first), QByteArray("abc"));
 
     choose(0, "Ostrakonix-Hilfe");
     ASSERT_TRUE(qtHost->helpWindow() && qtHost->helpWindow()->isVisible());

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <cstdio>
@@ -26,17 +26,7 @@ inline host::qt::QtHost* qtHost = nullptr;
 
 // Spins the GUI thread's event loop until done() or the time is up.
 inline bool spinUntil(const std::function<bool()>& done, int milliseconds = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-inline void spinFor(int milliseconds) {
-    spinUntil([] { return false; }, milliseconds);
+    return QTest::qWaitFor(done, milliseconds);
 }
 
 // Runs fn on a thread of its own while the GUI thread answers its calls to the main thread.
@@ -57,14 +47,6 @@ inline void answerPanel(std::function<void(QFileDialog*)> answer) {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         answer(dialog);
-    });
-}
-
-// Chooses `path` in the next file dialog.
-inline void answerPanelWith(const QString& path) {
-    answerPanel([path](QFileDialog* dialog) {
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();  // public in QDialog
     });
 }
 

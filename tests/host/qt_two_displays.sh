@@ -12,32 +12,25 @@ fi
 work="$(mktemp -d)"
 pids=()
 cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  kill "${pids[@]}" 2>/dev/null
+  wait "${pids[@]}" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-fail() {
+fail() {  # with the end of every output, each under its name
   echo "FAILED: $*"
-  local out
-  for out in "$work"/*.out; do
-    echo "--- $(basename "$out")"
-    tail -n 20 "$out"
-  done
+  tail -n 20 "$work"/*.out
   exit 1
 }
 
 # Waits up to $1 tenths of a second for the command after it to succeed.
 wait_for() {
-  local tenths="$1"
-  shift
-  for ((i = 0; i < tenths; i++)); do
-    "$@" && return 0
+  for ((i = 0; i < $1; i++)); do
+    "${@:2}" && return 0
     sleep 0.1
   done
-  "$@"
+  "${@:2}"
 }
 
 # Starts an X server on a free display; its number lands in $work/display<name>.

@@ -49,8 +49,7 @@ Rgb paletteRgb(int number) {
 
 // --- A terminal emulator ------------------------------------------------------------------
 
-class Emulator {
-public:
+struct Emulator {
     Emulator(int rows, int columns)
         : vt_(vterm_new(rows, columns), vterm_free),
           screen_(vterm_obtain_screen(vt_.get())),
@@ -103,8 +102,6 @@ public:
     bool altScreen = false, cursorVisible = true;
     int mouse = 0;
     std::string title;
-
-private:
     std::unique_ptr<VTerm, decltype(&vterm_free)> vt_;
     VTermScreen* screen_;
     int rows_, columns_;
@@ -116,11 +113,10 @@ TEST(TerminalCells, EveryCodeIsOnePrintableCharacterOneColumnWideInTheNearestCol
     ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
     for (int code = 0; code < 256; ++code) {
         const std::string_view text = cellText(uint8_t(code));
-        ASSERT_FALSE(text.empty()) << code;
         wchar_t c = 0;
         std::mbstate_t state{};
         EXPECT_EQ(std::mbrtowc(&c, text.data(), text.size(), &state), text.size()) << code << " is more characters";
-        EXPECT_FALSE(c < 0x20 || (c >= 0x7F && c <= 0x9F)) << "code " << code << " writes a control character";
+        // A control character has no width (-1), so this refuses those too.
         EXPECT_EQ(::wcwidth(c), 1) << "code " << code << " (U+" << std::hex << uint32_t(c) << ") is not one column";
     }
     // White is the cube's last; dark blue is the cube's 0, 0, 135; for the greys the ramp is
@@ -128,9 +124,8 @@ TEST(TerminalCells, EveryCodeIsOnePrintableCharacterOneColumnWideInTheNearestCol
     const std::tuple<uint8_t, uint8_t, uint8_t, int> nearest[] = {
         {255, 255, 255, 231}, {0, 0, 0x80, 18}, {0xA8, 0xA8, 0xA8, 248}, {0x54, 0x54, 0x54, 240}};
     for (const auto& [r, g, b, xterm] : nearest) EXPECT_EQ(nearestXtermColour(r, g, b), xterm) << +r << " " << +g;
-    EXPECT_EQ(colourModeFor("truecolor"), ColourMode::trueColour);
-    EXPECT_EQ(colourModeFor("24bit"), ColourMode::trueColour);
-    EXPECT_EQ(colourModeFor(nullptr), ColourMode::xterm256);
+    EXPECT_EQ((std::vector{colourModeFor("truecolor"), colourModeFor("24bit"), colourModeFor(nullptr)}),
+              (std::vector{ColourMode::trueColour, ColourMode::trueColour, ColourMode::xterm256}));
 }
 
 // --- The input decoder -----------------------------------------------------------------------
@@ -169,8 +164,7 @@ std::string decode(const std::vector<std::string_view>& reads, bool flush = fals
 
 TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
     const uint64_t ctl = mod::control, alt = mod::option, sh = mod::shift, fn = mod::function;
-    const uint64_t arrow = fn | mod::numericPad, ctlArrow = ctl | arrow, shArrow = sh | arrow;
-    const uint64_t shAlt = sh | alt, ctlAlt = ctl | alt;
+    const uint64_t arrow = fn | mod::numericPad;
     const int64_t none = unknownKeyCode;
     using Cases = std::vector<std::pair<std::string, std::string>>;
     // The keys the editor's own test below sends (Control+U, Control+C, Control+\ and
@@ -193,19 +187,21 @@ TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
         {"\x1b[5~", key(116, "\uF72C", fn)}, {"\x1b[6~", key(121, "\uF72D", fn)}, {"\x1b[3~", key(117, "\uF728", fn)},
         {"\x1b[2~", key(114, "\uF746", fn)}, {"\x1bOP", key(122, "\uF704", fn)},  {"\x1b[[A", key(122, "\uF704", fn)},
         {"\x1b[15~", key(96, "\uF708", fn)}, {"\x1b[24~", key(111, "\uF70F", fn)}};
-    // Right as an application cursor key; arrows with modifiers; Alt with a control character;
-    // a control character inside a sequence breaks it off (the sequence goes, the key stays).
-    // Alt+Backspace (undo); Shift+Alt+Backspace (redo) in the forms of fixterms and of xterm's
-    // modifyOtherKeys; Control+A and Shift+Tab in the first of them. A mouse release, motion,
-    // the old form.
+    // Right as an application cursor key; arrows with modifiers (a modifier number beyond any
+    // key is capped); Alt with a control character; a control character inside a sequence
+    // breaks it off (the sequence goes, the key stays). Alt+Backspace (undo);
+    // Shift+Alt+Backspace (redo) in the forms of fixterms and of xterm's modifyOtherKeys;
+    // Control+A and Shift+Tab in the first of them. A mouse release, motion, the old form, a
+    // right press with Control beyond column 223.
     const Cases modified = {
-        {"\x1bOC", key(124, "\uF703", arrow)},       {"\x1b[1;5C", key(124, "\uF703", ctlArrow)},
-        {"\x1b[1;2A", key(126, "\uF700", shArrow)},  {"\x1b\x0c", key(37, "\x0c", ctlAlt)},
-        {"\x1b[1;\x15", key(32, "\x15", ctl)},       {"\x1b\x7f", key(51, "\x7f", alt)},
-        {"\x1b[127;4u", key(51, "\x7f", shAlt)},     {"\x1b[27;4;127~", key(51, "\x7f", shAlt)},
-        {"\x1b[97;5u", key(0, "\x01", ctl)},         {"\x1b[9;2u", key(48, "\x19", sh)},
-        {"\x1b[<0;20;9m", mouse("up", 0, 20, 9)},    {"\x1b[<32;3;3M", mouse("moving", 0, 3, 3)},
-        {"\x1b[M\x20\x34\x29", mouse("down", 0, 20, 9)}};
+        {"\x1bOC", key(124, "\uF703", arrow)},          {"\x1b[1;5C", key(124, "\uF703", ctl | arrow)},
+        {"\x1b[1;2A", key(126, "\uF700", sh | arrow)},  {"\x1b[1;99999999999999999999C", key(124, "\uF703", arrow)},
+        {"\x1b\x0c", key(37, "\x0c", ctl | alt)},       {"\x1b[1;\x15", key(32, "\x15", ctl)},
+        {"\x1b\x7f", key(51, "\x7f", alt)},             {"\x1b[127;4u", key(51, "\x7f", sh | alt)},
+        {"\x1b[27;4;127~", key(51, "\x7f", sh | alt)},  {"\x1b[97;5u", key(0, "\x01", ctl)},
+        {"\x1b[9;2u", key(48, "\x19", sh)},             {"\x1b[<0;20;9m", mouse("up", 0, 20, 9)},
+        {"\x1b[<32;3;3M", mouse("moving", 0, 3, 3)},    {"\x1b[M\x20\x34\x29", mouse("down", 0, 20, 9)},
+        {"\x1b[<18;300;200M", mouse("down", 2, 300, 200, ctl)}};
     // Dropped: broken UTF-8 (a surrogate, an overlong form); unknown sequences, private ones,
     // ones with intermediates; numbers beyond any key; an overlong sequence (its digits must not
     // be typed into the file); mouse reports lacking a number or off the screen.
@@ -224,10 +220,7 @@ TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
     for (const Cases* table : {&typed, &special, &modified})
         for (const auto& [bytes, want] : *table) check(bytes, want);
     for (const std::string& bytes : dropped) check(bytes, "");
-    // A modifier number beyond any key is capped; a right press with Control beyond column
-    // 223; an overlong sequence split between reads.
-    check("\x1b[1;99999999999999999999C", key(124, "\uF703", arrow));
-    check("\x1b[<18;300;200M", mouse("down", 2, 300, 200, ctl));
+    // An overlong sequence split between reads.
     EXPECT_EQ(decode({overlong.substr(0, 100), overlong.substr(100), "k"}), key(40, "k", 0));
 }
 
@@ -266,7 +259,7 @@ TEST(TerminalInput, EscapesAndPastesCutOffOrSplit) {
 
 // --- The frame writer --------------------------------------------------------------------
 
-TEST(TerminalFrames, FramesShowTheCellsAndWriteOnlyWhatChanged) {
+TEST(TerminalFrames, FramesMessagesTitlesAndTheClipboard) {
     // In 24-bit colours; the 256 colours, whole screens (the bottom right cell too), changes
     // apart in a row and a redraw after the terminal was written over are checked with the
     // editor's below.
@@ -294,18 +287,13 @@ TEST(TerminalFrames, FramesShowTheCellsAndWriteOnlyWhatChanged) {
     EXPECT_LT(out.size(), 40u);
     EXPECT_EQ(emulator.row(4), "abcdefghij");
     const Rgb black = paletteRgb(0), green = paletteRgb(12);
-    EXPECT_EQ(emulator.colours(4, 1), std::make_pair(green, black));
-    EXPECT_EQ(emulator.colours(4, 2), std::make_pair(black, green));
-}
+    EXPECT_EQ((std::vector{emulator.colours(4, 1), emulator.colours(4, 2)}),
+              (std::vector{std::pair{green, black}, {black, green}}));
 
-TEST(TerminalFrames, MessagesTitlesAndTheClipboard) {
-    Emulator small(10, 30);
-    small.write(tooSmallMessage(30, 10, 80, 25));
-    for (const char* size : {"80\u00A0×\u00A025", "30\u00A0×\u00A010"})
-        EXPECT_NE(small.screenText().find(size), std::string::npos) << small.screenText();
-    for (int r = 1; r <= 10; ++r) EXPECT_LE(small.row(r).size(), 40u);  // no line beyond the width
+    // The message on a screen too small even for it (the sizes it names are read by the
+    // editor's test below): no crash, nothing written beyond the screen.
     Emulator tiny(1, 5);
-    tiny.write(tooSmallMessage(5, 1, 80, 25));  // does not crash nor write beyond the screen
+    tiny.write(tooSmallMessage(5, 1, 80, 25));
     EXPECT_FALSE(tiny.row(1).empty());
     // A file name can't end the title sequence and speak to the terminal.
     EXPECT_EQ(safeTitle("a\x07\x1b]52;c;eA==\x07z.bin"), "a]52;c;eA==z.bin");
@@ -363,7 +351,9 @@ struct EditorSession {
             pollfd fd{master, POLLIN, 0};
             char buffer[8192];
             const ssize_t n = ::poll(&fd, 1, 10) > 0 ? ::read(master, buffer, sizeof buffer) : 0;
-            if (n > 0) received.append(buffer, size_t(n)), screen.write(std::string_view(buffer, size_t(n)));
+            if (n <= 0) continue;
+            received.append(buffer, size_t(n));
+            screen.write(std::string_view(buffer, size_t(n)));
         }
         return testing::AssertionSuccess();
     }
@@ -399,7 +389,6 @@ TEST(TerminalEditor, ShowsItsScreenAndTakesKeysClicksAndPastes) {
     EditorSession editor(false);  // no display: the terminal host unasked
     ASSERT_TRUE(editor.ready());
     const Emulator& s = editor.screen;
-    EXPECT_EQ(s.row(4), "^B = Dateianfang    ^E = Dateiende      ^G = Zchn. löschen  ^I = Zchn. einfügen");
     EXPECT_TRUE(s.altScreen && !s.cursorVisible && s.mouse != 0);
     EXPECT_NE(s.title.find("sample.bin"), std::string::npos) << s.title;
     // Green on black, the status line inverse, the cursor an inverted cell, control bytes in red.
@@ -413,19 +402,17 @@ TEST(TerminalEditor, ShowsItsScreenAndTakesKeysClicksAndPastes) {
     // right button; one outside the screen leaves the cursor where it is; a notch of the
     // wheel scrolls a line as ^W and ^Y do (the file is shorter than the screen, so the
     // cursor goes with it).
-    using Steps = std::vector<std::pair<std::string, unsigned>>;
     // clang-format off
-    const Steps keys = {{"\x15", 1},    {"\x1b[C", 2},  {"\x1b[B", 0x12}, {"\x1bOD", 0x11}, {"\x1b[F", 0x3B},
-                        {"\x1b[H", 0},  {"\x03", 0x3B}, {"\x02", 0},      {"\034\0322A\r", 0x2A}};
-    const Steps clicks = {{"\x1b[<0;20;9M\x1b[<0;20;9m", 0x13},        {"\x1b[<2;5;11M\x1b[<2;5;11m", 0x30},
-                          {"\x1b[<0;81;9M\x1b[<0;81;9m\x15", 0x31},   {"\x1b[<64;20;9M", 0x21},
-                          {"\x1b[<64;20;9M\x1b[<64;20;9M", 0x01},       {"\x1b[<65;20;9M", 0x11}};
+    const std::pair<std::string, unsigned> steps[] = {
+        {"\x15", 1},  {"\x1b[C", 2},  {"\x1b[B", 0x12}, {"\x1bOD", 0x11}, {"\x1b[F", 0x3B}, {"\x1b[H", 0},
+        {"\x03", 0x3B}, {"\x02", 0},    {"\034\0322A\r", 0x2A},
+        {"\x1b[<0;20;9M\x1b[<0;20;9m", 0x13},      {"\x1b[<2;5;11M\x1b[<2;5;11m", 0x30},
+        {"\x1b[<0;81;9M\x1b[<0;81;9m\x15", 0x31}, {"\x1b[<64;20;9M", 0x21},
+        {"\x1b[<64;20;9M\x1b[<64;20;9M", 0x01},     {"\x1b[<65;20;9M", 0x11}};
     // clang-format on
-    for (const Steps* table : {&keys, &clicks}) {
-        for (const auto& [bytes, position] : *table) {
-            editor.send(bytes);
-            EXPECT_TRUE(editor.shows(1, status(position))) << testing::PrintToString(bytes);
-        }
+    for (const auto& [bytes, position] : steps) {
+        editor.send(bytes);
+        EXPECT_TRUE(editor.shows(1, status(position))) << testing::PrintToString(bytes);
     }
     // A paste fills the pasteboard: Control+F, the search menu; Control+D edits the search
     // text, Control+V pastes into it (behind the keys already typed: Return only after it);
