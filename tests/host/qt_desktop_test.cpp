@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -185,14 +186,17 @@ TEST(QtDesktop, TheAlertIsAShortSoundResourceOrTheBeepNeverTwiceAtOnce) {
     EXPECT_FALSE(host::qt::AlertSound(QStringLiteral("/nowhere/sysbeep.wav")).play());
 
     // Three alerts at once, from two threads: one sound or one beep. Without an audio output
-    // (as here, offscreen) it is the beep.
+    // (as here, offscreen) it is the beep. On a busy machine the third may come a beep's
+    // length after the first, and then rings again.
     QTest::qWait(350);  // past the length of any alert before
     const int before = beeps.load();
+    QElapsedTimer clock;
+    clock.start();
     qtHost->playAlert();
     qtHost->playAlert();
     runOffMain([] { host::host().playAlert(); });
     QTest::qWait(50);
-    EXPECT_LE(beeps.load() - before, 1);
+    EXPECT_LE(beeps.load() - before, clock.elapsed() < 300 ? 1 : 2) << clock.elapsed() << " ms";
 }
 
 TEST(QtDesktop, TheChannelIsNamedSafelyAndChecksRequestsBeforeTheyAreTaken) {
