@@ -662,11 +662,6 @@ private:
     int64_t lastKey_ = -1;
 };
 
-int64_t environmentNumber(const char* name, int64_t fallback) {
-    const char* value = std::getenv(name);
-    return value && *value ? std::strtoll(value, nullptr, 10) : fallback;
-}
-
 // One seed: fresh files, the editor and the model from the start, then `keys` inputs.
 // Returns false after reporting the first difference.
 bool runSeed(uint64_t seed, int64_t keys) {
@@ -728,8 +723,8 @@ bool runSeed(uint64_t seed, int64_t keys) {
 
 TEST(EditorModel, RandomKeysDoWhatTheModelDoes) {
     startEditor();
-    const int64_t total = environmentNumber("OSTRAKONIX_MODEL_KEYS", 3000);
-    const auto first = static_cast<uint64_t>(environmentNumber("OSTRAKONIX_MODEL_SEED", 1));
+    const int64_t total = testing_support::environmentNumber("OSTRAKONIX_MODEL_KEYS", 3000);
+    const auto first = static_cast<uint64_t>(testing_support::environmentNumber("OSTRAKONIX_MODEL_SEED", 1));
     const int64_t perSeed = std::min<int64_t>(total, 1000);
     int64_t done = 0;
     for (uint64_t seed = first; done < total; ++seed) {

@@ -128,11 +128,6 @@ bool reap(pid_t pid) {
     return !(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
-int64_t environmentNumber(const char* name, int64_t fallback) {
-    const char* value = std::getenv(name);
-    return value && *value ? std::strtoll(value, nullptr, 10) : fallback;
-}
-
 }  // namespace
 
 // A file with other links is written in place (KillDuringSave.AFileWrittenInPlace... and the
@@ -394,20 +389,4 @@ TEST(FullFileSystem, AFailedSaveKeepsTheOldFileAndTheEdit) {
     struct statvfs after {};
     ::statvfs(fs.folder.path().c_str(), &after);
     EXPECT_EQ(std::tuple(temporaries(fs.folder.path()).empty(), after.f_bfree), std::tuple(true, before.f_bfree));
-}
-
-// Written in place (a second name), the save finds no room for the longer content: the file
-// keeps its old content and the temporary file, named in the log, the new.
-TEST(FullFileSystem, AFileWrittenInPlaceStaysWholeAndTheNewContentIsKept) {
-    SmallFileSystem fs;
-    if (!fs.mounted) GTEST_SKIP() << "a small tmpfs could not be mounted (" << std::strerror(errno) << "); skipped";
-    const std::string path = fs.folder.file("data.bin");
-    const Bytes old(100 * 1024, 'o');  // the new content of 130 KiB fits too, but not the file grown besides
-    writeFile(path, old);
-    ::link(path.c_str(), fs.folder.file("second name.bin").c_str());
-    LogCapture log;
-    const auto [code, inPlace, keptAt] = save(path, std::string(130 * 1024, 'n'));
-    EXPECT_EQ(std::tuple(code, inPlace, readFile(path), keptAt.empty()), std::tuple(ENOSPC, true, old, false));
-    EXPECT_EQ(readFile(keptAt), Bytes(130 * 1024, 'n'));
-    EXPECT_NE(log.text().find("kept in “" + keptAt + "”"), std::string::npos) << log.text();
 }

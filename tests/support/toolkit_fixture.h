@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -59,6 +60,12 @@ std::string cells(uint8_t n, int64_t y, int64_t from, int64_t to);
 bool waitUntil(const std::function<bool()>& done);
 // Appends a key event of this value to the key queue, as a key press does.
 void queueKey(int64_t value);
+
+// The number that environment variable `name` holds, or fallback when it is unset or empty.
+inline int64_t environmentNumber(const char* name, int64_t fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? std::strtoll(value, nullptr, 10) : fallback;
+}
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);
