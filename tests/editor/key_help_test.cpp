@@ -1,18 +1,15 @@
-// The program's --help and --version, and the key list behind --help, the help window and
-// the README: every key the editor's key table acts on is listed, and the README's tables
-// say what the list says.
+// The program's --help and --version, and the key list behind --help and the help window:
+// every key the editor's key table acts on is listed.
 #include "editor/key_help.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
-#include <algorithm>
 #include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -84,20 +81,4 @@ TEST(CommandLine, HelpListsEveryKeyTheEditorActsOnAndVersionTheTitleScreensVersi
     EXPECT_EQ(versionStatus, 0);
     EXPECT_EQ(version.substr(0, version.find('\n')), "Ostrakonix 1.21");
     EXPECT_NE(run("--bogus").second, 0);
-}
-
-TEST(CommandLine, TheReadmesKeyTablesSayWhatTheKeyListSays) {
-    // Rows of the README's tables: their cells without the code marks.
-    std::set<std::tuple<std::string, std::string, std::string>> rows;
-    std::istringstream lines(source("README.md"));
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("| ", 0) != 0) continue;
-        line.erase(std::remove(line.begin(), line.end(), '`'), line.end());
-        std::vector<std::string> cells = split(line.substr(2, line.size() - 4), " | ");
-        if (cells.size() == 3) rows.emplace(cells[0], cells[1], cells[2]);
-    }
-    for (const editor::KeyHelpSection& section : editor::keyHelp())
-        for (const editor::KeyHelp& key : section.keys)
-            EXPECT_TRUE(rows.count({key.keys, key.german, key.english}))
-                << "| `" << key.keys << "` | " << key.german << " | " << key.english << " |";
 }

@@ -73,22 +73,14 @@ int hexDigit(int c) {
 
 // Codes 0 to 255 as UTF-8 and back (the texts that fields hand over).
 Bytes utf8Of(const std::vector<uint8_t>& codes) {
-    Bytes out;
-    for (uint8_t c : codes) {
-        if (c >= 128) out.push_back(static_cast<uint8_t>(0xC0 | c >> 6));
-        out.push_back(c < 128 ? c : static_cast<uint8_t>(0x80 | (c & 0x3F)));
-    }
-    return out;
+    std::string text;
+    for (uint8_t c : codes) text += kt::utf8Of(c);
+    return Bytes(text.begin(), text.end());
 }
 
 std::vector<uint8_t> codesOf(const Bytes& utf8) {
-    std::vector<uint8_t> codes;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const bool pair = utf8[i] >= 0xC2 && utf8[i] <= 0xC3 && i + 1 < utf8.size();
-        codes.push_back(pair ? static_cast<uint8_t>((utf8[i] & 0x1F) << 6 | (utf8[i + 1] & 0x3F)) : utf8[i]);
-        i += pair;
-    }
-    return codes;
+    const auto scalars = kt::scalarsOf(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+    return std::vector<uint8_t>(scalars.begin(), scalars.end());
 }
 
 std::string hexText(uint64_t value, int digits) {
