@@ -31,9 +31,11 @@ struct Folder {
             ::rmdir(instance().path.c_str());
         });
     }
+    // Never destroyed: the exit handler above runs after the statics are gone and still reads
+    // the path.
     static const Folder& instance() {
-        static const Folder folder;
-        return folder;
+        static const Folder* folder = new Folder;
+        return *folder;
     }
     void empty() const {
         ::unlink((path + "/source").c_str());
