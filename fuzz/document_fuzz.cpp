@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         model.bytes = in.bytes(in.byte());
         FILE* f = std::fopen(source.c_str(), "wb");
-        FUZZ_CHECK(f && (model.bytes.empty() || std::fwrite(model.bytes.data(), 1, model.bytes.size(), f) == model.bytes.size()));
+        FUZZ_CHECK(f && (model.bytes.empty() ||
+                         std::fwrite(model.bytes.data(), 1, model.bytes.size(), f) == model.bytes.size()));
         std::fclose(f);
         int error = 0;
         doc = document::Document::open(source, error);

@@ -1,7 +1,7 @@
 // The editor's commands on the real editor: what the random keys of the model test found,
 // and what they can't reach (large files, files changed underneath, odd names).
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -46,8 +46,8 @@ std::set<std::string> dispatchedKeys() {
     const std::string all = source("src/editor/main_program.cpp");
     const size_t start = all.find("bool dispatch(");
     std::istringstream body(all.substr(start, all.find("\n}\n", start) - start));
-    const std::map<std::string, std::string> named = {{"escape", "Esc"}, {"controlOUmlaut", "^Ö"},
-                                                      {"controlUUmlaut", "^Ü"}, {"backspace", "Backspace"}};
+    const std::map<std::string, std::string> named = {
+        {"escape", "Esc"}, {"controlOUmlaut", "^Ö"}, {"controlUUmlaut", "^Ü"}, {"backspace", "Backspace"}};
     std::set<std::string> keys{"Zn"};
     for (std::string line; std::getline(body, line);) {
         const size_t at = line.find("case key::"), colon = line.find(':', at + 10);
