@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "app/utf8.h"
+
 namespace editor {
 namespace {
 
@@ -102,12 +104,7 @@ constexpr KeyHelpSection sections[] = {
 };
 
 // Columns are counted in characters, not bytes.
-size_t width(const char* text) {
-    size_t count = 0;
-    for (const char* c = text; *c; ++c)
-        if ((static_cast<unsigned char>(*c) & 0xC0) != 0x80) ++count;
-    return count;
-}
+size_t width(const char* text) { return kt::scalarCount(text); }
 
 void pad(std::string& out, const char* text, size_t to) {
     out += text;
