@@ -175,26 +175,32 @@ void CloseFile() {
 
 std::string chooseWithBrowser() { return f_CatBrowser(window, "", texts::loadTitle, "", 8, rows - 11, 80, 0); }
 
-bool saveAs(const std::string& path) {
+namespace {
+
+// The buffer belongs to path from now on: its name in the status line and the title.
+void bindTo(const std::string& path) {
     State& s = state();
+    s.CurrentPath = path;
+    s.CurrentName = f_PathName(path);
+    t_WindowTitle(window, shownName(s.CurrentName));
+}
+
+}  // namespace
+
+bool saveAs(const std::string& path) {
     // Written first and bound only then: a failed save leaves the buffer bound as it was.
     if (saveTo(path) != 0) {
         showMessage(texts::saveFailedTitle, texts::saveFailed, f_PathName(path));
         return false;
     }
-    s.CurrentPath = path;
-    s.CurrentName = f_PathName(path);
-    s.Modified = false;
-    t_WindowTitle(window, shownName(s.CurrentName));
+    bindTo(path);
+    state().Modified = false;
     return true;
 }
 
 void newFileAt(const std::string& path) {
     CloseFile();
-    State& s = state();
-    s.CurrentPath = path;
-    s.CurrentName = f_PathName(path);
-    t_WindowTitle(window, shownName(s.CurrentName));
+    bindTo(path);
 }
 
 void fileEvent() {
