@@ -18,7 +18,7 @@
 
 #include "document/document.h"
 #include "document/save.h"
-#include "document/search.h"
+#include "document/search_algorithms.h"
 
 namespace {
 

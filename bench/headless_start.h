@@ -5,7 +5,7 @@
 
 #include "app/log.h"
 #include "app/startup.h"
-#include "host/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace bench {
 

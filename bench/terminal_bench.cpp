@@ -22,7 +22,7 @@
 
 #include "app/log.h"
 #include "editor/editor.h"
-#include "host/terminal/terminal_host.h"
+#include "hosts/terminal/terminal_host.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "document/document.h"
 #include "document/save.h"
-#include "document/search.h"
+#include "document/search_algorithms.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "app/log.h"
 #include "app/startup.h"
 #include "display/setup.h"
-#include "host/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 #include "display/placement.h"
 #include "input/events.h"
 #include "terminal/area.h"

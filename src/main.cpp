@@ -18,12 +18,12 @@
 #include "editor/editor.h"
 #include "editor/key_help.h"
 #include "editor/texts.h"
-#include "host/headless/headless_host.h"
-#include "host/headless/script_runner.h"
-#include "host/requests.h"
-#include "host/terminal/terminal_host.h"
+#include "hosts/headless/headless_host.h"
+#include "hosts/headless/script_runner.h"
+#include "hosts/shared/requests.h"
+#include "hosts/terminal/terminal_host.h"
 #ifdef OSTRAKONIX_HAVE_QT
-#include "host/qt/desktop.h"
+#include "hosts/qt/desktop.h"
 #endif
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "platform/host.h"
 
 int64_t t_MenuItemIndex(const std::string& menuTitle, const std::string& itemTitle);
 void t_MenuItemDelete(const std::string& menuTitle, int64_t position);

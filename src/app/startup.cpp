@@ -6,7 +6,7 @@
 
 #include "app/log.h"
 #include "app/threads.h"
-#include "host/host.h"
+#include "platform/host.h"
 
 namespace {
 std::array<uint8_t, 16> hexDigits{};

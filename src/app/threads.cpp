@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/log.h"
-#include "host/host.h"
+#include "platform/host.h"
 
 namespace kt {
 namespace {

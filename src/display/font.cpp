@@ -4,7 +4,7 @@
 
 #include "app/log.h"
 #include "app/file_primitives.h"
-#include "host/host.h"
+#include "platform/host.h"
 
 namespace kt {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "host/host.h"
+#include "platform/host.h"
 
 // The picture of graphic window `window` (0 to 7): Width × Height pixels, rows from the
 // top. Nothing for a window that is not initialised or not shown.

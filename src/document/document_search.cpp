@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "document/search.h"
+#include "document/search_algorithms.h"
 #include "document/state.h"
 
 namespace document {

@@ -1,6 +1,6 @@
 #include <string.h>
 
-#include "document/search.h"
+#include "document/search_algorithms.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>

@@ -6,7 +6,7 @@
 #include "display/window.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
-#include "host/host.h"
+#include "platform/host.h"
 #include "display/placement.h"
 #include "input/dialog.h"
 #include "input/events.h"

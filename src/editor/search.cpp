@@ -2,7 +2,7 @@
 #include <optional>
 
 #include "app/startup.h"
-#include "document/search.h"
+#include "document/search_algorithms.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "input/line_editor.h"

@@ -8,7 +8,7 @@
 #include "display/window.h"
 #include "files/catalog.h"
 #include "files/fileio.h"
-#include "host/host.h"
+#include "platform/host.h"
 #include "input/dialog.h"
 #include "input/events.h"
 #include "input/keys.h"

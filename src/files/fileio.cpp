@@ -6,7 +6,7 @@
 
 #include "app/log.h"
 #include "files/save.h"
-#include "host/host.h"
+#include "platform/host.h"
 
 namespace {
 

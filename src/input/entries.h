@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/host.h"
+#include "platform/host.h"
 
 // A key press, a key release and a change of the modifier keys in graphic window `window`.
 void viewKeyDown(uint8_t window, const host::KeyEvent& event);

@@ -8,7 +8,7 @@
 #include "display/window.h"
 #include "input/keys.h"
 #include "input/wheel.h"
-#include "host/host.h"
+#include "platform/host.h"
 #include "terminal/cursor.h"
 #include "terminal/print.h"
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/host.h"
+#include "platform/host.h"
 #include "input/events.h"
 
 bool t_MouseEventAvailable();

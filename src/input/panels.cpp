@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/utf8.h"
-#include "host/host.h"
+#include "platform/host.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <random>
 
 #include "document/save.h"
-#include "document/search.h"
+#include "document/search_algorithms.h"
 #include "support/toolkit_fixture.h"
 
 using document::Document;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "display/window.h"
-#include "host/headless/headless_host.h"
+#include "hosts/headless/headless_host.h"
 
 namespace testing_support {
 

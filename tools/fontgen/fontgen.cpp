@@ -20,8 +20,8 @@
 #include "canvas.h"
 #include "display/font.h"
 #include "files/fileio.h"
-#include "host/headless/png_writer.h"
-#include "host/host.h"
+#include "hosts/headless/png_writer.h"
+#include "platform/host.h"
 #include "pieces.h"
 #include "text_raster.h"
 

@@ -1,0 +1,28 @@
+// The application's menu bar, shared by every host: German menus whose item tags select
+// the toolkit's menu actions, or the hosts' own commands.
+#pragma once
+
+#include <vector>
+
+#include "platform/host.h"
+
+namespace host {
+
+// Tags the hosts carry out themselves instead of handing them to the toolkit: quitting and
+// the help window are the host's; the others stand for the editor's own commands (see
+// host/requests.h).
+constexpr int64_t quitMenuTag = -1;
+constexpr int64_t helpMenuTag = -2;
+constexpr int64_t aboutMenuTag = -3;
+constexpr int64_t newMenuTag = -4;
+constexpr int64_t openMenuTag = -5;
+constexpr int64_t saveAsMenuTag = -6;
+constexpr int64_t undoMenuTag = -7;
+constexpr int64_t redoMenuTag = -8;
+
+std::vector<Menu> menuDefinition();
+
+// The item of the menu titled `menu` titled `item`; nullptr when there is none.
+const MenuItem* findMenuItem(const std::vector<Menu>& menus, const std::string& menu, const std::string& item);
+
+}  // namespace host
