@@ -23,7 +23,7 @@ FileRun fileRunAt(int fd, int64_t offset, int64_t end, int64_t dataLimit);
 constexpr int64_t minimumHole = 64 << 10;
 
 // A range of a file mapped for reading, so that a scan reads the page cache in place instead
-// of copying it out first (the copy alone cost as much as the scan).
+// of copying it out first (the copy was a second pass over every byte).
 class MappedRange {
 public:
     MappedRange() = default;
