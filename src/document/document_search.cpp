@@ -95,8 +95,10 @@ private:
             if (run.ended) state_.readFailed = true;
             stop = from + (run.end - offset);
             if (from + n <= stop && (run.hole || run.ended)) return show(from, stop, nullptr);
-            if (from + n <= stop && mapped_.map(file.fd(), offset, stop - from))
-                return show(from, stop, mapped_.data(), true);
+            if (from + n <= stop && from >= copyUntil_) {
+                if (mapped_.map(file.fd(), offset, stop - from)) return show(from, stop, mapped_.data(), true);
+                copyUntil_ = stop;  // not to be mapped: copied in blocks up to here
+            }
         }
         int64_t end = std::min(size, from + std::max(blockSize, n) + n - 1);
         if (stop < end - n + 1) end = stop + n - 1;
@@ -136,6 +138,7 @@ private:
     const uint8_t* window_ = nullptr;  // null over a hole
     bool inPlace_ = false;             // the window is mapped_
     int64_t windowStart_ = 0, windowEnd_ = 0;
+    int64_t copyUntil_ = 0;
 };
 
 // Walks a sequence of pieces front to back handing out the pieces of consecutive ranges.

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <vector>
 
 namespace document::detail {
 
@@ -32,7 +33,8 @@ public:
     MappedRange& operator=(const MappedRange&) = delete;
 
     // Maps count bytes of fd from offset, in place of what was mapped before; false when the
-    // file cannot be mapped (its bytes are then to be read another way).
+    // file cannot be mapped or the range is not all in the page cache (its bytes are then to
+    // be read another way).
     bool map(int fd, int64_t offset, int64_t count);
     void unmap();
     // The byte at the offset given to map.
@@ -63,6 +65,7 @@ private:
     uint8_t* base_ = nullptr;
     int64_t lead_ = 0;    // from the page boundary mapped to the offset asked for
     int64_t length_ = 0;  // whole pages
+    std::vector<unsigned char> resident_;
     Guard guard_;
 };
 
