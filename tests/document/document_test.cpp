@@ -150,6 +150,8 @@ TEST(DocumentSearch, FindsAndChangesAcrossPieceAndBlockEdgesAndFoldedScansAgreeW
     for (size_t i = 0; i < digits.size(); ++i) digits[i] = static_cast<uint8_t>('0' + i % 10);
     testing_support::writeFile(folder.file("digits"), digits);
     auto doc = openOrFail(folder.file("digits"));
+    // Pieces too short to be read in place (each cut by a byte written over with itself).
+    for (int64_t at = 0; at < doc->size(); at += 200000) ASSERT_TRUE(doc->overwrite(at, digits[at]));
     const Bytes word{'x', 'y', 'z', 'w', 'v'};
     const auto capitals = document::search::capitals(word);
     for (int64_t at = mib - 6; at <= mib + 1; ++at) {
@@ -161,7 +163,7 @@ TEST(DocumentSearch, FindsAndChangesAcrossPieceAndBlockEdgesAndFoldedScansAgreeW
         doc->undo();
         doc->undo();
     }
-    EXPECT_EQ(std::tuple(contentOf(*doc), doc->isModified()), std::tuple(digits, false));
+    EXPECT_EQ(contentOf(*doc), digits);
 
     // Dense matches over several blocks, in both modes; the change is one undo step.
     std::mt19937 random(7);
@@ -217,25 +219,22 @@ TEST(DocumentSearch, FindsAndChangesAcrossPieceAndBlockEdgesAndFoldedScansAgreeW
 // scan of the same bytes gives.
 TEST(DocumentSearch, OverHolesAgreesWithAPlainScan) {
     TempFolder folder;
-    const int64_t unit = 128 << 10, shortHole = 8192;
-    const auto& fold = document::search::foldTable();
+    const int64_t unit = 128 << 10, shortHole = 8192, inserted = 2 * unit + unit / 2;
     const uint8_t alphabet[] = {0, 0, '@', 'a', 'A', 1, '`', 'q'};
     std::mt19937 random(3);
     // D data, H hole, d data with a short hole amid it.
     for (const std::string layout : {"HDHdHDHD", "DHdHDHHd", "dDHDHdHH"}) {
         const std::string path = folder.file(layout);
-        const auto size = static_cast<int64_t>(layout.size()) * unit;
-        Bytes content(static_cast<size_t>(size), 0);
-        std::vector<int64_t> edges{size};
-        testing_support::writeFile(path, {});
-        std::filesystem::resize_file(path, static_cast<uintmax_t>(size));
-        const int fd = ::open(path.c_str(), O_WRONLY);
-        for (int64_t u = 0, at = 0; u < static_cast<int64_t>(layout.size()); ++u, at += unit) {
+        Bytes content(layout.size() * unit, 0);
+        std::vector<int64_t> edges{static_cast<int64_t>(content.size()), inserted, inserted + 3, 5 * unit + 1};
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_EQ(::ftruncate(fd, static_cast<int64_t>(content.size())), 0);
+        for (int64_t at = 0; at < static_cast<int64_t>(content.size()); at += unit) {
             edges.push_back(at);
-            if (layout[u] == 'H') continue;
+            if (layout[at / unit] == 'H') continue;
             for (int64_t i = at; i < at + unit; ++i) content[i] = alphabet[random() % std::size(alphabet)];
-            // The short hole of a 'd' stays unwritten; a 'D' has none.
-            const int64_t gap = layout[u] == 'd' ? at + unit / 2 : at + unit,
+            // The short hole of a 'd' stays unwritten (and zero); a 'D' has none.
+            const int64_t gap = layout[at / unit] == 'd' ? at + unit / 2 : at + unit,
                           rest = std::min(gap + shortHole, at + unit);
             std::fill(content.begin() + gap, content.begin() + rest, 0);
             edges.insert(edges.end(), {gap, rest});
@@ -249,9 +248,8 @@ TEST(DocumentSearch, OverHolesAgreesWithAPlainScan) {
                 for (int64_t n : {1, 3, 8})
                     for (int64_t shift : {int64_t{0}, int64_t{1}, n - 1, n}) {
                         const int64_t at = std::clamp<int64_t>(edge - shift, 0, doc->size() - n);
-                        const Bytes exact(content.begin() + at, content.begin() + at + n);
-                        Bytes folded(exact.size());
-                        std::transform(exact.begin(), exact.end(), folded.begin(), [&](uint8_t b) { return fold[b]; });
+                        Bytes exact(content.begin() + at, content.begin() + at + n), folded;
+                        for (uint8_t b : exact) folded.push_back(document::search::foldTable()[b]);
                         for (int64_t from : {int64_t{0}, at, at + 1})
                             ASSERT_EQ(std::tuple(doc->findExact(exact, from), doc->findFolded(folded, from)),
                                       std::tuple(naiveFind(content, exact, from, false),
@@ -263,33 +261,27 @@ TEST(DocumentSearch, OverHolesAgreesWithAPlainScan) {
         // Piece edges amid the third unit and where the sixth begins, each piece still long
         // enough to be read in place; then change all of a pattern across an edge.
         const Bytes three{'a', 0, 'q'};
-        ASSERT_TRUE(doc->insert(2 * unit + unit / 2, three));
-        ASSERT_TRUE(doc->overwrite(5 * unit, 'q'));
-        content.insert(content.begin() + 2 * unit + unit / 2, three.begin(), three.end());
+        ASSERT_TRUE(doc->insert(inserted, three) && doc->overwrite(5 * unit, 'q'));
+        content.insert(content.begin() + inserted, three.begin(), three.end());
         content[5 * unit] = 'q';
-        edges.insert(edges.end(), {2 * unit + unit / 2, 2 * unit + unit / 2 + 3, 5 * unit + 1});
         check();
         const Bytes pattern(content.begin() + 3 * unit - 2, content.begin() + 3 * unit + 1), change{'z', 'z', 'z'};
         const int64_t first = naiveFind(content, pattern, 0, false);
         const auto got = doc->changeAll(first, pattern, change, false);
         const auto want = changeAllLoop(content, first, pattern, change, false);
-        EXPECT_EQ(std::tuple(got.changes, got.lastChange), std::tuple(want.changes, want.lastChange));
-        EXPECT_EQ(contentOf(*doc), content);
+        EXPECT_EQ(std::tuple(got.changes, got.lastChange, contentOf(*doc)),
+                  std::tuple(want.changes, want.lastChange, content));
     }
 
     // A terabyte of hole with a few bytes at its end: zeros are found at once, the bytes after
     // the hole is stepped over, and the progress counts the hole as done.
-    const std::string huge = folder.file("terabyte");
     const int64_t tail = (int64_t{1} << 40) - 4;
-    testing_support::writeFile(huge, {});
-    std::filesystem::resize_file(huge, static_cast<uintmax_t>(tail));
-    std::ofstream(huge, std::ios::app) << "tail";
-    auto doc = openOrFail(huge);
+    std::ofstream(folder.file("terabyte")).seekp(tail) << "tail";
+    auto doc = openOrFail(folder.file("terabyte"));
     int64_t done = 0, total = -1;
-    const document::Progress progress = [&](int64_t d, int64_t t) { done = d, total = t; };
-    EXPECT_EQ(std::tuple(doc->findExact(Bytes{'a', 'i'}, 7, progress), done, total, doc->findExact(Bytes{0, 0}, 7),
-                         doc->findFolded(Bytes{'@', 'T'}, 7)),
-              std::tuple(tail + 1, tail - 7 + 4, tail - 7 + 4, 7, tail - 1));
+    const int64_t found = doc->findExact(Bytes{'a', 'i'}, 7, [&](int64_t d, int64_t t) { done = d, total = t; });
+    EXPECT_EQ(std::tuple(found, done, total, doc->findExact(Bytes{0, 0}, 7), doc->findFolded(Bytes{'@', 'T'}, 7)),
+              std::tuple(tail + 1, tail - 3, tail - 3, 7, tail - 1));
 
     // A file cut short while a search reads it in place: the rest reads as zeros (as any read
     // of the lost bytes gives them), the search ends, and the document knows its file changed.
@@ -299,11 +291,10 @@ TEST(DocumentSearch, OverHolesAgreesWithAPlainScan) {
     testing_support::writeFile(cut, data);
     doc = openOrFail(cut);
     bool cutShort = false;
-    EXPECT_EQ(doc->findExact(Bytes{'X'}, 0,
-                             [&](int64_t, int64_t) { cutShort = cutShort || ::truncate(cut.c_str(), 1 << 20) == 0; }),
-              -1);
-    EXPECT_EQ(std::tuple(cutShort, doc->changedOnDisk(), doc->findExact(Bytes{'c', 0}, 0)),
-              std::tuple(true, true, (1 << 20) - 1));
+    const int64_t lost = doc->findExact(
+        Bytes{'X'}, 0, [&](int64_t, int64_t) { cutShort = cutShort || ::truncate(cut.c_str(), 1 << 20) == 0; });
+    EXPECT_EQ(std::tuple(lost, cutShort, doc->changedOnDisk(), doc->findExact(Bytes{'c', 0}, 0)),
+              std::tuple(-1, true, true, (1 << 20) - 1));
 }
 
 // A sparse file of 5 GiB edited past 4 GiB, saved, read back, and the history still works on
