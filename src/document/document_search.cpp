@@ -1,5 +1,6 @@
 // Searching a document and changing every occurrence in one pass.
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -23,13 +24,13 @@ bool fitsInHole(std::span<const uint8_t> pattern, bool folded) {
 }
 
 // Finds occurrences front to back through a window of the content. Where a large piece of a
-// file lies unchanged, the window is that file's data read in place through a mapping, and
-// its holes are stepped over (a pattern that holds a byte a zero cannot be lies wholly in no
-// hole); where small pieces follow each other, the window is a copy of them read in large
-// blocks. Consecutive windows overlap by the pattern's length − 1, so a match across any
-// edge (of a piece, a block, a hole) is seen whole in one of them. The window is kept between
-// calls, so finding a million nearby occurrences reads the content once (nothing is added to
-// the document while a scanner lives, so a window into the added bytes stays valid).
+// file lies unchanged, its holes are stepped over (a pattern that holds a byte a zero cannot
+// be lies wholly in no hole) and its data, when the page cache holds it, is read in place
+// through a mapping; elsewhere the window is a copy of the content read in large blocks.
+// Consecutive windows overlap by the pattern's length − 1, so a match across any edge (of a
+// piece, a block, a hole) is seen whole in one of them. The window is kept between calls, so
+// finding a million nearby occurrences reads the content once (nothing is added to the
+// document while a scanner lives, so a window into the added bytes stays valid).
 class Scanner {
 public:
     static constexpr int64_t blockSize = 1 << 20;     // a copied window
