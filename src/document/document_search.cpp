@@ -1,7 +1,10 @@
 // Searching a document and changing every occurrence in one pass.
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "document/file_scan.h"
 #include "document/search_algorithms.h"
 #include "document/state.h"
 
@@ -13,17 +16,35 @@ using detail::Piece;
 
 namespace {
 
-// Finds occurrences front to back through a window of the content read in large blocks;
-// consecutive blocks overlap by the pattern's length − 1, so a match across the edge of a
-// block (or of a piece) is seen whole in one of them. The window is kept between calls, so
-// finding a million nearby occurrences reads the content once.
+// Whether a hole, which reads as zeros, can hold the pattern: only a pattern of nothing but
+// what a zero byte compares as (0, or '@' folded).
+bool fitsInHole(std::span<const uint8_t> pattern, bool folded) {
+    const uint8_t zero = folded ? search::foldTable()[0] : 0;
+    return std::all_of(pattern.begin(), pattern.end(), [zero](uint8_t b) { return b == zero; });
+}
+
+// Finds occurrences front to back through a window of the content. Where a large piece of a
+// file lies unchanged, its holes are stepped over (a pattern that holds a byte a zero cannot
+// be lies wholly in no hole) and its data, when the page cache holds it, is read in place
+// through a mapping; elsewhere the window is a copy of the content read in large blocks.
+// Consecutive windows overlap by the pattern's length − 1, so a match across any edge (of a
+// piece, a block, a hole) is seen whole in one of them. The window is kept between calls, so
+// finding a million nearby occurrences reads the content once (nothing is added to the
+// document while a scanner lives, so a window into the added bytes stays valid).
 class Scanner {
 public:
-    static constexpr int64_t blockSize = 1 << 20;
+    static constexpr int64_t blockSize = 1 << 20;     // a copied window
+    static constexpr int64_t largePiece = 256 << 10;  // read in place from this length on
+    static constexpr int64_t inPlaceSize = 64 << 20;  // an in-place window, one progress report
 
     Scanner(Document::State& state, std::span<const uint8_t> pattern, bool folded, int64_t start,
             const Progress& progress)
-        : state_(state), pattern_(pattern), folded_(folded), start_(start), progress_(progress) {}
+        : state_(state),
+          pattern_(pattern),
+          folded_(folded),
+          fitsInHole_(fitsInHole(pattern, folded)),
+          start_(start),
+          progress_(progress) {}
 
     // The first occurrence at or after from, or −1.
     int64_t next(int64_t from) {
@@ -31,10 +52,8 @@ public:
         if (n == 0 || from < 0) return -1;
         while (from + n <= size) {
             if (from < windowStart_ || from + n > windowEnd_) fill(from);
-            std::span<const uint8_t> window(buffer_.data(), static_cast<size_t>(windowEnd_ - windowStart_));
-            const int64_t at = folded_ ? search::findFolded(window, pattern_, from - windowStart_)
-                                       : search::findExact(window, pattern_, from - windowStart_);
-            if (at >= 0) return windowStart_ + at;
+            const int64_t at = find(from);
+            if (at >= 0) return at;
             if (windowEnd_ >= size) break;
             from = windowEnd_ - n + 1;  // every start before this was looked at
         }
@@ -42,11 +61,69 @@ public:
     }
 
 private:
+    int64_t find(int64_t from) {
+        // In a hole every start reads zeros.
+        if (window_ == nullptr) return fitsInHole_ ? from : -1;
+        const std::span<const uint8_t> window(window_, static_cast<size_t>(windowEnd_ - windowStart_));
+        std::optional<detail::MappedRange::Reading> reading;
+        if (inPlace_) reading.emplace(mapped_);
+        const int64_t at = folded_ ? search::findFolded(window, pattern_, from - windowStart_)
+                                   : search::findExact(window, pattern_, from - windowStart_);
+        if (inPlace_ && mapped_.faulted()) state_.readFailed = true;
+        return at >= 0 ? windowStart_ + at : -1;
+    }
+
     void fill(int64_t from) {
-        const int64_t n = static_cast<int64_t>(pattern_.size());
-        const int64_t end = std::min(state_.size(), from + std::max(blockSize, n) + n - 1);
+        const int64_t n = static_cast<int64_t>(pattern_.size()), size = state_.size();
+        Piece piece{};
+        int64_t within = 0;
+        state_.tree.forEach(state_.root, from, from + 1, [&](const Piece& p, int64_t first, int64_t) {
+            piece = p;
+            within = first;
+        });
+        // Where the copied window stops taking starts: at the next thing read in place.
+        int64_t stop = INT64_MAX;
+        if (piece.length < largePiece) {
+            stop = nextLargePiece(from);
+        } else if (piece.source == detail::addedSource) {
+            stop = std::min(from - within + piece.length, from + inPlaceSize);
+            if (from + n <= stop) return show(from, stop, state_.added.data() + piece.offset + within);
+        } else {
+            const detail::FileSource& file = *state_.sources[piece.source];
+            const int64_t offset = piece.offset + within;
+            const int64_t end = piece.offset + piece.length;
+            const detail::FileRun run = detail::fileRunAt(file.fd(), offset, end, std::min(end, offset + inPlaceSize));
+            if (run.ended) state_.readFailed = true;
+            stop = from + (run.end - offset);
+            if (from + n <= stop && (run.hole || run.ended)) return show(from, stop, nullptr);
+            if (from + n <= stop && from >= copyUntil_) {
+                if (mapped_.map(file.fd(), offset, stop - from)) return show(from, stop, mapped_.data(), true);
+                copyUntil_ = stop;  // not to be mapped: copied in blocks up to here
+            }
+        }
+        int64_t end = std::min(size, from + std::max(blockSize, n) + n - 1);
+        if (stop < end - n + 1) end = stop + n - 1;
         buffer_.resize(static_cast<size_t>(end - from));
         state_.gather(from, end - from, buffer_.data());
+        show(from, end, buffer_.data());
+    }
+
+    // The start of the first large piece after the one at from, within a copied window's reach.
+    int64_t nextLargePiece(int64_t from) {
+        const int64_t n = static_cast<int64_t>(pattern_.size());
+        int64_t at = from, found = INT64_MAX;
+        state_.tree.forEach(state_.root, from, std::min(state_.size(), from + std::max(blockSize, n) + n - 1),
+                            [&](const Piece& p, int64_t first, int64_t count) {
+                                if (found == INT64_MAX && at > from && first == 0 && p.length >= largePiece) found = at;
+                                at += count;
+                            });
+        return found;
+    }
+
+    void show(int64_t from, int64_t end, const uint8_t* window, bool inPlace = false) {
+        if (!inPlace) mapped_.unmap();
+        window_ = window;
+        inPlace_ = inPlace;
         windowStart_ = from;
         windowEnd_ = end;
         if (progress_) progress_(end - start_, state_.size() - start_);
@@ -54,11 +131,15 @@ private:
 
     Document::State& state_;
     std::span<const uint8_t> pattern_;
-    bool folded_;
+    bool folded_, fitsInHole_;
     int64_t start_;
     const Progress& progress_;
     std::vector<uint8_t> buffer_;
+    detail::MappedRange mapped_;
+    const uint8_t* window_ = nullptr;  // null over a hole
+    bool inPlace_ = false;             // the window is mapped_
     int64_t windowStart_ = 0, windowEnd_ = 0;
+    int64_t copyUntil_ = 0;
 };
 
 // Walks a sequence of pieces front to back handing out the pieces of consecutive ranges.

@@ -19,8 +19,8 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// A regular file kept open and read with pread (never mapped: a file cut short underneath
-// must give an error, not a signal).
+// A regular file kept open and read with pread: a file cut short underneath must give an
+// error, not a signal (the one mapping, a search's, is guarded for that: file_scan.h).
 class FileSource {
 public:
     // Null with error set when the path names no regular file that can be read.
