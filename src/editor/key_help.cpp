@@ -104,7 +104,7 @@ constexpr KeyHelpSection sections[] = {
 };
 
 // Columns are counted in characters, not bytes.
-size_t width(const char* text) { return kt::scalarCount(text); }
+size_t width(std::string_view text) { return kt::scalarCount(text); }
 
 void pad(std::string& out, const char* text, size_t to) {
     out += text;
@@ -123,8 +123,27 @@ const char* keyHelpIntroduction() {
            "is the cursor's position and \"Ende\" the position of the last byte, both in hexadecimal.\n";
 }
 
-std::string keyHelpText() {
+void appendWrapped(std::string& out, std::string_view text, size_t indent, size_t column) {
     constexpr size_t lineWidth = 100;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(' ', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view word = text.substr(start, end - start);
+        if (column > indent && column + 1 + width(word) > lineWidth) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (column > indent) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += width(word);
+        start = end + 1;
+    }
+    out += "\n";
+}
+
+std::string keyHelpText() {
     std::string out;
     for (const KeyHelpSection& section : sections) {
         size_t first = 0, second = 0;
@@ -140,25 +159,7 @@ std::string keyHelpText() {
             out += "  ";
             pad(out, key.keys, first + 2);
             pad(out, key.german, second + 2);
-            // The English words wrap under their own column.
-            const std::string english = key.english;
-            size_t column = indent, start = 0;
-            while (start < english.size()) {
-                size_t end = english.find(' ', start);
-                if (end == std::string::npos) end = english.size();
-                const std::string word = english.substr(start, end - start);
-                if (column > indent && column + 1 + width(word.c_str()) > lineWidth) {
-                    out += "\n" + std::string(indent, ' ');
-                    column = indent;
-                } else if (column > indent) {
-                    out += ' ';
-                    ++column;
-                }
-                out += word;
-                column += width(word.c_str());
-                start = end + 1;
-            }
-            out += "\n";
+            appendWrapped(out, key.english, indent, indent);
         }
     }
     return out;
