@@ -27,7 +27,9 @@ constexpr KeyHelp mainKeys[] = {
     {"Alt+Backspace", "Widerrufen", "undo the last change"},
     {"Shift+Alt+Backspace", "Wiederholen", "redo what was undone"},
     {"^L", "Datei laden", "load a file, chosen in the file browser"},
-    {"^S", "Datei speichern", "save the file (a new file gets its name with Save As or on the command line)"},
+    {"^S", "Datei speichern",
+     "save the file; without a file, or when the file refuses (its rights, a folder gone), ask where: the desktop's "
+     "Save As dialog, in the terminal the field \"Sichern unter:\""},
     {"^X", "Datei schließen", "close the file, leaving an empty buffer"},
     {"^Q", "Beenden", "quit Ostrakonix"},
     {"^F", "Suchen Menü, Hauptmenü", "switch between the main menu and the search menu"},
@@ -44,7 +46,9 @@ constexpr KeyHelp searchKeys[] = {
     {"^O", "Ändern", "change the occurrence just found (Hex mode only)"},
     {"^Z", "Ändern & Suchen", "change it and find the next one"},
     {"^A", "Alles ändern", "change every occurrence (Hex mode only)"},
-    {"^V", "Einfügen (Aus, Ein)", "insert mode off or on; off, typing overwrites"},
+    {"^V", "Einfügen (Aus, Ein)",
+     "insert mode off or on; off, typing overwrites; on, a bar stands before the cursor's byte and the window "
+     "title says \"Einfügen\""},
 };
 
 constexpr KeyHelp fieldKeys[] = {
@@ -97,7 +101,7 @@ constexpr KeyHelp screenWords[] = {
 constexpr KeyHelpSection sections[] = {
     {"The editor's keys (^X is Control with X)", "Key", mainKeys},
     {"In the search menu (^F)", "Key", searchKeys},
-    {"In a field being typed (Suchen:, Ändern:, Position, a hexadecimal byte)", "Key", fieldKeys},
+    {"In a field being typed (Suchen:, Ändern:, Position, a hexadecimal byte, Sichern unter:)", "Key", fieldKeys},
     {"Questions and messages", "Key", questionKeys},
     {"In the file browser (^L)", "Key", browserKeys},
     {"Words on the screen", "Word", screenWords},

@@ -453,7 +453,6 @@ TEST(TerminalEditor, TooSmallDropsKeysLargerCentresAndAStopRedraws) {
     editor.resize(100, 30);
     const std::string margin(10, ' ');
     EXPECT_TRUE(editor.shows(3, margin + status(2, ":")));
-    EXPECT_EQ(editor.screen.row(1) + editor.screen.row(2) + editor.screen.row(28), "");
     EXPECT_EQ(editor.screen.screenText().find("Zeichen."), std::string::npos);
     editor.send("\x1b[<0;5;6M\x1b[<0;5;6m\x1b[<0;30;6M\x1b[<0;30;6m");  // the margin, then byte 0x13
     EXPECT_TRUE(editor.shows(3, margin + status(0x13, ":")));
@@ -472,6 +471,41 @@ TEST(TerminalEditor, TooSmallDropsKeysLargerCentresAndAStopRedraws) {
     ::kill(editor.pid, SIGCONT);
     EXPECT_TRUE(editor.shows(3, margin + status(0x13, ":")));
     EXPECT_EQ(editor.localModes(), 0u);
+    // Alt+Backspace as a default xterm sends it, one byte with the high bit: undo.
+    editor.send("\xff");
+    EXPECT_TRUE(
+        editor.shows(5, margin + "00000000: 41 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       AABCDEFGHIJKLMNO"));
+}
+
+// The terminal has no save panel: a save refused because the folder went, and ^S on a buffer
+// without a file, ask in the field "Sichern unter:", offering the file's path or the
+// working folder. The process keeps its name, so that pgrep finds it.
+TEST(TerminalEditor, SavingAsksInAFieldAndTheProcessKeepsItsName) {
+    EditorSession editor;
+    ASSERT_TRUE(editor.ready());
+    std::FILE* pipe = ::popen("pgrep -x ostrakonix", "r");
+    std::string found(4096, '\0');
+    found.resize(std::fread(found.data(), 1, found.size(), pipe)), ::pclose(pipe);
+    EXPECT_NE(("\n" + found).find("\n" + std::to_string(editor.pid) + "\n"), std::string::npos) << found;
+
+    const std::string old = editor.folder;
+    editor.folder += "-moved";
+    ASSERT_EQ(::rename(old.c_str(), editor.folder.c_str()), 0);
+    editor.send("Z\x13");
+    ASSERT_TRUE(editor.shows(0, "Trotzdem speichern?"));  // the file is gone since it was loaded
+    editor.send("j");
+    ASSERT_TRUE(editor.shows(0, "Ordner nicht gefunden: sample.bin"));
+    editor.send(" ");
+    ASSERT_TRUE(editor.shows(0, "Sichern unter: " + old + "/sample.bin"));
+    editor.send("\x18" + editor.folder + "/saved.bin\r");  // ^X empties the field before the cursor
+    EXPECT_TRUE(editor.shows(0, " \u00B7saved.bin               Pos = 00000001  Ende = 0000003B"));
+    EXPECT_EQ(std::ifstream(editor.folder + "/saved.bin").get(), 'Z');
+
+    editor.send("\x18\x09\x13");  // close, a first byte, save
+    ASSERT_TRUE(editor.shows(0, "Sichern unter: " + editor.folder + "/"));
+    editor.send("neu.bin\r");
+    EXPECT_TRUE(editor.shows(0, " \u00B7neu.bin                 Pos = 00000000  Ende = 00000000"));
+    EXPECT_EQ(std::ifstream(editor.folder + "/neu.bin").get(), ' ');
 }
 
 // The editor's quit, a termination and a crash all leave the terminal as they found it.

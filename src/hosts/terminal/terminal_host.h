@@ -91,6 +91,7 @@ public:
 
     std::vector<std::string> runOpenPanel(const OpenPanelRequest&) override { return {}; }
     std::string runSavePanel(const SavePanelRequest&) override { return {}; }
+    bool hasPanels() const override { return false; }
 
     void playAlert() override;
 
