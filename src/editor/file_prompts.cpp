@@ -78,8 +78,8 @@ std::string fieldText(const std::string& path) {
 
 // Whether to write over a file that is there already, other than the buffer's own.
 bool mayReplace(const std::string& path) {
-    struct stat there {
-    }, own{};
+    struct stat there {};
+    struct stat own {};
     // A folder is refused by the save itself, with its reason.
     if (::stat(path.c_str(), &there) != 0 || S_ISDIR(there.st_mode)) return true;
     const State& s = state();

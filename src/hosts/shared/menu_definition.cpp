@@ -26,11 +26,11 @@ std::vector<Menu> menuDefinition() {
     bar.push_back({"Ostrakonix",
                    {itemWithKey("Über Ostrakonix", aboutMenuTag, "Ctrl+]"), separator(),
                     item("Ostrakonix beenden", quitMenuTag, "Q", controlShift)}});
-    bar.push_back(
-        {"Ablage",
-         {itemWithKey("Neu", newMenuTag, "Ctrl+X"), item("Öffnen …", openMenuTag, "O", controlShift),
-          itemWithKey("Sichern", saveMenuTag, "Ctrl+S"), item("Sichern unter …", saveAsMenuTag, "S", controlShift),
-          separator(), item("Fenster schließen", 201, "W", controlShift)}});
+    bar.push_back({"Ablage",
+                   {itemWithKey("Neu", newMenuTag, "Ctrl+X"), item("Öffnen …", openMenuTag, "O", controlShift),
+                    itemWithKey("Sichern", saveMenuTag, "Ctrl+S"),
+                    item("Sichern unter …", saveAsMenuTag, "S", controlShift), separator(),
+                    item("Fenster schließen", 201, "W", controlShift)}});
     bar.push_back({"Bearbeiten",
                    {itemWithKey("Widerrufen", undoMenuTag, "Alt+Backspace"),
                     itemWithKey("Wiederholen", redoMenuTag, "Shift+Alt+Backspace"), separator(),

@@ -58,8 +58,8 @@ private:
     int columns_ = 0, rows_ = 0;
     int top_ = 0, left_ = 0;
     bool valid_ = false;
-    // The terminal's cursor (0-based in the frame's cells, far off when unknown) and pen (colour numbers, −1 the
-    // default).
+    // The terminal's cursor in the frame's cells (0-based; the home is −origin after a clear,
+    // −1 before the first) and pen (colour numbers, −1 the default).
     int row_ = -1, column_ = -1;
     int foregroundPen_ = -1, backgroundPen_ = -1;
     bool reversePen_ = false;
