@@ -6,6 +6,19 @@ install(FILES packaging/${OSTRAKONIX_APP_ID}.desktop DESTINATION share/applicati
 install(FILES packaging/${OSTRAKONIX_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 install(DIRECTORY ${OSTRAKONIX_ICON_DIR}/ DESTINATION share/icons/hicolor)
 
+# What Debian asks of every package: the copyright in its machine-readable form and the
+# changelog, compressed without a name or a time so that every build makes the same bytes.
+# The manual page is written from the key list (tools/keydoc).
+set(changelog "${CMAKE_BINARY_DIR}/changelog.Debian.gz")
+add_custom_command(
+  OUTPUT "${changelog}"
+  COMMAND gzip -9nc "${PROJECT_SOURCE_DIR}/packaging/changelog.Debian" > "${changelog}"
+  DEPENDS "${PROJECT_SOURCE_DIR}/packaging/changelog.Debian"
+  COMMENT "Compressing the Debian changelog"
+)
+add_custom_target(debian_changelog ALL DEPENDS "${changelog}")
+install(FILES packaging/copyright "${changelog}" DESTINATION share/doc/ostrakonix)
+
 # A local install refreshes the desktop's caches, so that the menu and "Open with" know the
 # editor at once. A staged install (DESTDIR set, as for the package) leaves them alone: there
 # the package manager refreshes them on the target system.
@@ -54,4 +67,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# German file dialogs on the desktop come from Qt's translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
 include(CPack)

@@ -16,6 +16,7 @@
 #include "app/log.h"
 #include "app/startup.h"
 #include "editor/editor.h"
+#include "editor/help_pages.h"
 #include "editor/key_help.h"
 #include "editor/texts.h"
 #include "hosts/headless/headless_host.h"
@@ -75,32 +76,17 @@ Options parse(int argc, char** argv) {
     return options;
 }
 
-const char* usage =
-    "usage: ostrakonix [--log LOGFILE] [FILE]\n"
-    "       ostrakonix --terminal [--log LOGFILE] [FILE]\n"
-    "       ostrakonix --headless [--script SCRIPT] [--log LOGFILE] [FILE]\n"
-    "       ostrakonix --help | --version\n"
-    "  FILE              the file to edit; a name that does not exist yet, in a folder that does,\n"
-    "                    starts an empty file of that name, which the first ^S (save) creates\n"
-    "  --terminal        show the editor in this text terminal (no display needed, works over SSH);\n"
-    "                    without an option: the desktop when there is a display, else the terminal\n"
-    "  --headless        run without a display (tests, scripts, screenshots)\n"
-    "  --script SCRIPT   with --headless: run the steps of SCRIPT, then end\n"
-    "  --log LOGFILE     write the toolkit's log lines to LOGFILE instead of standard output\n"
-    "  --help            this text, with the editor's keys\n"
-    "  --version         the program's name and version\n";
-
 void printHelp() {
-    std::fputs(usage, stdout);
+    std::fputs(editor::usageText().c_str(), stdout);
     std::fputs("\n", stdout);
     std::fputs(editor::keyHelpIntroduction(), stdout);
     std::fputs(editor::keyHelpText().c_str(), stdout);
 }
 
+// The package's version, from the build; the title screen shows its first two numbers.
 void printVersion() {
-    const int64_t version = editor::texts::programVersion;
-    std::printf("%s %lld.%02lld\n%s %s\n", editor::texts::programName, static_cast<long long>(version / 100),
-                static_cast<long long>(version % 100), editor::texts::programKind, editor::texts::programNotice);
+    std::printf("%s %s\n%s %s\n", editor::texts::programName, OSTRAKONIX_VERSION, editor::texts::programKind,
+                editor::texts::programNotice);
 }
 
 // An absolute path, as the desktop hands files over.
@@ -203,7 +189,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!options.error.empty()) {
-        std::fprintf(stderr, "ostrakonix: %s\n%s", options.error.c_str(), usage);
+        std::fprintf(stderr, "ostrakonix: %s\n%s", options.error.c_str(), editor::usageText().c_str());
         return 2;
     }
     if (!options.log.empty()) {

@@ -1,6 +1,7 @@
 #include "app/threads.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -26,8 +27,9 @@ void claimThreadNumber(int number) { ownNumber = number; }
 
 void nameThread(const std::string& name) {
     ownName = name;
-    // The kernel keeps 15 bytes of a thread's name.
-    pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+    // The kernel keeps 15 bytes of a thread's name. The process's first thread keeps the
+    // program's: its name is the process's, which pgrep, killall and top show.
+    if (::gettid() != ::getpid()) pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
 }
 
 std::string threadName() { return ownName; }

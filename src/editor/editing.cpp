@@ -153,7 +153,10 @@ void hexEntry() {
     }
 }
 
-void toggleInsertMode() { state().InsertMode = 1 - state().InsertMode; }
+void toggleInsertMode() {
+    state().InsertMode = 1 - state().InsertMode;
+    updateTitle();
+}
 
 // Backspace goes back: in overwrite mode one byte left, in insert mode it takes away the
 // byte before the cursor.

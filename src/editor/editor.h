@@ -50,6 +50,8 @@ int64_t hexColumn(int64_t k);
 std::pair<int64_t, int64_t> FitView(int64_t top, int64_t cursor);
 std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force);
 void DrawByte(int64_t top, int64_t cursor);
+// The cursor's byte inverted (shown) or plain again; in insert mode with a bar before it.
+void DrawCursor(int64_t top, int64_t cursor, bool shown);
 void DrawHeader();
 void DrawStatus(int64_t cursor);
 void PrintMenuLine(const std::string& text);
@@ -98,8 +100,10 @@ void changeAndSearchCommand();
 void changeAll();
 
 int64_t AskToSave(const std::string& title);
-void SaveFile();
-void LoadFile(const std::string& path);
+// Writes the buffer to its file: 0, or the error (logged).
+int SaveFile();
+// Reads the file into the buffer; a file that can't be read changes nothing and says why.
+bool LoadFile(const std::string& path);
 void CloseFile();
 // Saves the buffer to path and binds it there (path, name, window title); only when the
 // save succeeded, otherwise the failure is shown and nothing changes.
@@ -115,6 +119,22 @@ bool quitCommand();
 void loadCommand();
 std::string chooseWithBrowser();
 std::string defaultWindowTitle();
+// The window title for the buffer: its file's name (or the program's) and the insert mode.
+void updateTitle();
+
+// --- Why files fail and where they go (file_prompts.cpp) ----------------------------------
+// A text as the font draws it: control characters as "?", others above 255 as the font's
+// look-alikes.
+std::string fontText(const std::string& text);
+// The reason a read or write of path failed, in German, with the file's name.
+std::string failureLine(int error, const std::string& path);
+// Whether a save refused with this error may work elsewhere (rights, a missing folder).
+bool savingElsewhereHelps(int error);
+// A question answered with J (true), N or Escape (false).
+bool askYesNo(const std::string& title, const std::string& line1, const std::string& line2, const std::string& answers);
+// Where to save the buffer, asked with the host's save panel or, where the host has none,
+// with the editor's own field; the current path is offered. Empty when cancelled.
+std::string askSavePath();
 // A file name as the window title shows it: control characters as visible symbols.
 std::string shownName(const std::string& name);
 

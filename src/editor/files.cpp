@@ -1,5 +1,7 @@
 // Files: loading what the desktop or the browser asks for, saving, closing, quitting, and
 // the question whether to save first.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -35,41 +37,60 @@ void removeDialog() {
 // A file changed by another program since it was loaded: saving over it writes this
 // buffer's view of it, which may mix the two. Only a yes saves.
 bool mayOverwriteChangedFile() {
-    if (!state().Buffer.changedOnDisk()) return true;
-    t_Dialog(window, texts::changedOnDiskTitle, texts::changedOnDisk1, texts::changedOnDisk2,
-             texts::changedOnDiskAnswers, "?");
-    int64_t answer = -1;
-    while (answer < 0) {
-        const int64_t value = waitForKey();
-        const int64_t upper = value >= 0 && value < 256 ? std::toupper(static_cast<int>(value)) : value;
-        if (upper == 'J') answer = 1;
-        else if (upper == 'N' || value == key::escape) answer = 0;
-    }
-    removeDialog();
-    return answer == 1;
+    return !state().Buffer.changedOnDisk() || askYesNo(texts::changedOnDiskTitle, texts::changedOnDisk1,
+                                                       texts::changedOnDisk2, texts::changedOnDiskAnswers);
 }
 
-// Saves and tells the user when that failed; true when the file is written.
+// Asks where to save the buffer and saves it there, until that worked or the user cancels.
+bool saveWhereAsked() {
+    for (std::string path = askSavePath(); !path.empty(); path = askSavePath())
+        if (saveAs(path)) return true;
+    return false;
+}
+
+// Saves and tells the user when that failed and why; true when the file is written. A
+// buffer without a file, or whose file refused it, is saved where the user says.
 bool saveAndReport() {
     State& s = state();
-    if (s.CurrentPath.empty()) {
-        SaveFile();  // logs the failure as every failed write does
-        showMessage(texts::saveFailedTitle, texts::saveFailed, texts::noFileLoaded);
-        return false;
-    }
+    if (s.CurrentPath.empty()) return saveWhereAsked();
     if (!mayOverwriteChangedFile()) return false;
-    SaveFile();
-    if (s.Modified) {
-        // When writing over the file failed halfway, the message says where the whole new
-        // content is (the log line has the full path).
-        const std::string where = keptAt.empty() ? s.CurrentName
-                                  : f_PathDirectory(keptAt) == f_PathDirectory(s.CurrentPath)
-                                      ? texts::newContentIn + f_PathName(keptAt)
-                                      : texts::newContentIn + keptAt;
-        showMessage(texts::saveFailedTitle, texts::saveFailed, where);
+    const int error = SaveFile();
+    if (error == 0) return true;
+    if (!keptAt.empty()) {
+        // Writing over the file failed halfway: the message says where the whole new content
+        // is (the log line has the full path).
+        const bool beside = f_PathDirectory(keptAt) == f_PathDirectory(s.CurrentPath);
+        showMessage(texts::saveFailedTitle, failureLine(error, s.CurrentPath),
+                    texts::newContentIn + fontText(beside ? f_PathName(keptAt) : keptAt));
         return false;
     }
+    showMessage(texts::saveFailedTitle, texts::saveFailed, failureLine(error, s.CurrentPath));
+    return savingElsewhereHelps(error) && saveWhereAsked();
+}
+
+void readFailed(int error, const std::string& path) {
+    kt::logLine("gettextfromfile: Error #" + kt::fileErrorDescription(error, "read", path));
+    showMessage(texts::readFailedTitle, texts::readFailed, failureLine(error, path));
+}
+
+// Whether path can be loaded, a regular file that opens for reading; if not, says why.
+bool canLoad(const std::string& path) {
+    int error = 0;
+    const int fd = kt::openRegularFile(path, error);
+    if (fd < 0) {
+        readFailed(error, path);
+        return false;
+    }
+    ::close(fd);
     return true;
+}
+
+// Loads a file that can be read, asking first whether to save the buffer; for one that
+// can't, the buffer stays as it is, edits and all.
+void loadChecked(const std::string& path) {
+    if (!canLoad(path)) return;
+    if (state().Modified && AskToSave(texts::loadTitle) == 0) return;
+    LoadFile(path);
 }
 
 }  // namespace
@@ -102,7 +123,9 @@ void ProgressBox::update(int64_t done, int64_t total) {
     lastShown_ = now;
     shown_ = true;
     const int64_t percent = total > 0 ? std::clamp<int64_t>(done * 100 / total, 0, 100) : 0;
-    t_Dialog(window, title_, texts::pleaseWait, std::to_string(percent) + texts::percentDone, "", "");
+    // In the font's own glyphs; the mark keeps the box's icon whole beside the second line.
+    t_Dialog(window, title_, fontText(texts::pleaseWait), std::to_string(percent) + texts::percentDone, "",
+             fontText(texts::progressMark));
 }
 
 int64_t AskToSave(const std::string& title) {
@@ -141,27 +164,28 @@ int saveTo(const std::string& path) {
 
 }  // namespace
 
-void SaveFile() {
-    if (saveTo(state().CurrentPath) == 0) state().Modified = false;
+int SaveFile() {
+    const int error = saveTo(state().CurrentPath);
+    if (error == 0) state().Modified = false;
+    return error;
 }
 
-void LoadFile(const std::string& path) {
+bool LoadFile(const std::string& path) {
     State& s = state();
     int error = 0;
-    // Only the file's size and identity are read here; its bytes when they are shown.
-    if (auto opened = document::Document::open(path, error)) {
-        s.Buffer = std::move(*opened);
-    } else {
-        s.Buffer = document::Document();
-        kt::logLine("gettextfromfile: Error #" + kt::fileErrorDescription(error, "read", path));
+    // Only the file's size and identity are read here; its bytes when they are shown. A file
+    // that can't be read (also one gone since it was looked at) leaves everything as it was.
+    auto opened = document::Document::open(path, error);
+    if (!opened) {
+        readFailed(error, path);
+        return false;
     }
+    s.Buffer = std::move(*opened);
     s.CurrentName = f_PathName(path);
-    // A file that could not be read is not bound to the editor: a later save must not
-    // overwrite it with the empty buffer.
-    s.CurrentPath = error == 0 ? path : std::string();
+    s.CurrentPath = path;
     s.Modified = false;
-    t_WindowTitle(window, shownName(s.CurrentName));
-    if (error != 0) showMessage(texts::readFailedTitle, texts::readFailed, s.CurrentName);
+    updateTitle();
+    return true;
 }
 
 void CloseFile() {
@@ -173,7 +197,18 @@ void CloseFile() {
     s.Modified = false;
 }
 
-std::string chooseWithBrowser() { return f_CatBrowser(window, "", texts::loadTitle, "", 8, rows - 11, 80, 0); }
+std::string chooseWithBrowser() {
+    const std::string path = f_CatBrowser(window, "", texts::loadTitle, "", 8, rows - 11, 80, 0);
+    // A question or a message about the file comes over the editor's screen, not the browser's.
+    if (!path.empty()) redraw(state().TopLine, state().Cursor, true);
+    return path;
+}
+
+void updateTitle() {
+    const State& s = state();
+    const std::string name = s.CurrentName.empty() ? defaultWindowTitle() : shownName(s.CurrentName);
+    t_WindowTitle(window, name + (s.InsertMode == 1 ? texts::insertModeTitle : ""));
+}
 
 namespace {
 
@@ -182,15 +217,15 @@ void bindTo(const std::string& path) {
     State& s = state();
     s.CurrentPath = path;
     s.CurrentName = f_PathName(path);
-    t_WindowTitle(window, shownName(s.CurrentName));
+    updateTitle();
 }
 
 }  // namespace
 
 bool saveAs(const std::string& path) {
     // Written first and bound only then: a failed save leaves the buffer bound as it was.
-    if (saveTo(path) != 0) {
-        showMessage(texts::saveFailedTitle, texts::saveFailed, f_PathName(path));
+    if (const int error = saveTo(path); error != 0) {
+        showMessage(texts::saveFailedTitle, texts::saveFailed, failureLine(error, path));
         return false;
     }
     bindTo(path);
@@ -208,33 +243,25 @@ void fileEvent() {
     std::string path = t_GetFileEvent();
     const t_Event request = t_LastFileEvent();
     if (request.Index == fileRequest::saveAs) {
-        if (!path.empty()) saveAs(path);
-        redraw(s.TopLine, s.Cursor, true);
-        return;
-    }
-    if (s.Modified && AskToSave(texts::loadTitle) == 0) {
-        redraw(s.TopLine, s.Cursor, true);
-        return;
-    }
-    // A new name whose file appeared meanwhile is loaded as any other.
-    if (request.Index == fileRequest::create && !path.empty() && request.Value == 0) {
-        newFileAt(path);
+        // Without a path the user is asked where, with the current one offered.
+        if (path.empty())
+            saveWhereAsked();
+        else
+            saveAs(path);
+    } else if (request.Index == fileRequest::create && !path.empty() && request.Value == 0) {
+        // A new name whose file appeared meanwhile is loaded as any other.
+        if (!s.Modified || AskToSave(texts::loadTitle) != 0) newFileAt(path);
     } else {
         if (path.empty()) path = chooseWithBrowser();
-        if (!path.empty()) LoadFile(path);
+        if (!path.empty()) loadChecked(path);
     }
     redraw(s.TopLine, s.Cursor, true);
 }
 
 void loadCommand() {
-    State& s = state();
-    if (s.Modified && AskToSave(texts::loadTitle) == 0) {
-        redraw(s.TopLine, s.Cursor, true);
-        return;
-    }
-    std::string path = chooseWithBrowser();
-    if (!path.empty()) LoadFile(path);
-    redraw(s.TopLine, s.Cursor, true);
+    const std::string path = chooseWithBrowser();
+    if (!path.empty()) loadChecked(path);
+    redraw(state().TopLine, state().Cursor, true);
 }
 
 void saveCommand() {
@@ -246,7 +273,7 @@ void closeCommand() {
     State& s = state();
     if (AskToSave(texts::closeTitle) != 0) {
         CloseFile();
-        t_WindowTitle(window, defaultWindowTitle());
+        updateTitle();
         DrawStatus(s.Cursor);
     }
     redraw(s.TopLine, s.Cursor, true);
@@ -259,7 +286,7 @@ bool quitCommand() {
         return false;
     }
     CloseFile();
-    t_WindowTitle(window, defaultWindowTitle());
+    updateTitle();
     DrawStatus(s.Cursor);
     redraw(s.TopLine, s.Cursor, true);
     return true;

@@ -27,7 +27,9 @@ constexpr KeyHelp mainKeys[] = {
     {"Alt+Backspace", "Widerrufen", "undo the last change"},
     {"Shift+Alt+Backspace", "Wiederholen", "redo what was undone"},
     {"^L", "Datei laden", "load a file, chosen in the file browser"},
-    {"^S", "Datei speichern", "save the file (a new file gets its name with Save As or on the command line)"},
+    {"^S", "Datei speichern",
+     "save the file; without a file, or when the file refuses (its rights, a folder gone), ask where: the desktop's "
+     "Save As dialog, in the terminal the field \"Sichern unter:\""},
     {"^X", "Datei schließen", "close the file, leaving an empty buffer"},
     {"^Q", "Beenden", "quit Ostrakonix"},
     {"^F", "Suchen Menü, Hauptmenü", "switch between the main menu and the search menu"},
@@ -44,7 +46,9 @@ constexpr KeyHelp searchKeys[] = {
     {"^O", "Ändern", "change the occurrence just found (Hex mode only)"},
     {"^Z", "Ändern & Suchen", "change it and find the next one"},
     {"^A", "Alles ändern", "change every occurrence (Hex mode only)"},
-    {"^V", "Einfügen (Aus, Ein)", "insert mode off or on; off, typing overwrites"},
+    {"^V", "Einfügen (Aus, Ein)",
+     "insert mode off or on; off, typing overwrites; on, a bar stands before the cursor's byte and the window "
+     "title says \"Einfügen\""},
 };
 
 constexpr KeyHelp fieldKeys[] = {
@@ -97,14 +101,14 @@ constexpr KeyHelp screenWords[] = {
 constexpr KeyHelpSection sections[] = {
     {"The editor's keys (^X is Control with X)", "Key", mainKeys},
     {"In the search menu (^F)", "Key", searchKeys},
-    {"In a field being typed (Suchen:, Ändern:, Position, a hexadecimal byte)", "Key", fieldKeys},
+    {"In a field being typed (Suchen:, Ändern:, Position, a hexadecimal byte, Sichern unter:)", "Key", fieldKeys},
     {"Questions and messages", "Key", questionKeys},
     {"In the file browser (^L)", "Key", browserKeys},
     {"Words on the screen", "Word", screenWords},
 };
 
 // Columns are counted in characters, not bytes.
-size_t width(const char* text) { return kt::scalarCount(text); }
+size_t width(std::string_view text) { return kt::scalarCount(text); }
 
 void pad(std::string& out, const char* text, size_t to) {
     out += text;
@@ -123,8 +127,27 @@ const char* keyHelpIntroduction() {
            "is the cursor's position and \"Ende\" the position of the last byte, both in hexadecimal.\n";
 }
 
-std::string keyHelpText() {
+void appendWrapped(std::string& out, std::string_view text, size_t indent, size_t column) {
     constexpr size_t lineWidth = 100;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(' ', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view word = text.substr(start, end - start);
+        if (column > indent && column + 1 + width(word) > lineWidth) {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+        } else if (column > indent) {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += width(word);
+        start = end + 1;
+    }
+    out += "\n";
+}
+
+std::string keyHelpText() {
     std::string out;
     for (const KeyHelpSection& section : sections) {
         size_t first = 0, second = 0;
@@ -140,25 +163,7 @@ std::string keyHelpText() {
             out += "  ";
             pad(out, key.keys, first + 2);
             pad(out, key.german, second + 2);
-            // The English words wrap under their own column.
-            const std::string english = key.english;
-            size_t column = indent, start = 0;
-            while (start < english.size()) {
-                size_t end = english.find(' ', start);
-                if (end == std::string::npos) end = english.size();
-                const std::string word = english.substr(start, end - start);
-                if (column > indent && column + 1 + width(word.c_str()) > lineWidth) {
-                    out += "\n" + std::string(indent, ' ');
-                    column = indent;
-                } else if (column > indent) {
-                    out += ' ';
-                    ++column;
-                }
-                out += word;
-                column += width(word.c_str());
-                start = end + 1;
-            }
-            out += "\n";
+            appendWrapped(out, key.english, indent, indent);
         }
     }
     return out;

@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace editor {
 
@@ -31,5 +32,9 @@ const char* keyHelpIntroduction();
 
 // The list as plain text, one line a key in three columns, each section under its title.
 std::string keyHelpText();
+
+// Appends text's words to out from `column` on, lines of at most 100 characters, each next
+// line indented by `indent`; ends with a line end.
+void appendWrapped(std::string& out, std::string_view text, size_t indent, size_t column);
 
 }  // namespace editor

@@ -182,9 +182,7 @@ void mainProgram() {
     t_SetDocumentLog(true);
 
     for (;;) {
-        t_Inverse(window);
-        DrawByte(s.TopLine, s.Cursor);
-        t_Normal(window);
+        DrawCursor(s.TopLine, s.Cursor, true);
         DrawStatus(s.Cursor);
         t_CursorHome(window);
 
@@ -196,7 +194,7 @@ void mainProgram() {
                 if (position >= 0) redraw(s.TopLine, position, true);
             }
         }
-        DrawByte(s.TopLine, s.Cursor);
+        DrawCursor(s.TopLine, s.Cursor, false);
         if (t_WheelEventAvailable(window)) scrollByWheel();
         if (t_FileEventAvailable()) {
             fileEvent();

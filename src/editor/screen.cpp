@@ -186,6 +186,27 @@ void DrawByte(int64_t top, int64_t cursor) {
     drawCharacterCell(b);
 }
 
+void DrawCursor(int64_t top, int64_t cursor, bool shown) {
+    State& s = state();
+    // In insert mode the hexadecimal digits get a bar before them instead of the block: the
+    // place where typing goes in. No column moves for it; that cell is a blank of the row.
+    const bool bar = shown && s.InsertMode == 1;
+    if (shown && !bar) t_Inverse(window);
+    DrawByte(top, cursor);
+    t_Normal(window);
+    const int64_t d = cursor - 16 * top;
+    if (cursor < 0 || cursor >= s.Buffer.size() || d < 0 || d / 16 >= byteRows()) return;
+    t_Vtab(window, s.HeaderRows + d / 16 + 1);
+    t_Htab(window, hexColumn(d % 16) - 1);
+    constexpr uint8_t barGlyph = 139;
+    t_PrintSymbol(window, bar ? barGlyph : ' ');
+    if (!bar) return;
+    t_Inverse(window);
+    t_Htab(window, d % 16 + 65);
+    drawCharacterCell(s.Buffer.byteAt(cursor));
+    t_Normal(window);
+}
+
 void printBytesAsText(const std::vector<uint8_t>& bytes) { putText(kt::bytesAsText(bytes)); }
 
 void PrintMenuLine(const std::string& text) {

@@ -124,11 +124,21 @@ std::optional<Change> checkChange(int64_t position) {
     return Change{std::move(*searchBytes), std::move(*changeBytes)};
 }
 
+// Changing works on hexadecimal texts only: in the other modes the user is told so, and the
+// change counts as refused.
+bool changeModeRefused() {
+    State& s = state();
+    if (s.SearchMode == 0) return false;
+    showMessage(texts::changeErrorTitle, texts::changeOnlyHex, texts::changeModeHint);
+    s.ChangedPosition = -1;
+    return true;
+}
+
 }  // namespace
 
 int64_t ChangeFound(int64_t position) {
     State& s = state();
-    if (s.SearchText.empty() || s.SearchMode != 0) return position;
+    if (changeModeRefused() || s.SearchText.empty()) return position;
     auto change = checkChange(position);
     if (!change) return position;
     s.Buffer.replace(position, static_cast<int64_t>(change->pattern.size()), change->replacement);
@@ -150,33 +160,25 @@ void changeAndSearchCommand() {
 void changeAll() {
     State& s = state();
     // With nothing to search for there is nothing to change: only the redraw.
-    if (s.SearchText.empty()) return redraw(s.TopLine, s.Cursor, true);
+    if (changeModeRefused() || s.SearchText.empty()) return redraw(s.TopLine, s.Cursor, true);
     int64_t p = s.Cursor;
     if (s.FoundPosition == -1) p = SearchNext(-1);
-    // Once a change in hexadecimal has been accepted, every further round changes the next
-    // occurrence after the bytes just written: the document makes all of it in one pass, as
-    // one step of the undo history.
-    if (s.FoundPosition >= 0 && s.SearchMode == 0) {
-        auto change = checkChange(p);
-        if (!change) return redraw(s.TopLine, p, true);
-        document::ChangeAllResult result;
-        {
-            ProgressBox progress(texts::changingAllTitle);
-            result = s.Buffer.changeAll(p, change->pattern, change->replacement, s.InsertMode == 1, p,
-                                        progress.callback());
-        }
-        s.Modified = true;
-        s.ChangedPosition = result.lastChange;
-        p = result.lastChange + static_cast<int64_t>(change->replacement.size()) - 1;
-        s.FoundPosition = -1;
-        showMessage(texts::searchEndedTitle, texts::noMoreFound, "");
-        return redraw(s.TopLine, p, true);
+    if (s.FoundPosition < 0) return redraw(s.TopLine, p, true);
+    // Once the change at the occurrence found is accepted, every further round changes the
+    // next occurrence after the bytes just written: the document makes all of it in one pass,
+    // as one step of the undo history.
+    auto change = checkChange(p);
+    if (!change) return redraw(s.TopLine, p, true);
+    document::ChangeAllResult result;
+    {
+        ProgressBox progress(texts::changingAllTitle);
+        result = s.Buffer.changeAll(p, change->pattern, change->replacement, s.InsertMode == 1, p, progress.callback());
     }
-    while (s.FoundPosition >= 0) {
-        p = ChangeFound(p);
-        if (s.ChangedPosition >= 0) p = SearchNext(p);
-        if (s.FoundPosition < 0 || s.ChangedPosition < 0) break;
-    }
+    s.Modified = true;
+    s.ChangedPosition = result.lastChange;
+    p = result.lastChange + static_cast<int64_t>(change->replacement.size()) - 1;
+    s.FoundPosition = -1;
+    showMessage(texts::searchEndedTitle, texts::noMoreFound, "");
     redraw(s.TopLine, p, true);
 }
 

@@ -58,8 +58,31 @@ inline constexpr const char* readFailedTitle = "Datei nicht lesbar";
 inline constexpr const char* readFailed = "Die Datei konnte nicht gelesen werden.";
 inline constexpr const char* saveFailedTitle = "Fehler beim Speichern";
 inline constexpr const char* saveFailed = "Die Datei konnte nicht gespeichert werden.";
-inline constexpr const char* noFileLoaded = "Es ist keine Datei geladen.";
 inline constexpr const char* newContentIn = "Neuer Inhalt in ";
+
+// Our own: why a file could not be read or written, a line of the message that says so.
+inline constexpr const char* accessDenied = "Zugriff verweigert";
+inline constexpr const char* readOnly = "Schreibgeschützt";
+inline constexpr const char* noSpace = "Kein Platz mehr auf dem Gerät";
+inline constexpr const char* isFolder = "Ist ein Ordner";
+inline constexpr const char* notRegular = "Keine gewöhnliche Datei";
+inline constexpr const char* fileNotFound = "Datei nicht gefunden";
+inline constexpr const char* folderNotFound = "Ordner nicht gefunden";
+inline constexpr const char* systemError = "Systemfehler Nr. ";
+
+// Our own: asking where to save a buffer that has no file, or whose file refused the save.
+inline constexpr const char* saveAsTitle = "Datei sichern unter";
+inline constexpr const char* saveUnderPrompt = "Sichern unter: ";
+inline constexpr const char* saveUnderFolder = "Ordner: ";
+inline constexpr const char* saveUnderKeys = "Return = Sichern, Esc = Abbrechen";
+inline constexpr const char* replaceTitle = "Datei ersetzen";
+inline constexpr const char* replaceQuestion = "Eine Datei dieses Namens gibt es schon.";
+inline constexpr const char* replaceAnswers = "Ersetzen? Ja, Nein [Esc]";
+
+// Our own: changing works on hexadecimal texts only; and the window title's mark of insert mode.
+inline constexpr const char* changeOnlyHex = "Ändern geht nur im Modus Hex.";
+inline constexpr const char* changeModeHint = "^P stellt den Modus um.";
+inline constexpr const char* insertModeTitle = " \u2013 Einfügen";
 
 // Our own: long runs show how far they have come, and a file changed by another program since
 // it was loaded is not saved over without asking.
@@ -68,6 +91,7 @@ inline constexpr const char* changingAllTitle = "Alles ändern";
 inline constexpr const char* savingTitle = "Speichern";
 inline constexpr const char* pleaseWait = "Bitte warten …";
 inline constexpr const char* percentDone = " % erledigt";
+inline constexpr const char* progressMark = "…";
 inline constexpr const char* changedOnDiskTitle = "Datei verändert";
 inline constexpr const char* changedOnDisk1 = "Die Datei wurde seit dem Laden verändert.";
 inline constexpr const char* changedOnDisk2 = "Speichern überschreibt die fremden Änderungen.";

@@ -101,6 +101,8 @@ std::string f_SavePanel(const std::string& name, const std::string& title, const
     return url.empty() ? std::string() : kt::panelUrlToPath(url);
 }
 
+bool f_PanelsAvailable() { return host::hasHost() && host::host().hasPanels(); }
+
 namespace {
 // Runs a panel on the main thread for a caller on another thread, which polls for the result.
 std::string panelFromOtherThread(std::function<std::string()> panel) {

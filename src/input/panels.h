@@ -10,6 +10,8 @@ std::string f_OpenPanelPath(const std::string& title, const std::string& message
                             bool files, bool folders);
 std::string f_SavePanel(const std::string& name, const std::string& title, const std::string& message,
                         const std::string& fileTypes);
+// Whether the host shows panels at all (a text terminal has none).
+bool f_PanelsAvailable();
 // The save panel from any thread: the panel runs on the main thread while the caller waits.
 std::string f_SavePanelFromAnyThread(const std::string& name, const std::string& title,
                                      const std::string& message, const std::string& fileTypes);

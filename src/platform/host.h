@@ -153,6 +153,9 @@ public:
     // --- Panels (main thread); results are file URLs ("file:///…", percent-encoded) -----
     virtual std::vector<std::string> runOpenPanel(const OpenPanelRequest& request) = 0;
     virtual std::string runSavePanel(const SavePanelRequest& request) = 0;
+    // False for a host that has no panels to show (it answers every one as cancelled). Any
+    // thread may ask.
+    virtual bool hasPanels() const { return true; }
 
     // --- Sound --------------------------------------------------------------------------
     // The alert; a host does not start it again while it is still playing.

@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <thread>
 
+#include "display/image.h"
 #include "editor/editor_driver.h"
 
 namespace {
@@ -32,6 +34,13 @@ bool openFile(const testing_support::TempFolder& folder, const Bytes& bytes) {
     testing_support::writeFile(folder.file("data.bin"), bytes);
     editor::resetState();
     return deliverToEditor({0, folder.file("data.bin")});
+}
+
+// The title is set without waiting: read on the main thread after what was posted there.
+std::string windowTitle() {
+    std::string title;
+    headless().runOnMainSync([&] { title = headless().windowTitle(0); });
+    return title;
 }
 
 // Found by the random keys: a change with bad digits in both texts showed only the search
@@ -115,13 +124,7 @@ TEST(EditorCommands, ControlCharactersInANameAreShown) {
     ASSERT_TRUE(deliverToEditor({0, path}));
     EXPECT_EQ(testing_support::cellCode(0, 7, 1), 12);
     EXPECT_EQ(screenLine(0, 8).substr(0, 15), "00000000: 61 62");
-    // The title is set without waiting: read on the main thread once it has arrived.
-    std::string title;
-    for (int i = 0; i < 200 && title != "form\u240Cfeed.bin"; ++i) {
-        headless().runOnMainSync([&] { title = headless().windowTitle(0); });
-        if (title != "form\u240Cfeed.bin") std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_EQ(title, "form\u240Cfeed.bin");
+    EXPECT_EQ(windowTitle(), "form\u240Cfeed.bin");
 }
 
 // Another program rewrites the file while it is loaded: the editor saves over it only after
@@ -206,6 +209,7 @@ TEST(EditorCommands, AFailedSaveInPlaceSaysWhereTheNewContentIs) {
     ASSERT_EQ(editor::state().Buffer.size(), 135 * 1024);
     press(19);
     EXPECT_NE(messageRows().find("Neuer Inhalt in .data.bin.ostrakonix-"), std::string::npos) << messageRows();
+    EXPECT_NE(messageRows().find("Kein Platz mehr auf dem Gerät: data.bin"), std::string::npos) << messageRows();
     press(' ');
     EXPECT_EQ(testing_support::readFile(path), old);
     EXPECT_TRUE(editor::state().Modified);
@@ -217,6 +221,110 @@ TEST(EditorCommands, AFailedSaveInPlaceSaysWhereTheNewContentIs) {
         }
     EXPECT_EQ(kept, 1);
     ::umount2(folder.path().c_str(), MNT_DETACH);
+}
+
+// The buffer, its file and its title as they were after typing "x" over data.bin's "abc".
+void expectEditedDataBin(const testing_support::TempFolder& folder) {
+    const editor::State& s = editor::state();
+    EXPECT_EQ(std::tuple(contentOf(editor::state().Buffer), s.Modified, s.CurrentPath, s.CurrentName, windowTitle()),
+              std::tuple(Bytes({'x', 'b', 'c'}), true, folder.file("data.bin"), "data.bin", "data.bin"));
+}
+
+// A file that can't be loaded, whatever the reason, leaves the edited buffer as it was and
+// says why, without asking to save first; one that goes after the question too.
+TEST(EditorFiles, AFailedLoadKeepsTheBufferWithItsEditsAndSaysWhy) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, {'a', 'b', 'c'}));
+    press('x');
+    const std::string pipe = folder.file("pipe"), writeOnly = folder.file("write-only.bin");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    testing_support::writeFile(writeOnly, {'w'});
+    ASSERT_EQ(::chmod(writeOnly.c_str(), 0200), 0);
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+    // A folder, a device, a missing file or folder: failures.script.
+    const std::pair<std::string, std::string> cases[] = {
+        {pipe, "Keine gewöhnliche Datei: pipe"},
+        {folder.file(std::string(300, 'n')), "Systemfehler Nr. 36: nnn"},
+        {writeOnly, "Zugriff verweigert: write-only.bin"}};
+    testing_support::AsOrdinaryUser user;
+    for (const auto& [path, reason] : cases) {
+        ASSERT_TRUE(deliverToEditor({0, path}));
+        EXPECT_NE(messageRows().find(reason), std::string::npos) << messageRows();
+        press(' ');
+        expectEditedDataBin(folder);
+    }
+    testing_support::writeFile(folder.file("other.bin"), {'o'});
+    ASSERT_TRUE(deliverToEditor({0, folder.file("other.bin")}));
+    EXPECT_NE(messageRows().find("Aktuelle Datei vorher speichern?"), std::string::npos) << messageRows();
+    ASSERT_EQ(::unlink(folder.file("other.bin").c_str()), 0);
+    press('n');
+    EXPECT_NE(messageRows().find("Datei nicht gefunden: other.bin"), std::string::npos) << messageRows();
+    press(' ');
+    expectEditedDataBin(folder);
+}
+
+// A save that fails says why; one refused for the rights or a read-only disk asks where else
+// to save, offering the file's path (the folder gone: TerminalEditor.Saving...).
+TEST(EditorFiles, AFailedSaveSaysWhyAndTheSavePanelOffersTheFile) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, {'a', 'b', 'c'}));
+    const std::string path = folder.file("data.bin"), elsewhere = folder.file("elsewhere.bin");
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    press('x');
+    {
+        testing_support::AsOrdinaryUser user;
+        headless().prepareSavePanel(elsewhere);
+        press(19);
+        EXPECT_NE(messageRows().find("Zugriff verweigert: data.bin"), std::string::npos) << messageRows();
+        press(' ');
+    }
+    EXPECT_EQ(std::tuple(headless().savePanelRequests().back().name, testing_support::readFile(elsewhere),
+                         testing_support::readFile(path), editor::state().CurrentPath, editor::state().Modified,
+                         windowTitle()),
+              std::tuple(path, Bytes({'x', 'b', 'c'}), Bytes({'a', 'b', 'c'}), elsewhere, false, "elsewhere.bin"));
+
+    // A disk that can only be read (where a test may mount one).
+    const std::string sub = folder.file("sub");
+    ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
+    if (::mount("tmpfs", sub.c_str(), "tmpfs", 0, "size=64k") == 0) {
+        testing_support::writeFile(sub + "/ro.bin", {'r'});
+        ASSERT_TRUE(deliverToEditor({0, sub + "/ro.bin"}));
+        ASSERT_EQ(::mount(nullptr, sub.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+        press('z');
+        press(19);
+        EXPECT_NE(messageRows().find("Schreibgeschützt: ro.bin"), std::string::npos) << messageRows();
+        press(' ');
+        ::umount2(sub.c_str(), MNT_DETACH);
+    }
+}
+
+// Insert mode shows in the window's picture: a bar in the blank before the cursor's byte (on
+// the text screen and in the title: editing.script). The progress of a long run is drawn in
+// the font's glyphs, both lines beside a whole icon.
+TEST(EditorScreen, TheInsertBarAndTheProgressBoxInThePicture) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, {'a', 'b', 'c'}));
+    press(21);
+    auto lit = [] {  // the green pixels of the cell before byte 1 of the first byte row
+        auto image = t_WindowImage(0);
+        int count = 0;
+        for (int y = 7 * 32; image && y < 8 * 32; ++y)
+            for (int x = 12 * 16; x < 13 * 16; ++x)
+                count += (image->pixels[size_t(y * image->width + x)] & 0xFF00) > 0x8000;
+        return count;
+    };
+    const int before = lit();
+    press(22);
+    const int bar = lit();
+    press(22);
+    EXPECT_EQ(std::tuple(before, bar > 20, lit()), std::tuple(0, true, 0)) << bar;
+
+    editor::ProgressBox progress("Speichern");
+    std::this_thread::sleep_for(std::chrono::milliseconds(510));
+    progress.callback()(21, 50);
+    EXPECT_EQ(testing_support::cells(0, 13, 10, 30), "\x8B      Bitte warten \xBF");  // "…" is 191
+    EXPECT_EQ(testing_support::cells(0, 14, 11, 29), "  \xBF   42 % erledigt");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The program's --help and --version, and the key list behind --help and the help window:
-// every key the editor's key table acts on is listed.
+// The program's --help and --version, and the key list behind --help, the help window, the
+// manual page and the README: every key the editor's key table acts on is listed, and the
+// pages made from the list say what it says.
 #include "editor/key_help.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <set>
 #include <sstream>
 #include <vector>
+
+#include "editor/help_pages.h"
 
 namespace {
 
@@ -60,7 +63,7 @@ std::set<std::string> dispatchedKeys() {
 
 }  // namespace
 
-TEST(CommandLine, HelpListsEveryKeyTheEditorActsOnAndVersionTheTitleScreensVersion) {
+TEST(CommandLine, HelpManualPageAndReadmeListEveryKeyAndVersionThePackagesVersion) {
     const auto [help, status] = run("--help");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(help.rfind("usage: ostrakonix", 0), 0u) << help;
@@ -79,6 +82,18 @@ TEST(CommandLine, HelpListsEveryKeyTheEditorActsOnAndVersionTheTitleScreensVersi
 
     const auto [version, versionStatus] = run("--version");
     EXPECT_EQ(versionStatus, 0);
-    EXPECT_EQ(version.substr(0, version.find('\n')), "Ostrakonix 1.21");
+    EXPECT_EQ(version.substr(0, version.find('\n')), "Ostrakonix " OSTRAKONIX_VERSION);
     EXPECT_NE(run("--bogus").second, 0);
+
+    // The manual page and the README's tables say what the key list says.
+    const std::string readme = source("README.md");
+    EXPECT_EQ(editor::readmeWithKeyTables(readme), readme)
+        << "the README's key tables differ from the key list: build/tools/keydoc/keydoc readme README.md";
+    const std::string page = editor::manPage("9.8.7");
+    EXPECT_NE(page.find("\n.TH OSTRAKONIX 1 \"\" \"Ostrakonix 9.8.7\""), std::string::npos) << page;
+    EXPECT_NE(page.find("\\fB\\-\\-script\\fR \\fISCRIPT\\fR"), std::string::npos);
+    for (const editor::KeyHelpSection& section : editor::keyHelp())
+        for (const editor::KeyHelp& key : section.keys)
+            EXPECT_NE(page.find(key.english), std::string::npos) << key.english;
+    EXPECT_NE(page.find("\\fBCtrl+\\e\\fR \\(em Position"), std::string::npos);
 }

@@ -319,13 +319,14 @@ private:
     }
 
     int64_t changeFound(int64_t position) {
-        if (s_.searchText.empty() || s_.searchMode != 0) return position;
         // A refusal resets the changed position only once its message is gone.
         auto refuse = [&](bool withMessage) {
             if (withMessage) message();
             s_.changed = -1;
             return position;
         };
+        if (s_.searchMode != 0) return refuse(true);  // changing works in Hex mode only
+        if (s_.searchText.empty()) return position;
         const auto search = hexBytes(s_.searchText);
         const auto change = hexBytes(s_.changeText);
         if (!search || !change) return refuse(false);
@@ -347,7 +348,8 @@ private:
 
     // All the changes are one step, with the cursor of undo on the first.
     void changeAll() {
-        if (s_.searchText.empty()) return redraw();
+        if (s_.searchMode != 0) changeFound(s_.cursor);  // only says that it changes nothing
+        if (s_.searchMode != 0 || s_.searchText.empty()) return redraw();
         int64_t p = s_.found == -1 ? searchNext(-1) : s_.cursor;
         beginStep(p);
         while (s_.found >= 0) {
@@ -359,12 +361,9 @@ private:
     }
 
     // --- Files ---
-    // A save that fails (nothing loaded) is reported with a message.
+    // A buffer without a file asks where to save it: the panel, which no one answers here.
     bool save() {
-        if (s_.path.empty()) {
-            message();
-            return false;
-        }
+        if (s_.path.empty()) return false;
         s_.disk[s_.path] = s_.buffer;
         s_.modified = false;
         s_.savedId = s_.id;
@@ -383,22 +382,20 @@ private:
         }
     }
 
-    // A file that can't be read is not bound to the buffer, and the user is told.
     void load(const std::string& path) {
-        const auto file = s_.disk.find(path);
-        const bool found = file != s_.disk.end();
         s_.name = path.substr(path.rfind('/') + 1);
-        s_.buffer = found ? file->second : Bytes{};
-        s_.path = found ? path : std::string();
+        s_.buffer = s_.disk.at(path);
+        s_.path = path;
         s_.modified = false;
         newHistory();
-        if (!found) message();
     }
 
     void mainLoopPass() {
         const Input input = next(Wait::Main);
         if (input.file) {
-            if (askToSave("Datei laden") != 0) load(*input.file);
+            // A file that can't be read changes nothing, and the user is told before any question.
+            if (!s_.disk.count(*input.file)) message();
+            else if (askToSave("Datei laden") != 0) load(*input.file);
             return redraw();
         }
         const int64_t k = input.key, R = rows(), N = size();

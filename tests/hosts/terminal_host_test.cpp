@@ -171,14 +171,19 @@ TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
     // Control+Z, Return, the arrows Right, Down and Left, Home, End) are checked by what the
     // editor does with them. Here: Control+] (^Ü), Control+H (not Backspace), Backspace, Tab,
     // Control+J; typed characters; UTF-8, also with Alt (€ comes from the key the key table
-    // expects it on; broken UTF-8 is dropped, what follows it is not).
+    // expects it on). A byte with the high bit that begins no UTF-8 is xterm's eight-bit Alt:
+    // Alt+Backspace as 0xFF, or 0x88 where Backspace sends Control+H (also in its UTF-8 form
+    // and after Escape), Alt+m, and a lead byte broken off by what follows (which stays).
     // clang-format off
     const Cases typed = {
         {"\x1d", key(30, "\x1d", ctl)}, {"\x08", key(4, "\x08", ctl)}, {"\x7f", key(51, "\x7f", 0)},
         {"\t", key(48, "\t", 0)},       {"\n", key(38, "\n", ctl)},    {"a", key(0, "a", 0)},
         {"Q", key(12, "Q", sh)},        {"7", key(26, "7", 0)},        {"!", key(18, "!", sh)},
         {" ", key(49, " ", 0)},         {"ä", key(none, "ä", 0)},      {"€", key(14, "€", 0)},
-        {"\xc3x", key(7, "x", 0)},      {"\x1bx", key(7, "x", alt)},   {"\x1b\xc3\xb6", key(none, "ö", alt)}};
+        {"\x1bx", key(7, "x", alt)},    {"\x1b\xc3\xb6", key(none, "ö", alt)}, {"\xff", key(51, "\x7f", alt)},
+        {"\x88", key(51, "\x7f", alt)}, {"\xc2\x88", key(51, "\x7f", alt)}, {"\x1b\x08", key(51, "\x7f", alt)},
+        {"\xed\x78", key(46, "m", alt) + key(7, "x", 0)}, {"\xc3\xbf", key(none, "ÿ", 0)},
+        {"\xed\xa0\x80", key(46, "m", alt) + key(49, " ", alt) + key(49, std::string(1, '\0'), ctl | alt)}};
     // Up, Left, Shift+Tab; the other forms of Home and End, Page Up, Page Down, forward delete,
     // Insert as Help, F1 (also of the Linux console), F5, F12.
     const Cases special = {
@@ -202,12 +207,12 @@ TEST(TerminalInput, KeysAndMouseReportsFromCharactersAndSequences) {
         {"\x1b[9;2u", key(48, "\x19", sh)},             {"\x1b[<0;20;9m", mouse("up", 0, 20, 9)},
         {"\x1b[<32;3;3M", mouse("moving", 0, 3, 3)},    {"\x1b[M\x20\x34\x29", mouse("down", 0, 20, 9)},
         {"\x1b[<18;300;200M", mouse("down", 2, 300, 200, ctl)}};
-    // Dropped: broken UTF-8 (a surrogate, an overlong form); unknown sequences, private ones,
+    // Dropped: unknown sequences, private ones,
     // ones with intermediates; numbers beyond any key; an overlong sequence (its digits must not
     // be typed into the file); mouse reports lacking a number or off the screen.
     const std::string overlong = "\x1b[" + std::string(500, '1') + ";" + std::string(300, '2') + "~";
     const std::string dropped[] = {
-        "\xff\xfe\x80", "\xed\xa0\x80", "\xe0\x80\xaf", "\x1b[99~", "\x1b[?1;2c", "\x1b[1 q", "\x1bOz", "\x1b[I\x1b[O",
+        "\x1b[99~", "\x1b[?1;2c", "\x1b[1 q", "\x1bOz", "\x1b[I\x1b[O",
         overlong, "\x1b[" + std::string(26, '9') + "~", "\x1b[<0;5M", "\x1b[<;;M", "\x1b[<0;0;3M", "\x1b[55296u",
         "\x1b[M\x20\x20\x21"};
     // clang-format on
@@ -236,6 +241,7 @@ TEST(TerminalInput, EscapesAndPastesCutOffOrSplit) {
     EXPECT_FALSE(decoder.waiting());
     EXPECT_EQ(decode({"\x1b\x1b"}, true), key(53, "\x1b", 0) + key(53, "\x1b", 0));
     EXPECT_EQ(decode({"\x1b["}, true), key(33, "[", mod::option));
+    EXPECT_EQ(decode({"\xed"}) + "|" + decode({"\xed"}, true), "|" + key(46, "m", mod::option));
     EXPECT_EQ(decode({"\x1bO"}, true), key(31, "O", mod::option | mod::shift));
     EXPECT_EQ(decode({"\x1b[1;5"}, true), "");
     // Sequences and control characters inside a paste are text; line ends become "\n".
@@ -428,9 +434,10 @@ TEST(TerminalEditor, ShowsItsScreenAndTakesKeysClicksAndPastes) {
     EXPECT_TRUE(editor.waitFor([&] { return editor.received.find(clipboard) != std::string::npos; }));
 }
 
-// A lone Escape is the Escape key; typing overwrites; the screen is drawn anew after a too
-// small terminal and after a stop.
-TEST(TerminalEditor, TheScreenComesBackAfterATooSmallTerminalAndAStop) {
+// A lone Escape is the Escape key; typing overwrites; keys typed while the terminal is too
+// small are dropped; a larger one shows the screen centred, clicks mapped to it; the screen
+// is drawn anew after a stop.
+TEST(TerminalEditor, TooSmallDropsKeysLargerCentresAndAStopRedraws) {
     EditorSession editor;
     ASSERT_TRUE(editor.ready());
     editor.send("\x1b");  // the header shrinks to the status and column rows
@@ -440,18 +447,21 @@ TEST(TerminalEditor, TheScreenComesBackAfterATooSmallTerminalAndAStop) {
     EXPECT_TRUE(editor.shows(1, status(2, ":")));
     editor.resize(70, 20);
     EXPECT_TRUE(editor.shows(0, "70\u00A0×\u00A020"));
-    editor.send("\x15");  // keys still reach the editor while the screen waits
+    editor.send("\x15\x03\x11");  // unseen, right, page down and quit would run later
     editor.resize(80, 24);
     EXPECT_TRUE(editor.shows(0, "80\u00A0×\u00A024"));
     editor.resize(100, 30);
-    EXPECT_TRUE(editor.shows(1, status(3, ":")));
+    const std::string margin(10, ' ');
+    EXPECT_TRUE(editor.shows(3, margin + status(2, ":")));
     EXPECT_EQ(editor.screen.screenText().find("Zeichen."), std::string::npos);
+    editor.send("\x1b[<0;5;6M\x1b[<0;5;6m\x1b[<0;30;6M\x1b[<0;30;6m");  // the margin, then byte 0x13
+    EXPECT_TRUE(editor.shows(3, margin + status(0x13, ":")));
     // A stop request the process can't follow (no shell here could continue it): the
     // terminal, given back for the stop, is taken again at once.
     ::kill(editor.pid, SIGTSTP);
     editor.screen.write("\x1b[?1049l\x1b[2Jshell");
     EXPECT_TRUE(editor.waitFor([&] { return editor.screen.altScreen; }));
-    EXPECT_TRUE(editor.shows(1, status(3, ":")));
+    EXPECT_TRUE(editor.shows(3, margin + status(0x13, ":")));
     EXPECT_EQ(editor.localModes(), 0u);
     // A stop that can't be caught: on continuing, the raw mode is set again and the whole
     // screen drawn anew over whatever the terminal showed meanwhile.
@@ -459,8 +469,43 @@ TEST(TerminalEditor, TheScreenComesBackAfterATooSmallTerminalAndAStop) {
     ASSERT_TRUE(editor.waitFor([&] { return ::waitpid(editor.pid, nullptr, WUNTRACED | WNOHANG) == editor.pid; }));
     editor.screen.write("\x1b[2J\x1b[Hshell$ fg");
     ::kill(editor.pid, SIGCONT);
-    EXPECT_TRUE(editor.shows(1, status(3, ":")));
+    EXPECT_TRUE(editor.shows(3, margin + status(0x13, ":")));
     EXPECT_EQ(editor.localModes(), 0u);
+    // Alt+Backspace as a default xterm sends it, one byte with the high bit: undo.
+    editor.send("\xff");
+    EXPECT_TRUE(
+        editor.shows(5, margin + "00000000: 41 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F       AABCDEFGHIJKLMNO"));
+}
+
+// The terminal has no save panel: a save refused because the folder went, and ^S on a buffer
+// without a file, ask in the field "Sichern unter:", offering the file's path or the
+// working folder. The process keeps its name, so that pgrep finds it.
+TEST(TerminalEditor, SavingAsksInAFieldAndTheProcessKeepsItsName) {
+    EditorSession editor;
+    ASSERT_TRUE(editor.ready());
+    std::FILE* pipe = ::popen("pgrep -x ostrakonix", "r");
+    std::string found(4096, '\0');
+    found.resize(std::fread(found.data(), 1, found.size(), pipe)), ::pclose(pipe);
+    EXPECT_NE(("\n" + found).find("\n" + std::to_string(editor.pid) + "\n"), std::string::npos) << found;
+
+    const std::string old = editor.folder;
+    editor.folder += "-moved";
+    ASSERT_EQ(::rename(old.c_str(), editor.folder.c_str()), 0);
+    editor.send("Z\x13");
+    ASSERT_TRUE(editor.shows(0, "Trotzdem speichern?"));  // the file is gone since it was loaded
+    editor.send("j");
+    ASSERT_TRUE(editor.shows(0, "Ordner nicht gefunden: sample.bin"));
+    editor.send(" ");
+    ASSERT_TRUE(editor.shows(0, "Sichern unter: " + old + "/sample.bin"));
+    editor.send("\x18" + editor.folder + "/saved.bin\r");  // ^X empties the field before the cursor
+    EXPECT_TRUE(editor.shows(0, " \u00B7saved.bin               Pos = 00000001  Ende = 0000003B"));
+    EXPECT_EQ(std::ifstream(editor.folder + "/saved.bin").get(), 'Z');
+
+    editor.send("\x18\x09\x13");  // close, a first byte, save
+    ASSERT_TRUE(editor.shows(0, "Sichern unter: " + editor.folder + "/"));
+    editor.send("neu.bin\r");
+    EXPECT_TRUE(editor.shows(0, " \u00B7neu.bin                 Pos = 00000000  Ende = 00000000"));
+    EXPECT_EQ(std::ifstream(editor.folder + "/neu.bin").get(), ' ');
 }
 
 // The editor's quit, a termination and a crash all leave the terminal as they found it.

@@ -2,6 +2,8 @@
 // to read what the toolkit logs, and temporary folders.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -66,6 +68,14 @@ inline int64_t environmentNumber(const char* name, int64_t fallback) {
     const char* value = std::getenv(name);
     return value && *value ? std::strtoll(value, nullptr, 10) : fallback;
 }
+
+// While it lives, files are opened as an ordinary user's: a test run as root takes the
+// effective ids of nobody (for every thread of the process) and gets its own back after.
+struct AsOrdinaryUser {
+    const bool root = ::geteuid() == 0;
+    AsOrdinaryUser() { root && (::setegid(65534) != 0 || ::seteuid(65534) != 0) ? std::abort() : void(); }
+    ~AsOrdinaryUser() { root && (::seteuid(0) != 0 || ::setegid(0) != 0) ? std::abort() : void(); }
+};
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> readFile(const std::string& path);

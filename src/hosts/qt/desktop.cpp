@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
@@ -45,10 +46,12 @@ int runDesktop(int argc, char** argv, std::function<void()> program, std::vector
         std::fprintf(stderr, "ostrakonix: later starts cannot hand their files to this editor: %s\n",
                      instance.whyAlone().toLocal8Bit().constData());
 
-    // The application speaks German: so do Qt's own dialogs, where the translation is installed.
+    // The application speaks German: so do Qt's own dialogs, where the translation is installed
+    // (Debian's qt6-translations-l10n), with German dates, sizes and file kinds.
     QTranslator qtTexts;
     if (qtTexts.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 
     // The host outlives the QApplication: the program thread and the update thread may still
     // ask it for something while the process ends, and then get "no window".

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProxyStyle>
@@ -69,9 +70,14 @@ QMenuBar* buildMenuBar(const std::vector<host::Menu>& menus, const MenuChoice& c
                 qmenu->addSeparator();
                 continue;
             }
-            // A key the views take themselves is named after a tab, where menus show shortcuts.
+            // A key the views take themselves is named after a tab, where menus show shortcuts,
+            // in the words the shortcuts use ("Strg+S" where Qt speaks German).
             QString text = plainTitle(item.title);
-            if (!item.keyHint.empty()) text += QLatin1Char('\t') + QString::fromStdString(item.keyHint);
+            if (!item.keyHint.empty()) {
+                const QString hint = QString::fromStdString(item.keyHint);
+                const QString native = QKeySequence(hint, QKeySequence::PortableText).toString(QKeySequence::NativeText);
+                text += QLatin1Char('\t') + (native.isEmpty() ? hint : native);
+            }
             QAction* action = qmenu->addAction(text);
             action->setShortcut(keySequenceFor(item));
             action->setShortcutContext(Qt::WindowShortcut);

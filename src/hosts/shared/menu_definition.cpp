@@ -28,6 +28,7 @@ std::vector<Menu> menuDefinition() {
                     item("Ostrakonix beenden", quitMenuTag, "Q", controlShift)}});
     bar.push_back({"Ablage",
                    {itemWithKey("Neu", newMenuTag, "Ctrl+X"), item("Öffnen …", openMenuTag, "O", controlShift),
+                    itemWithKey("Sichern", saveMenuTag, "Ctrl+S"),
                     item("Sichern unter …", saveAsMenuTag, "S", controlShift), separator(),
                     item("Fenster schließen", 201, "W", controlShift)}});
     bar.push_back({"Bearbeiten",

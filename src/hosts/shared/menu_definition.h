@@ -19,6 +19,7 @@ constexpr int64_t openMenuTag = -5;
 constexpr int64_t saveAsMenuTag = -6;
 constexpr int64_t undoMenuTag = -7;
 constexpr int64_t redoMenuTag = -8;
+constexpr int64_t saveMenuTag = -9;
 
 std::vector<Menu> menuDefinition();
 

@@ -46,6 +46,9 @@ bool carryOutProgramCommand(int64_t tag, int window) {
     case aboutMenuTag:
         sendProgramKey(window, key::controlUUmlaut, modifier::control);
         return true;
+    case saveMenuTag:
+        sendProgramKey(window, key::controlS, modifier::control);
+        return true;
     case undoMenuTag:
         sendProgramKey(window, key::backspace, modifier::option);
         return true;
@@ -58,7 +61,8 @@ bool carryOutProgramCommand(int64_t tag, int window) {
         return true;
     }
     case saveAsMenuTag:
-        handOver(f_SavePanel("", "Datei sichern unter", "", ""), fileRequest::saveAs);
+        // The program asks where, with the panel, offering the name it holds.
+        f_FileEventHandler("", fileRequest::saveAs);
         return true;
     default:
         return false;

@@ -108,6 +108,10 @@ KeyEvent withFlags(KeyEvent key, uint64_t flags) {
     return key;
 }
 
+// A character typed with Alt. Alt with Control+H is Alt+Backspace, from a terminal whose
+// Backspace sends Control+H.
+KeyEvent withAlt(uint32_t c) { return c == 8 ? KeyEvent{51, "\x7f", mod::option} : keyForCharacter(c, mod::option); }
+
 bool isFinal(unsigned char b) { return b >= 0x40 && b <= 0x7E; }
 bool isParameter(unsigned char b) { return b >= 0x30 && b <= 0x3F; }
 bool isIntermediate(unsigned char b) { return b >= 0x20 && b <= 0x2F; }
@@ -284,12 +288,20 @@ size_t InputDecoder::decodeOne(size_t at, bool final, std::vector<Input>& out) {
     return decodeCharacter(at, final, 0, out);
 }
 
+// A byte with the high bit set that begins no UTF-8 character is the eight-bit form of Alt
+// (xterm's default): Alt with the byte's low seven bits, Backspace's 0x7F or 0x08 among
+// them. UTF-8 goes first, since a terminal that sends it means the character; xterm is
+// asked to send Alt as Escape instead (terminal_mode.cpp), where the two would be alike.
 size_t InputDecoder::decodeCharacter(size_t at, bool final, uint64_t extraFlags, std::vector<Input>& out) {
     const auto lead = static_cast<unsigned char>(pending_[at]);
     if (lead < 0x80) {
-        out.push_back(keyForCharacter(lead, extraFlags));
+        out.push_back((extraFlags & mod::option) ? withAlt(lead) : keyForCharacter(lead, extraFlags));
         return 1;
     }
+    auto eightBit = [&] {
+        out.push_back(withAlt(lead & 0x7F));
+        return size_t(1);
+    };
     size_t length = 0;
     uint32_t c = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
@@ -302,18 +314,21 @@ size_t InputDecoder::decodeCharacter(size_t at, bool final, uint64_t extraFlags,
         length = 4;
         c = lead & 0x07;
     } else {
-        return 1;  // no UTF-8 lead byte: dropped
+        return eightBit();
     }
     const size_t available = pending_.size() - at;
     for (size_t i = 1; i < length; ++i) {
-        if (i >= available) return final ? available : 0;
+        // Cut off or broken off: the lead byte alone, and what follows decoded anew.
+        if (i >= available) return final ? eightBit() : 0;
         const auto b = static_cast<unsigned char>(pending_[at + i]);
-        if ((b & 0xC0) != 0x80) return i;  // broken off: drop what came, decode the rest anew
+        if ((b & 0xC0) != 0x80) return eightBit();
         c = c << 6 | (b & 0x3F);
     }
     const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-    if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return length;
-    out.push_back(keyForCharacter(c, extraFlags));
+    if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return eightBit();
+    // A control character of the upper half is no typed character: the eight-bit Alt form
+    // of a terminal that sends it as UTF-8.
+    out.push_back(c < 0xA0 ? withAlt(c & 0x7F) : keyForCharacter(c, extraFlags));
     return length;
 }
 

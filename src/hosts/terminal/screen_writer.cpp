@@ -114,12 +114,21 @@ ScreenWriter::ScreenWriter(ColourMode mode) : mode_(mode) {
 
 void ScreenWriter::invalidate() { valid_ = false; }
 
+void ScreenWriter::setOrigin(int row, int column) {
+    if (row == top_ && column == left_) return;
+    top_ = row;
+    left_ = column;
+    valid_ = false;
+}
+
 void ScreenWriter::clear(std::string& out) {
     out += "\x1b[0m\x1b[H\x1b[2J";
     foregroundPen_ = backgroundPen_ = -1;
     reversePen_ = false;
     penKnown_ = true;
-    row_ = column_ = 0;
+    // The terminal's home, in the frame's cells.
+    row_ = -top_;
+    column_ = -left_;
 }
 
 void ScreenWriter::moveTo(int row, int column, std::string& out) {
@@ -127,14 +136,14 @@ void ScreenWriter::moveTo(int row, int column, std::string& out) {
     if (row == row_ && column_ >= 0 && column > column_) {
         const int n = column - column_;
         out += n == 1 ? "\x1b[C" : "\x1b[" + std::to_string(n) + "C";
-    } else if (row_ >= 0 && row == row_ + 1 && column == 0) {
+    } else if (row_ >= -top_ && row == row_ + 1 && column == 0 && left_ == 0) {
         // With output processing off, the line feed moves straight down; the grid never
         // reaches below the terminal's last row, so it never scrolls.
         out += "\r\n";
-    } else if (column == 0) {
-        out += "\x1b[" + std::to_string(row + 1) + "H";
+    } else if (column + left_ == 0) {
+        out += "\x1b[" + std::to_string(row + top_ + 1) + "H";
     } else {
-        out += "\x1b[" + std::to_string(row + 1) + ";" + std::to_string(column + 1) + "H";
+        out += "\x1b[" + std::to_string(row + top_ + 1) + ";" + std::to_string(column + left_ + 1) + "H";
     }
     row_ = row;
     column_ = column;

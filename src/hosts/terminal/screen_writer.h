@@ -34,8 +34,11 @@ public:
     explicit ScreenWriter(ColourMode mode);
 
     // Appends the output that makes the terminal show `cells` (columns × rows, row by row)
-    // at its top left, writing only what differs from the last frame.
+    // at the origin, writing only what differs from the last frame.
     void frame(const std::vector<Cell>& cells, int columns, int rows, std::string& out);
+    // Where the frame's top left cell goes on the terminal (0-based); a new place draws the
+    // whole frame anew on a cleared screen.
+    void setOrigin(int row, int column);
     // The terminal's content is unknown (cleared, resized, written by others): the next
     // frame clears the screen and draws every cell.
     void invalidate();
@@ -53,8 +56,10 @@ private:
     std::string foreground_[16], background_[16];  // the SGR parameters of each colour
     std::vector<Cell> shown_;
     int columns_ = 0, rows_ = 0;
+    int top_ = 0, left_ = 0;
     bool valid_ = false;
-    // The terminal's cursor (0-based, −1 unknown) and pen (colour numbers, −1 the default).
+    // The terminal's cursor in the frame's cells (0-based; the home is −origin after a clear,
+    // −1 before the first) and pen (colour numbers, −1 the default).
     int row_ = -1, column_ = -1;
     int foregroundPen_ = -1, backgroundPen_ = -1;
     bool reversePen_ = false;

@@ -314,6 +314,7 @@ bool TerminalHost::readInput() {
 
 void TerminalHost::deliver(const Input& input) {
     if (const auto* key = std::get_if<KeyEvent>(&input)) {
+        if (tooSmall()) return;
         viewKeyDown(0, *key);
         viewKeyUp(0);
         // A terminal reports no releases: the modifiers held for the key are let go with it.
@@ -348,14 +349,15 @@ void TerminalHost::deliverMouse(const MouseInput& mouse) {
     }
     if (mouse.button != 0 && mouse.button != 2) return;
     if (messageShown_ || !gridCells(columns, rows)) return;
-    if (mouse.column < 1 || mouse.row < 1 || mouse.column > columns || mouse.row > rows) return;
+    const int column = mouse.column - originColumn_, row = mouse.row - originRow_;
+    if (column < 1 || row < 1 || column > columns || row > rows) return;
     // The middle of the cell, in the window's points from its bottom left, as a click there
     // in the desktop's window would give.
     const t_Window& w = kt::windowRecord(0);
     const int64_t fontWidth = w.Font.Width, fontHeight = w.Font.Height;
     MouseEvent event;
-    event.x = double(w.BorderWidth + (mouse.column - 1) * fontWidth + fontWidth / 2);
-    event.y = double(w.BorderHeight + w.Height - ((mouse.row - 1) * fontHeight + fontHeight / 2));
+    event.x = double(w.BorderWidth + (column - 1) * fontWidth + fontWidth / 2);
+    event.y = double(w.BorderHeight + w.Height - ((row - 1) * fontHeight + fontHeight / 2));
     const bool right = mouse.button == 2;
     event.buttons = right ? 2 : 1;
     event.modifierFlags = mouse.modifierFlags;
@@ -405,15 +407,19 @@ void TerminalHost::drawFrame() {
     out.swap(pendingOutput_);
     int columns = 0, rows = 0;
     const bool grid = gridCells(columns, rows);
-    const int neededColumns = grid ? columns : 80, neededRows = grid ? rows : 25;
-    if (terminalColumns_ < neededColumns || terminalRows_ < neededRows) {
+    neededColumns_ = grid ? columns : 80;
+    neededRows_ = grid ? rows : 25;
+    if (tooSmall()) {
         if (!messageShown_) {
-            out += tooSmallMessage(terminalColumns_, terminalRows_, neededColumns, neededRows);
+            out += tooSmallMessage(terminalColumns_, terminalRows_, neededColumns_, neededRows_);
             messageShown_ = true;
             gridShown_ = false;
             writer_.invalidate();
         }
     } else if (grid) {
+        originRow_ = (terminalRows_ - rows) / 2;
+        originColumn_ = (terminalColumns_ - columns) / 2;
+        writer_.setOrigin(originRow_, originColumn_);
         writer_.frame(cells_, columns, rows, out);
         messageShown_ = false;
         gridShown_ = true;

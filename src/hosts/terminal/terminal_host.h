@@ -91,6 +91,7 @@ public:
 
     std::vector<std::string> runOpenPanel(const OpenPanelRequest&) override { return {}; }
     std::string runSavePanel(const SavePanelRequest&) override { return {}; }
+    bool hasPanels() const override { return false; }
 
     void playAlert() override;
 
@@ -132,9 +133,16 @@ private:
     Clock::time_point lastInput_{};
     bool mouseDown_ = false;
 
+    // Whether the terminal is too small for the window's cells: the message is shown then,
+    // and keys typed meanwhile are dropped rather than run later, unseen.
+    bool tooSmall() const { return terminalColumns_ < neededColumns_ || terminalRows_ < neededRows_; }
+
     ScreenWriter writer_;
     std::vector<Cell> cells_;
     int terminalColumns_ = 80, terminalRows_ = 25;
+    int neededColumns_ = 80, neededRows_ = 25;
+    // The terminal cell of the window's top left cell: a larger terminal shows it centred.
+    int originRow_ = 0, originColumn_ = 0;
     bool frameWanted_ = true;
     bool gridShown_ = false;
     bool messageShown_ = false;
