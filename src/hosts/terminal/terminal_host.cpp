@@ -329,7 +329,14 @@ void TerminalHost::deliver(const Input& input) {
 }
 
 void TerminalHost::deliverMouse(const MouseInput& mouse) {
-    if (mouse.motion) return;
+    if (mouse.motion) {
+        // A move with the button held since a press in the grid: a drag.
+        int columns = 0, rows = 0;
+        if (!mouseDown_ || messageShown_ || !gridCells(columns, rows)) return;
+        viewMouseDragged(0, cellPoint(std::clamp(mouse.column, 1, columns), std::clamp(mouse.row, 1, rows)));
+        inputSinceIdle_.store(true);
+        return;
+    }
     if (!mouse.press) {
         if (mouseDown_) {
             viewMouseUp(0);
@@ -349,19 +356,24 @@ void TerminalHost::deliverMouse(const MouseInput& mouse) {
     if (mouse.button != 0 && mouse.button != 2) return;
     if (messageShown_ || !gridCells(columns, rows)) return;
     if (mouse.column < 1 || mouse.row < 1 || mouse.column > columns || mouse.row > rows) return;
-    // The middle of the cell, in the window's points from its bottom left, as a click there
-    // in the desktop's window would give.
-    const t_Window& w = kt::windowRecord(0);
-    const int64_t fontWidth = w.Font.Width, fontHeight = w.Font.Height;
-    MouseEvent event;
-    event.x = double(w.BorderWidth + (mouse.column - 1) * fontWidth + fontWidth / 2);
-    event.y = double(w.BorderHeight + w.Height - ((mouse.row - 1) * fontHeight + fontHeight / 2));
+    MouseEvent event = cellPoint(mouse.column, mouse.row);
     const bool right = mouse.button == 2;
     event.buttons = right ? 2 : 1;
     event.modifierFlags = mouse.modifierFlags;
     viewMouseDown(0, event, right);
     mouseDown_ = true;
     inputSinceIdle_.store(true);
+}
+
+MouseEvent TerminalHost::cellPoint(int column, int row) const {
+    // The middle of the cell, in the window's points from its bottom left, as a click there
+    // in the desktop's window would give.
+    const t_Window& w = kt::windowRecord(0);
+    const int64_t fontWidth = w.Font.Width, fontHeight = w.Font.Height;
+    MouseEvent event;
+    event.x = double(w.BorderWidth + (column - 1) * fontWidth + fontWidth / 2);
+    event.y = double(w.BorderHeight + w.Height - ((row - 1) * fontHeight + fontHeight / 2));
+    return event;
 }
 
 void TerminalHost::readSize() {

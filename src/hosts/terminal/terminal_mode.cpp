@@ -15,8 +15,8 @@ namespace host::terminal::mode {
 // off (the last column never scrolls), mouse presses and releases in the SGR form,
 // bracketed paste, then a clear screen.
 const char* const enterSequence =
-    "\x1b[?1049h\x1b[22;0t\x1b[?25l\x1b[?7l\x1b[?1000h\x1b[?1006h\x1b[?2004h\x1b[0m\x1b[H\x1b[2J";
-const char* const leaveSequence = "\x1b[?2004l\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
+    "\x1b[?1049h\x1b[22;0t\x1b[?25l\x1b[?7l\x1b[?1002h\x1b[?1006h\x1b[?2004h\x1b[0m\x1b[H\x1b[2J";
+const char* const leaveSequence = "\x1b[?2004l\x1b[?1006l\x1b[?1002l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
 
 namespace {
 
