@@ -148,7 +148,7 @@ public:
 private:
     static bool isCheck(const std::string& line) {
         return line.rfind("expect", 0) == 0 || line.rfind("screen", 0) == 0 || line.rfind("title", 0) == 0 ||
-               line.rfind("png", 0) == 0;
+               line.rfind("png", 0) == 0 || line.rfind("clipboard", 0) == 0;
     }
 
     int scriptError(const std::string& what) {
@@ -207,8 +207,14 @@ private:
             return enabled ? status : failure("the menu item \"" + argument + "\" is greyed");
         }
         if (command == "clipboard") {
+            // Without an argument the pasteboard's text is printed; with one it is expected.
             std::optional<std::string> text;
             host_.runOnMainSync([&] { text = host_.pasteboardText(); });
+            const std::string wanted = unescape(argument);
+            if (!argument.empty())
+                return text == wanted ? 0
+                                      : failure("the clipboard holds \"" + text.value_or("") + "\", expected \"" +
+                                                wanted + "\"");
             std::fprintf(out_, "%s\n", text.value_or("").c_str());
             std::fflush(out_);
             return 0;
@@ -272,7 +278,7 @@ private:
         }
         if (command == "open") return deliver([argument] { f_FileEventHandler(argument, 0); });
         if (command == "paste") {
-            host_.runOnMainSync([&] { host_.pasteboardSetText(argument); });
+            host_.runOnMainSync([&] { host_.pasteboardSetText(unescape(argument)); });
             return 0;
         }
         if (command == "wait") return settle() ? 0 : 1;
