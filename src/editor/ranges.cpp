@@ -6,14 +6,13 @@
 
 #include "app/menu_items.h"
 #include "app/startup.h"
-#include "app/utf8.h"
+#include "display/font_characters.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "input/dialog.h"
 #include "input/events.h"
 #include "input/keys.h"
 #include "input/line_editor.h"
-#include "input/menu_events.h"
 #include "platform/host.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
@@ -88,17 +87,6 @@ void startSelection(bool marked) {
 }
 
 int64_t selectedLength(const std::pair<int64_t, int64_t>& range) { return range.second - range.first + 1; }
-
-// What the byte rows show for each byte, in UTF-8: a control byte as its letter, the
-// toolkit's graphic characters as their look-alikes.
-const std::array<std::string, 256>& shownCharacters() {
-    static const auto table = [] {
-        std::array<std::string, 256> made;
-        for (uint32_t b = 0; b < 256; ++b) made[b] = t_ScreenTextForPasteboard(kt::utf8Of(b < 32 ? b + 64 : b));
-        return made;
-    }();
-    return table;
-}
 
 // The bytes a text of hexadecimal digits stands for: pairs, in groups separated by blanks and
 // line breaks, with "0x" allowed before the first. With oddGroups a group of an odd count
@@ -271,8 +259,8 @@ bool copyCommand(bool hex) {
         if (n <= 0) break;
         for (int64_t i = 0; i < n; ++i) {
             const uint8_t b = chunk[static_cast<size_t>(i)];
-            if (!hex) {
-                text += shownCharacters()[b];
+            if (!hex) {  // a control byte shows as its letter
+                text += kt::fontCharacter(b < 32 ? static_cast<uint8_t>(b + 64) : b);
                 continue;
             }
             if (!text.empty()) text += ' ';

@@ -26,7 +26,7 @@
 #include <thread>
 
 #include "editor/editor_driver.h"
-#include "input/menu_events.h"
+#include "display/font_characters.h"
 
 namespace {
 
@@ -449,7 +449,7 @@ private:
         for (int64_t p = range->first; p <= range->second; ++p) {
             const uint8_t b = at(p);
             if (hex) text += (text.empty() ? "" : " ") + hexText(b, 2);
-            if (!hex) text += t_ScreenTextForPasteboard(kt::utf8Of(b < 32 ? b + 64u : b));
+            if (!hex) text += kt::fontCharacter(static_cast<uint8_t>(b < 32 ? b + 64 : b));
         }
         s_.clipboard = text;
         return true;
