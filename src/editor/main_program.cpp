@@ -202,7 +202,8 @@ void mainProgram() {
         }
         if (t_MouseDragAvailable(window)) {
             auto [x, y] = t_GetMouseDragText(window);
-            if (x >= 0 && y >= 0 && clickedPosition(x, y) >= 0) dragTo(clickedPosition(x, y));
+            const int64_t position = x >= 0 && y >= 0 ? clickedPosition(x, y) : -1;
+            if (position >= 0) dragTo(position);
         }
         DrawByte(s.TopLine, s.Cursor);
         if (t_WheelEventAvailable(window)) scrollByWheel();
