@@ -407,10 +407,8 @@ private:
     // --- Selections and ranges of bytes ---
     std::optional<std::pair<int64_t, int64_t>> selection() const {
         if (s_.anchor < 0 || s_.buffer.empty()) return std::nullopt;
-        const int64_t first = std::min(s_.anchor, s_.cursor);
-        const int64_t last = std::min(std::max(s_.anchor, s_.cursor), size() - 1);
-        if (first > last) return std::nullopt;
-        return std::make_pair(first, last);
+        const int64_t first = std::min(s_.anchor, s_.cursor), last = std::min(std::max(s_.anchor, s_.cursor), size() - 1);
+        return first > last ? std::nullopt : std::optional(std::make_pair(first, last));
     }
     void endSelection() { s_.anchor = -1, s_.marked = false; }
     void startSelection(bool marked) {
@@ -421,36 +419,27 @@ private:
     // group of an odd count with a 0 before it where that is allowed.
     static std::optional<Bytes> hexPairs(const std::string& text, bool oddGroups) {
         std::vector<std::string> groups(1);
-        for (char c : text) {
-            if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
-                groups.back() += c;
-            else if (!groups.back().empty())
-                groups.emplace_back();
-        }
-        if (groups[0].rfind("0x", 0) == 0 || groups[0].rfind("0X", 0) == 0) groups[0].erase(0, 2);
+        for (char c : text) c&& std::strchr(" \t\r\n", c) ? void(groups.emplace_back()) : void(groups.back() += c);
+        std::erase(groups, "");
+        if (!groups.empty() && (groups[0].rfind("0x", 0) == 0 || groups[0].rfind("0X", 0) == 0)) groups[0].erase(0, 2);
         Bytes out;
         for (std::string g : groups) {
             if (g.size() % 2 == 1 && !oddGroups) return std::nullopt;
-            if (g.size() % 2 == 1) g.insert(g.begin(), '0');
-            for (size_t i = 0; i < g.size(); i += 2) {
-                const int high = hexDigit(g[i]), low = hexDigit(g[i + 1]);
-                if (high < 0 || low < 0) return std::nullopt;
-                out.push_back(static_cast<uint8_t>(16 * high + low));
+            for (g.insert(0, g.size() % 2, '0'); !g.empty(); g.erase(0, 2)) {
+                if (hexDigit(g[0]) < 0 || hexDigit(g[1]) < 0) return std::nullopt;
+                out.push_back(static_cast<uint8_t>(16 * hexDigit(g[0]) + hexDigit(g[1])));
             }
         }
-        if (out.empty()) return std::nullopt;
-        return out;
+        return out.empty() ? std::nullopt : std::optional(out);
     }
 
     bool copy(bool hex) {
         const auto range = selection();
         if (!range) return false;
         std::string text;
-        for (int64_t p = range->first; p <= range->second; ++p) {
-            const uint8_t b = at(p);
-            if (hex) text += (text.empty() ? "" : " ") + hexText(b, 2);
-            if (!hex) text += kt::fontCharacter(static_cast<uint8_t>(b < 32 ? b + 64 : b));
-        }
+        for (int64_t p = range->first; p <= range->second; ++p)  // a control byte shows as its letter
+            text += hex ? (text.empty() ? "" : " ") + hexText(at(p), 2)
+                        : std::string(kt::fontCharacter(static_cast<uint8_t>(at(p) < 32 ? at(p) + 64 : at(p))));
         s_.clipboard = text;
         return true;
     }
@@ -499,10 +488,7 @@ private:
         const char letter =
             k < 128 && std::isalpha(static_cast<int>(k)) ? static_cast<char>(std::tolower(static_cast<int>(k))) : 0;
         if (option && letter && std::strchr("maxctvf", letter)) {
-            if (letter == 'm' && s_.anchor >= 0)
-                endSelection();
-            else if (letter == 'm' && !s_.buffer.empty())
-                startSelection(true);
+            if (letter == 'm') s_.anchor >= 0 ? endSelection() : s_.buffer.empty() ? void() : startSelection(true);
             if (letter == 'a' && !s_.buffer.empty()) s_.anchor = 0, s_.marked = false, redraw(s_.top, size() - 1);
             if (letter == 'x' && copy(true)) deleteSelection();
             if (letter == 'c' || letter == 't') copy(letter == 'c');
@@ -673,9 +659,7 @@ std::string differences(const ModelState& m) {
     compare("SelectionMarked", e.SelectionMarked, m.marked);
     std::optional<std::string> clipboard;
     headless().runOnMainSync([&] { clipboard = headless().pasteboardText(); });
-    if (clipboard != m.clipboard)
-        out << "  clipboard: editor \"" << clipboard.value_or("(none)") << "\", model \""
-            << m.clipboard.value_or("(none)") << "\"\n";
+    compare("clipboard", clipboard.value_or("(none)"), m.clipboard.value_or("(none)"));
     for (const auto& [path, bytes] : m.disk)
         compareBytes("file " + path + " (on disk)", testing_support::readFile(path), bytes);
     return out.str();
@@ -792,13 +776,10 @@ private:
         }
         if (r < 88) return {"mmmmaxcctvvvfff" [(r - 30) / 4], {}, optionFlag};
         if (r < 91) return {7, {}, optionFlag};
-        // Hexadecimal pairs (now and then an odd one), the bytes of the buffer, or other text.
-        std::string text = chance(20) ? "0x" : "";
+        // Hexadecimal pairs (now and then an odd count), or the text of some bytes of the buffer.
+        std::string text = chance(20) ? "0x" : chance(50) ? "" : "\u00E4";
         for (int64_t i = pick(1, 4); i > 0; --i) text += hexText(pick(0, 255), 2) + (chance(70) ? " " : "\n");
-        if (chance(20)) text += "A";
-        if (chance(30))
-            text = chance(50) ? "x\u00E4 y"
-                              : std::string(s.buffer.begin(), s.buffer.begin() + std::min<size_t>(s.buffer.size(), 5));
+        if (chance(20)) text = text.substr(1) + std::string(s.buffer.begin(), s.buffer.begin() + std::min<size_t>(s.buffer.size(), 5));
         return {0, {}, 0, 200, text};
     }
 
@@ -860,10 +841,8 @@ bool runSeed(uint64_t seed, int64_t keys) {
     std::deque<std::string> history;
     auto step = [&](const Input& input) {
         const std::string what = input.file ? "open " + input.file->substr(input.file->rfind('/') + 1)
-                                 : input.clipboard
-                                     ? "clipboard \"" + *input.clipboard + "\""
-                                     : "key " + std::to_string(input.key) + " flags " +
-                                           std::to_string(input.flags >> 17) + " at " + std::to_string(input.keyCode);
+                                 : input.clipboard ? "clipboard " + *input.clipboard
+                                                   : "key " + std::to_string(input.key) + " + " + std::to_string(input.flags);
         history.push_back(what + " (waiting for " + std::to_string(int(model.waitingFor())) + ")");
         if (history.size() > 40) history.pop_front();
         model.feed(input);
