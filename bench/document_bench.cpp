@@ -216,6 +216,39 @@ void BM_ChangeAll1M(benchmark::State& state) {
 }
 BENCHMARK(BM_ChangeAll1M)->Arg(0)->ArgName("undo")->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Filling 1 GiB with a pattern and deleting 1 GiB, each one step and its undo: pieces, not
+// copies, so neither time nor memory grows with the range (a sparse file: nothing is read).
+void BM_Ranges1GiB(benchmark::State& state) {
+    static const std::string path = [] {
+        const std::string p = folder() + "/sparse-1g.bin";
+        const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT, 0644);
+        if (fd < 0 || ::ftruncate(fd, gib) != 0) std::abort();
+        ::close(fd);
+        return p;
+    }();
+    const bool erase = state.range(0) == 1;
+    const std::vector<uint8_t> pattern{0xDE, 0xAD, 0xBE};
+    const double before = residentMiB();
+    double grown = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        int error = 0;
+        auto doc = document::Document::open(path, error);
+        state.ResumeTiming();
+        const bool done = erase ? doc->erase(1, gib - 2) : doc->fill(1, gib - 2, pattern);
+        doc->undo();
+        doc->redo();
+        state.PauseTiming();
+        grown = std::max(grown, residentMiB() - before);
+        if (!done || doc->size() != (erase ? 2 : gib) || (!erase && doc->byteAt(gib - 2) != pattern[(gib - 3) % 3]))
+            state.SkipWithError("wrong result");
+        doc.reset();
+        state.ResumeTiming();
+    }
+    state.counters["rss_growth_MiB"] = grown;
+}
+BENCHMARK(BM_Ranges1GiB)->Arg(0)->ArgName("erase")->Arg(1)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,7 +1,7 @@
 // The document engine fed any sequence of operations: edits inside and outside the content,
-// steps, undo and redo, change all, finds, reads, saves with a switch to the saved file,
-// and fresh opens. After every operation the content equals a flat copy kept beside it, and
-// the document is unmodified exactly when the copy is in its last saved state.
+// fills and erasures of whole ranges, steps, undo and redo, change all, finds, reads, saves
+// with a switch to the saved file, and fresh opens. After every operation the content equals a flat copy kept beside
+// it, and the document is unmodified exactly when the copy is in its last saved state.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (int steps = 0; !in.empty() && steps < 200; ++steps) {
         const int64_t length = static_cast<int64_t>(model.bytes.size());
-        const int op = in.byte() % 12;
+        const int op = in.byte() % 13;
         // Positions up to one past the end, so that refused edits are tried too.
         const int64_t pos = in.byte() % (length + 2);
         const auto cursor = in.byte() % 2 ? std::optional<int64_t>(in.byte()) : std::nullopt;
@@ -187,6 +187,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             } else {
                 doc->endStep();
                 model.endStep();
+            }
+        } else if (op == 12) {  // fill or erase a range of any length
+            const int64_t count = length + 2 > pos ? in.byte() % (length + 2 - pos) : 0;
+            const Bytes pattern = in.byte() % 2 ? in.bytes(in.byte() % 5) : Bytes{};
+            const bool fits = pos + count <= length;
+            const bool done = pattern.empty() ? doc->erase(pos, count, cursor) : doc->fill(pos, count, pattern, cursor);
+            FUZZ_CHECK(done == fits);
+            if (fits && count > 0) {
+                model.edit(cursor.value_or(pos));
+                for (int64_t i = 0; i < count; ++i)
+                    if (!pattern.empty()) model.bytes[pos + i] = pattern[i % pattern.size()];
+                if (pattern.empty()) model.bytes.erase(model.bytes.begin() + pos, model.bytes.begin() + pos + count);
             }
         } else {  // a read from anywhere, and one byte
             Bytes out(16, 0xEE);

@@ -30,6 +30,17 @@ int64_t resolve(const host::Menu& menu, int64_t position) {
 
 }  // namespace
 
+void t_MenuItemsEnable(const std::string& menuTitle, std::vector<std::pair<std::string, bool>> items) {
+    h().runOnMainAsync([menuTitle, items = std::move(items)] {
+        for (host::Menu& menu : h().menuBar())
+            if (menu.title == menuTitle)
+                for (host::MenuItem& item : menu.items)
+                    for (const auto& [title, enabled] : items)
+                        if (item.title == title) item.enabled = enabled;
+        h().menuItemsEnabledChanged();
+    });
+}
+
 std::optional<size_t> t_MenuBarItem(const std::string& title) {
     std::optional<size_t> result;
     h().runOnMainSync([&] {

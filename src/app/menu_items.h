@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/host.h"
@@ -11,6 +12,9 @@
 int64_t t_MenuItemIndex(const std::string& menuTitle, const std::string& itemTitle);
 void t_MenuItemDelete(const std::string& menuTitle, int64_t position);
 std::string t_MenuItemTitle(const std::string& menuTitle, int64_t position);
+// Enables or greys the items of the menu `menuTitle` named in `items` (title, enabled). The
+// program thread calls it without waiting: the change is made on the main thread.
+void t_MenuItemsEnable(const std::string& menuTitle, std::vector<std::pair<std::string, bool>> items);
 // Index of the menu-bar item with that title, or none.
 std::optional<size_t> t_MenuBarItem(const std::string& title);
 

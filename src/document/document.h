@@ -80,6 +80,12 @@ public:
     ChangeAllResult changeAll(int64_t first, std::span<const uint8_t> pattern, std::span<const uint8_t> replacement,
                               bool insertMode, std::optional<int64_t> cursor = {}, const Progress& progress = {});
 
+    // --- Ranges of bytes ---
+    // Writes pattern over the count bytes from pos, repeated from pos on and cut off at the
+    // end, as one undo step. However large the range, the pattern is stored once, in a block
+    // that all the range's pieces share: a fill of a gigabyte takes about a thousand pieces.
+    bool fill(int64_t pos, int64_t count, std::span<const uint8_t> pattern, std::optional<int64_t> cursor = {});
+
     // Writes the whole content to fd (a regular file opened for writing, emptied first):
     // file ranges are copied by the kernel, holes of the file stay holes. 0 or an errno;
     // EIO when the file turned out shorter than when it was opened.

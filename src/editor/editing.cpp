@@ -104,14 +104,15 @@ void insertByte() {
 
 void typeCharacter(uint8_t code) {
     State& s = state();
-    if (size() == 0) return;
     s.Modified = true;
-    // Inserting a blank and storing the code over it is one step: the code inserted.
-    if (s.InsertMode == 1)
-        s.Buffer.insert(s.Cursor, std::span<const uint8_t>(&code, 1));
+    // Inserting a blank and storing the code over it is one step: the code inserted. In an
+    // empty buffer the first byte is made so in either mode.
+    const bool inserting = s.InsertMode == 1 || size() == 0;
+    if (inserting)
+        s.Buffer.insert(std::clamp<int64_t>(s.Cursor, 0, size()), std::span<const uint8_t>(&code, 1));
     else
         s.Buffer.overwrite(s.Cursor, code);
-    if (s.InsertMode == 1) {
+    if (inserting) {
         redraw(s.TopLine, s.Cursor + 1, true);
     } else {
         DrawByte(s.TopLine, s.Cursor);
@@ -121,7 +122,6 @@ void typeCharacter(uint8_t code) {
 
 void hexEntry() {
     State& s = state();
-    if (size() == 0) return;
     t_Window& w = kt::windowRecord(window);
     // The bytes of one entry are one step of the undo history.
     struct Step {
@@ -129,7 +129,9 @@ void hexEntry() {
         ~Step() { state().Buffer.endStep(); }
     } step(s.Cursor);
     for (;;) {
-        if (s.InsertMode == 1) {
+        // In an empty buffer the entry makes the first byte in either mode.
+        const bool inserting = s.InsertMode == 1 || size() == 0;
+        if (inserting) {
             insertBlankAt(s.Cursor);
             redraw(s.TopLine, s.Cursor, true);
         }
@@ -142,7 +144,7 @@ void hexEntry() {
         std::string entered = t_InputForm(window, "", hexDigits(s.Buffer.byteAt(s.Cursor), 2), false, 0, 2);
         w.ScrollLock = false;
         if (entered.empty()) {
-            if (s.InsertMode == 1) s.Modified = true;
+            if (inserting) s.Modified = true;
             return;
         }
         s.Modified = true;
@@ -153,8 +155,10 @@ void hexEntry() {
     }
 }
 
+// Without insert mode the cursor cannot stand past the last byte: it goes back onto it.
 void toggleInsertMode() {
     state().InsertMode = 1 - state().InsertMode;
+    redraw(state().TopLine, state().Cursor, false);
     updateTitle();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,12 @@ struct State {
     int64_t ChangedPosition = -1;
     int64_t TopLine = 0;
     int64_t Cursor = 0;
+
+    // The selection: the bytes from SelectionAnchor to the cursor, both included; −1 when
+    // none stands (read it through selectionRange()). Made with the mark key (marked), the
+    // cursor motions extend it; made with Shift or the mouse, a plain motion ends it.
+    int64_t SelectionAnchor = -1;
+    bool SelectionMarked = false;
 };
 
 State& state();
@@ -137,6 +144,41 @@ bool askYesNo(const std::string& title, const std::string& line1, const std::str
 std::string askSavePath();
 // A file name as the window title shows it: control characters as visible symbols.
 std::string shownName(const std::string& name);
+
+// --- Selection and ranges of bytes ------------------------------------------------------
+// The selected bytes, first and last (both included); nothing when no selection stands or it
+// covers no byte. selectionBetween is the same for a selection from anchor to cursor.
+std::optional<std::pair<int64_t, int64_t>> selectionRange();
+std::optional<std::pair<int64_t, int64_t>> selectionBetween(int64_t anchor, int64_t cursor);
+void endSelection();
+// The selection's part of a key: carries out the commands of the selection and of ranges
+// (true), or starts, extends or ends the selection as the key that follows does (false).
+bool rangeKey(int64_t key);
+// A click (with Shift: extending the selection) and a drag of the mouse to a position.
+void clickAt(int64_t position, bool extend);
+void dragTo(int64_t position);
+// Greys the edit menu's items that cannot act now (only when that changed).
+void publishEditMenu();
+void markCommand();
+void selectAll();
+void cutCommand();
+// Puts the selection on the clipboard as hexadecimal pairs or as text; false when it did not.
+bool copyCommand(bool hex);
+void pasteCommand();
+void deleteSelection();
+void fillCommand();
+
+// Redraws the byte rows when the selection has changed by the time it goes out of scope.
+class SelectionShown {
+public:
+    SelectionShown() : before_(selectionRange()) {}
+    ~SelectionShown();
+    SelectionShown(const SelectionShown&) = delete;
+    SelectionShown& operator=(const SelectionShown&) = delete;
+
+private:
+    std::optional<std::pair<int64_t, int64_t>> before_;
+};
 
 // Runs a long operation with its progress shown once it has taken half a second: a box with
 // the title and how far it has come, removed when the work is done.

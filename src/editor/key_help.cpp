@@ -19,13 +19,28 @@ constexpr KeyHelp mainKeys[] = {
     {"^C, PageDown", "Seite unten", "one page down"},
     {"^B, Home", "Dateianfang", "to the first byte of the file"},
     {"^E, End", "Dateiende", "to the last byte of the file"},
-    {"^G, Delete", "Zchn. löschen", "delete the byte at the cursor"},
+    {"^G, Delete", "Zchn. löschen, Löschen", "delete the byte at the cursor; with a selection, the selection"},
     {"^I, Tab", "Zchn. einfügen", "insert a byte (a blank) at the cursor; in an empty file, the first byte"},
-    {"Zn", "Text ändern", "a typed character is written as a byte: over the cursor, or inserted in insert mode"},
+    {"Zn", "Text ändern",
+     "a typed character is written as a byte: over the cursor, or inserted in insert mode, where the cursor may "
+     "also stand past the last byte to append; in an empty file it makes the first byte"},
     {"^M, Return", "Hex ändern", "type bytes in hexadecimal, one after the other; Esc ends"},
     {"Backspace", "—", "insert mode: delete the byte before the cursor; overwrite mode: one byte left"},
     {"Alt+Backspace", "Widerrufen", "undo the last change"},
     {"Shift+Alt+Backspace", "Wiederholen", "redo what was undone"},
+    // Selections and ranges of bytes.
+    {"Alt+M", "Markieren", "start a selection at the cursor, which the cursor motions then extend; again, end it"},
+    {"Shift+cursor keys", "—",
+     "select: Shift with Left, Right, Up, Down, Home, End, PageUp, PageDown or a click extends the selection"},
+    {"drag", "—", "select the bytes the mouse is dragged over"},
+    {"Alt+A", "Alles markieren", "select the whole file"},
+    {"Alt+X", "Ausschneiden", "cut: copy the selection as hexadecimal pairs, then delete it"},
+    {"Alt+C", "Kopieren (Hex)", "copy the selection as hexadecimal pairs: 41 42 43"},
+    {"Alt+T", "Kopieren (Text)", "copy the selection as the characters the byte rows show"},
+    {"Alt+V", "Einfügen",
+     "paste: hexadecimal pairs as their bytes, other text as its bytes; inserted in insert mode, else written "
+     "over; in place of the selection when one stands"},
+    {"Alt+F", "Füllen …", "fill the selection with a byte or a hexadecimal pattern, typed in a field"},
     {"^L", "Datei laden", "load a file, chosen in the file browser"},
     {"^S", "Datei speichern",
      "save the file; without a file, or when the file refuses (its rights, a folder gone), ask where: the desktop's "
@@ -86,7 +101,7 @@ constexpr KeyHelp browserKeys[] = {
 };
 
 constexpr KeyHelp screenWords[] = {
-    {"Pos", "Position", "the cursor's position, in hexadecimal"},
+    {"Pos", "Position", "the cursor's position, in hexadecimal (in insert mode it may be one past the last byte)"},
     {"Ende", "Ende", "the position of the last byte (the size less one), in hexadecimal"},
     {":, ·", "geändert, unverändert", "before the file name: changed and not saved, unchanged"},
     {"Zn", "Zeichen", "a character typed as a key"},
@@ -101,7 +116,8 @@ constexpr KeyHelp screenWords[] = {
 constexpr KeyHelpSection sections[] = {
     {"The editor's keys (^X is Control with X)", "Key", mainKeys},
     {"In the search menu (^F)", "Key", searchKeys},
-    {"In a field being typed (Suchen:, Ändern:, Position, a hexadecimal byte, Sichern unter:)", "Key", fieldKeys},
+    {"In a field being typed (Suchen:, Ändern:, Position, a hexadecimal byte, Füllen, Sichern unter:)", "Key",
+     fieldKeys},
     {"Questions and messages", "Key", questionKeys},
     {"In the file browser (^L)", "Key", browserKeys},
     {"Words on the screen", "Word", screenWords},

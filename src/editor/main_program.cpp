@@ -65,7 +65,8 @@ int64_t clickedPosition(int64_t x, int64_t y) {
 // Waits for a key, a click, a turn of the wheel or a file event; the key taken, or −1.
 int64_t waitForInput() {
     kt::waitUntil([] {
-        return t_EventAvailable() || t_FileEventAvailable() || t_MouseEventAvailable() || t_WheelEventAvailable(window);
+        return t_EventAvailable() || t_FileEventAvailable() || t_MouseEventAvailable() ||
+               t_WheelEventAvailable(window) || t_MouseDragAvailable(window);
     });
     return t_EventAvailable() ? t_GetEvent() : -1;
 }
@@ -112,6 +113,8 @@ void showMessage(const std::string& title, const std::string& line1, const std::
 }
 
 bool dispatch(int64_t value) {
+    const SelectionShown shown;
+    if (rangeKey(value)) return false;
     switch (value) {
     case key::controlSpace: alert(); break;
     case key::controlA: changeAll(); break;
@@ -182,6 +185,7 @@ void mainProgram() {
     t_SetDocumentLog(true);
 
     for (;;) {
+        publishEditMenu();
         DrawCursor(s.TopLine, s.Cursor, true);
         DrawStatus(s.Cursor);
         t_CursorHome(window);
@@ -191,12 +195,18 @@ void mainProgram() {
             auto [x, y] = t_GetMouseText(window);
             if (x >= 0 && y >= 0) {
                 int64_t position = clickedPosition(x, y);
-                if (position >= 0) redraw(s.TopLine, position, true);
+                if (position >= 0) clickAt(position, t_LastMouseEvent().ShiftPressed);
             }
+        }
+        if (t_MouseDragAvailable(window)) {
+            auto [x, y] = t_GetMouseDragText(window);
+            const int64_t position = x >= 0 && y >= 0 ? clickedPosition(x, y) : -1;
+            if (position >= 0) dragTo(position);
         }
         DrawCursor(s.TopLine, s.Cursor, false);
         if (t_WheelEventAvailable(window)) scrollByWheel();
         if (t_FileEventAvailable()) {
+            endSelection();
             fileEvent();
         } else if (dispatch(key)) {
             t_QuitProgram(window);

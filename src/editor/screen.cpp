@@ -99,7 +99,8 @@ int headerDigits = 8;
 int64_t byteRows() { return rows - state().HeaderRows; }
 
 int positionDigits() {
-    const int64_t last = std::max<int64_t>(state().Buffer.size() - 1, 0);
+    // Up to the position past the last byte, where the cursor may stand in insert mode.
+    const int64_t last = state().Buffer.size();
     int digits = 8;
     while (digits < 12 && (last >> (4 * digits)) != 0) ++digits;
     return digits;
@@ -115,8 +116,11 @@ std::pair<int64_t, int64_t> FitView(int64_t top, int64_t cursor) {
     int64_t t = top > MT ? MT : top;
     if (t < 0) t = 0;
     int64_t c = cursor < 0 ? 0 : cursor;
+    // In insert mode the cursor may stand one past the last byte, where typing appends.
+    const bool appending = state().InsertMode == 1;
+    if (appending && c > N) c = N;
     if ((t + R) * 16 - 1 < c) t = c / 16 - R + 1;
-    if (c < N || N == 0) {
+    if (c < N || N == 0 || appending) {
         int64_t resultTop = t < 0 ? 0 : (c < 16 * t ? c / 16 : t);
         return {resultTop, c};
     }
@@ -132,6 +136,9 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
     if ((t == top && !force) || R == 0) return {t, c};
     const int64_t N = s.Buffer.size();
     const int digits = positionDigits();
+    // Selected bytes are drawn inverted.
+    const auto selected = selectionBetween(s.SelectionAnchor, c);
+    const int64_t firstSelected = selected ? selected->first : 1, lastSelected = selected ? selected->second : 0;
     // The bytes of every row shown, read at once.
     static uint8_t shown[16 * rows];
     const int64_t available = s.Buffer.read(16 * t, 16 * R, shown);
@@ -142,18 +149,26 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
             putText(": ");
             for (int64_t j = 0; j < 16; ++j) {
                 const int64_t k = 16 * i + j;
+                const bool inverse = start + j >= firstSelected && start + j <= lastSelected;
                 t_Htab(window, digits + 3 + 3 * j);
                 if (k < available) {
+                    if (inverse) t_Inverse(window);
                     putHex(shown[k], 2);
+                    // The blank between two selected bytes too: the selection is one bar.
+                    if (j == 15 || start + j + 1 > lastSelected) t_Normal(window);
                     putCode(' ');
+                    t_Normal(window);
                 } else {
                     t_PrintSpc(window, 3);
                 }
                 t_Htab(window, 65 + j);
-                if (k < available)
+                if (k < available) {
+                    if (inverse) t_Inverse(window);
                     drawCharacterCell(shown[k]);
-                else
+                    t_Normal(window);
+                } else {
                     t_PrintSymbol(window, 32);
+                }
             }
             t_Htab(window, digits + 51);
             t_PrintSpc(window, 14 - digits);
@@ -173,17 +188,36 @@ void redraw(int64_t top, int64_t cursor, bool force) {
 
 void DrawByte(int64_t top, int64_t cursor) {
     State& s = state();
-    if (cursor < 0 || cursor >= s.Buffer.size()) return;
+    // In insert mode the place past the last byte is drawn too: blank, where typing appends.
+    const bool append = cursor == s.Buffer.size() && s.InsertMode == 1;
+    if (cursor < 0 || (cursor >= s.Buffer.size() && !append)) return;
     const int64_t d = cursor - 16 * top;
     const int64_t row = d / 16, k = d - 16 * row;
     // A byte that is not on the screen is not drawn (the header rows stay as they are).
     if (d < 0 || row >= byteRows()) return;
+    // Drawn inverted, the cursor is yellow while a selection stands, so that it stays apart
+    // from the selected bytes; a selected byte is inverted in normal display too.
+    t_Window& w = record();
+    const bool cursorShown = w.TextInverse;
+    const auto selected = selectionRange();
+    if (cursorShown && s.SelectionAnchor >= 0)
+        t_Color(window, 13);
+    else if (selected && cursor >= selected->first && cursor <= selected->second)
+        t_Inverse(window);
     t_Vtab(window, s.HeaderRows + row + 1);
     t_Htab(window, hexColumn(k));
-    const uint8_t b = s.Buffer.byteAt(cursor);
-    putHex(b, 2);
-    t_Htab(window, k + 65);
-    drawCharacterCell(b);
+    if (append) {
+        putText("  ");
+        t_Htab(window, k + 65);
+        t_PrintSymbol(window, 32);
+    } else {
+        const uint8_t b = s.Buffer.byteAt(cursor);
+        putHex(b, 2);
+        t_Htab(window, k + 65);
+        drawCharacterCell(b);
+    }
+    t_Color(window, 12);
+    w.TextInverse = cursorShown;
 }
 
 void DrawCursor(int64_t top, int64_t cursor, bool shown) {
@@ -194,16 +228,33 @@ void DrawCursor(int64_t top, int64_t cursor, bool shown) {
     if (shown && !bar) t_Inverse(window);
     DrawByte(top, cursor);
     t_Normal(window);
+    const bool append = cursor == s.Buffer.size() && s.InsertMode == 1;
     const int64_t d = cursor - 16 * top;
-    if (cursor < 0 || cursor >= s.Buffer.size() || d < 0 || d / 16 >= byteRows()) return;
+    if (cursor < 0 || (cursor >= s.Buffer.size() && !append) || d < 0 || d / 16 >= byteRows()) return;
+    const int64_t k = d % 16;
     t_Vtab(window, s.HeaderRows + d / 16 + 1);
-    t_Htab(window, hexColumn(d % 16) - 1);
+    t_Htab(window, hexColumn(k) - 1);
     constexpr uint8_t barGlyph = 139;
-    t_PrintSymbol(window, bar ? barGlyph : ' ');
-    if (!bar) return;
+    if (bar) {
+        t_PrintSymbol(window, barGlyph);
+    } else {
+        // The blank as the row has it: inverted between two selected bytes.
+        const auto selected = selectionRange();
+        const bool joined = k > 0 && selected && cursor - 1 >= selected->first && cursor <= selected->second;
+        if (joined) t_Inverse(window);
+        t_PrintSymbol(window, ' ');
+        t_Normal(window);
+        return;
+    }
+    // The character cell keeps the block, yellow while a selection stands as DrawByte has it.
     t_Inverse(window);
-    t_Htab(window, d % 16 + 65);
-    drawCharacterCell(s.Buffer.byteAt(cursor));
+    if (s.SelectionAnchor >= 0) t_Color(window, 13);
+    t_Htab(window, k + 65);
+    if (append)
+        t_PrintSymbol(window, ' ');
+    else
+        drawCharacterCell(s.Buffer.byteAt(cursor));
+    t_Color(window, 12);
     t_Normal(window);
 }
 

@@ -97,4 +97,24 @@ inline constexpr const char* changedOnDisk1 = "Die Datei wurde seit dem Laden ve
 inline constexpr const char* changedOnDisk2 = "Speichern überschreibt die fremden Änderungen.";
 inline constexpr const char* changedOnDiskAnswers = "Trotzdem speichern? Ja, Nein [Esc]";
 
+// Our own: the edit menu's items for ranges of bytes (the desktop's menu bar shows them), the
+// fill field and the refusal of a copy too large for a clipboard.
+inline constexpr const char* editMenu = "Bearbeiten";
+inline constexpr const char* markItem = "Markieren";
+inline constexpr const char* selectAllItem = "Alles markieren";
+inline constexpr const char* cutItem = "Ausschneiden";
+inline constexpr const char* copyHexItem = "Kopieren (Hex)";
+inline constexpr const char* copyTextItem = "Kopieren (Text)";
+inline constexpr const char* pasteItem = "Einfügen";
+inline constexpr const char* deleteItem = "Löschen";
+inline constexpr const char* fillItem = "Füllen …";
+inline constexpr const char* undoItem = "Widerrufen";
+inline constexpr const char* redoItem = "Wiederholen";
+inline constexpr const char* fillTitle = "Füllen";
+inline constexpr const char* fillPrompt = "Die Markierung füllen mit dem Byte oder Hex-Muster:";
+inline constexpr const char* fillAnswers = "Füllen [Return], Abbrechen [Esc]";
+inline constexpr const char* badFillDigit = "Das Muster enthält eine unzulässige Hex-Ziffer.";
+inline constexpr const char* tooLargeTitle = "Markierung zu groß";
+inline constexpr const char* tooLarge = "Mehr als 64 MiB passen nicht in die Zwischenablage.";
+inline constexpr const char* nothingCopied = "Es wurde nichts kopiert.";
 }  // namespace editor::texts

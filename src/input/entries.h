@@ -14,6 +14,8 @@ void viewFlagsChanged(uint8_t window, uint64_t modifierFlags);
 // A press and a release of a mouse button in graphic window `window`.
 void viewMouseDown(uint8_t window, const host::MouseEvent& event, bool right);
 void viewMouseUp(uint8_t window);
+// The mouse moved with a button held after a press in graphic window `window`.
+void viewMouseDragged(uint8_t window, const host::MouseEvent& event);
 // The mouse wheel turned over graphic window `window` by `lines` notches: positive away from
 // the user (up), negative towards the user (down).
 void viewScrollWheel(uint8_t window, int64_t lines);

@@ -7,6 +7,7 @@
 #include "app/utf8.h"
 #include "display/window.h"
 #include "input/keys.h"
+#include "input/mouse.h"
 #include "input/wheel.h"
 #include "platform/host.h"
 #include "terminal/cursor.h"
@@ -43,7 +44,7 @@ void waitUntil(const std::function<bool()>& ready) {
 
 bool inputPending() {
     return keyQueue().size() > 0 || menuQueue().size() > 0 || mouseQueue().size() > 0 || fileQueue().size() > 0 ||
-           t_WheelEventAvailable();
+           t_WheelEventAvailable() || t_MouseDragAvailable();
 }
 
 void applyModifiers(t_Event& e, uint64_t flags) {

@@ -1,7 +1,12 @@
 #include "input/mouse.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <tuple>
 
 #include "app/clock.h"
 #include "app/log.h"
@@ -13,6 +18,53 @@
 namespace {
 // The buttons held: written by the main thread, read by any.
 std::atomic<bool> leftDown{false}, rightDown{false};
+
+// Where a point of the host window lies in the drawing area: -1 before it, -2 past it.
+std::pair<int64_t, int64_t> drawingAreaPlace(const t_Window& w, int64_t X, int64_t Y) {
+    int64_t column = X - w.BorderWidth;
+    if (column < 0)
+        column = -1;
+    else if (column >= w.Width)
+        column = -2;
+    int64_t line = w.BorderHeight + w.Height - Y;
+    if (line < 0)
+        line = -1;
+    else if (line >= w.Height)
+        line = -2;
+    return {column, line};
+}
+
+// The text cell of a place in the drawing area, counted from 1.
+std::pair<int64_t, int64_t> textCell(uint8_t window, int64_t clickX, int64_t clickY) {
+    const t_Font& font = kt::windowRecord(window).Font;
+    const int64_t column = font.Width ? clickX / font.Width : 0;
+    const int64_t line = font.Height ? clickY / font.Height : 0;
+    return {column + 1, line + 1};
+}
+
+// The latest place a drag has reached in each graphic window, until the program takes it.
+struct Drags {
+    std::mutex lock;
+    std::array<std::optional<std::pair<int64_t, int64_t>>, kt::graphicWindowCount> place{};
+    std::atomic<bool> available{false};
+    void update() {
+        bool any = false;
+        for (const auto& p : place) any = any || p.has_value();
+        available.store(any, std::memory_order_release);
+    }
+};
+
+Drags& drags() {
+    static auto* made = new Drags;  // lives as long as the threads that use it
+    return *made;
+}
+
+void forgetDrag(uint8_t window) {
+    Drags& d = drags();
+    std::lock_guard guard(d.lock);
+    d.place[window].reset();
+    d.update();
+}
 }  // namespace
 
 bool t_MouseEventAvailable() { return kt::mouseQueue().available(); }
@@ -36,17 +88,7 @@ void t_MouseEventHandler(uint8_t window, const host::MouseEvent& event, double x
     } else if (!kt::memoryReady() || !kt::windowRecord(window).Initialized) {
         kt::logLine("t_MouseEventHandler: Window #" + std::to_string(window) + " not initialized.");
     } else {
-        const t_Window& w = kt::windowRecord(window);
-        column = X - w.BorderWidth;
-        if (column < 0)
-            column = -1;
-        else if (column >= w.Width)
-            column = -2;
-        line = w.BorderHeight + w.Height - Y;
-        if (line < 0)
-            line = -1;
-        else if (line >= w.Height)
-            line = -2;
+        std::tie(column, line) = drawingAreaPlace(kt::windowRecord(window), X, Y);
         t_Event e;
         e.Kind = 2;
         e.Index = static_cast<int64_t>(event.buttons);
@@ -74,10 +116,28 @@ std::pair<int64_t, int64_t> t_GetMouseText(uint8_t window) {
     auto& queue = kt::mouseQueue();
     t_Event event;
     if (!queue.takeFirst([&](const t_Event& e) { return e.Window == window; }, event)) return {-1, -1};
-    const t_Font& font = kt::windowRecord(window).Font;
-    int64_t column = font.Width ? event.ClickX / font.Width : 0;
-    int64_t line = font.Height ? event.ClickY / font.Height : 0;
-    return {column + 1, line + 1};
+    return textCell(window, event.ClickX, event.ClickY);
+}
+
+bool t_MouseDragAvailable() { return drags().available.load(std::memory_order_acquire); }
+
+bool t_MouseDragAvailable(uint8_t window) {
+    if (window >= kt::graphicWindowCount || !drags().available.load(std::memory_order_acquire)) return false;
+    std::lock_guard guard(drags().lock);
+    return drags().place[window].has_value();
+}
+
+std::pair<int64_t, int64_t> t_GetMouseDragText(uint8_t window) {
+    if (!kt::checkWindow("t_GetMouseDragText", window)) return {-1, -1};
+    std::optional<std::pair<int64_t, int64_t>> place;
+    {
+        Drags& d = drags();
+        std::lock_guard guard(d.lock);
+        place.swap(d.place[window]);
+        d.update();
+    }
+    if (!place) return {-1, -1};
+    return textCell(window, place->first, place->second);
 }
 
 void t_MouseEventPostCloseBoxClick(uint8_t window) {
@@ -86,6 +146,8 @@ void t_MouseEventPostCloseBoxClick(uint8_t window) {
 }
 
 void viewMouseDown(uint8_t window, const host::MouseEvent& event, bool right) {
+    // What is left of an earlier drag belongs to the press before this one.
+    if (window < kt::graphicWindowCount) forgetDrag(window);
     if (kt::memoryReady() && window < kt::graphicWindowCount) {
         const t_Window& w = kt::windowRecord(window);
         if (!w.Initialized)
@@ -95,6 +157,17 @@ void viewMouseDown(uint8_t window, const host::MouseEvent& event, bool right) {
     }
     leftDown = !right;
     rightDown = right;
+}
+
+void viewMouseDragged(uint8_t window, const host::MouseEvent& event) {
+    if (!kt::memoryReady() || window >= kt::graphicWindowCount || !(leftDown || rightDown)) return;
+    const t_Window& w = kt::windowRecord(window);
+    if (!w.Initialized || w.IgnoreEvents) return;
+    const auto place = drawingAreaPlace(w, static_cast<int64_t>(event.x), static_cast<int64_t>(event.y));
+    Drags& d = drags();
+    std::lock_guard guard(d.lock);
+    d.place[window] = place;
+    d.update();
 }
 
 void viewMouseUp(uint8_t) {

@@ -22,3 +22,12 @@ void t_MouseEventHandler(uint8_t window, const host::MouseEvent& event, double x
 // (−1, −1) when there is none.
 std::pair<int64_t, int64_t> t_GetMouseText(uint8_t window);
 void t_MouseEventPostCloseBoxClick(uint8_t window);
+
+// Drags: the mouse moved with a button held since a press in graphic window `window`. Only
+// the latest place counts (a drag selects up to where it is now); a new press forgets what
+// was left of the drag before it. No event is queued and the press's record stays as it was.
+bool t_MouseDragAvailable(uint8_t window);
+bool t_MouseDragAvailable();  // in any graphic window
+// Takes the place the drag in `window` has reached as a text column and line (from 1), as
+// t_GetMouseText does for a press; (−1, −1) when there is none.
+std::pair<int64_t, int64_t> t_GetMouseDragText(uint8_t window);

@@ -47,6 +47,8 @@ struct MenuItem {
     int64_t tag = 0;
     // A key the views take themselves that does the same, shown beside the title only.
     std::string keyHint{};
+    // False: shown greyed, and cannot be chosen.
+    bool enabled = true;
 };
 
 struct Menu {
@@ -71,9 +73,9 @@ struct KeyEvent {
     uint64_t modifierFlags = 0;
 };
 
-// A mouse press in a graphic window's host window: position in points from the window's
-// bottom-left corner (the frame the toolkit measures, title bar included), the buttons held
-// (bit 0 left, bit 1 right) and the modifier flags.
+// A mouse press (or, with a button held, a move) in a graphic window's host window: position in points from the
+// window's bottom-left corner (the frame the toolkit measures, title bar included), the buttons held (bit 0 left, bit 1
+// right) and the modifier flags.
 struct MouseEvent {
     double x = 0, y = 0;
     uint64_t buttons = 0;
@@ -143,6 +145,8 @@ public:
     // --- Menus (main thread) ----------------------------------------------------------
     virtual std::vector<Menu>& menuBar() = 0;
     virtual void menuBarChanged() {}
+    // Only the items' enabled flags have changed.
+    virtual void menuItemsEnabledChanged() {}
 
     // --- Pasteboard (main thread) -------------------------------------------------------
     virtual void pasteboardClear() = 0;

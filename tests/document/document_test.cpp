@@ -320,6 +320,16 @@ TEST(DocumentFiles, SparseFileLargerThan4GiB) {
     EXPECT_EQ(doc->undo(), past4);
     EXPECT_EQ(doc->undo(), high);
     EXPECT_EQ(std::tuple(doc->byteAt(high), doc->size(), doc->isModified()), std::tuple(0, size, true));
+
+    // A fill of 4 GiB: pieces over one stored block of whole patterns, each starting with it.
+    const Bytes pattern{'1', '2', '3'};
+    const int64_t block = 4194306, filled = int64_t{4} << 30;  // a thousandth of the range, in patterns
+    ASSERT_TRUE(doc->fill(7, filled, pattern));
+    for (int64_t p : {int64_t{7}, 7 + block - 1, 7 + block, 7 + 1023 * block + 1, 7 + filled - 1})
+        EXPECT_EQ(doc->byteAt(p), pattern[static_cast<size_t>((p - 7) % 3)]) << p;
+    EXPECT_EQ(std::tuple(doc->byteAt(6), doc->byteAt(7 + filled), doc->size()), std::tuple(0, 0, size));
+    EXPECT_EQ(doc->undo(), 7);
+    EXPECT_EQ(doc->byteAt(7 + block), 0);
 }
 
 // A file cut short while open: reads give zeros and say so, and a save refuses to make up

@@ -25,8 +25,10 @@ constexpr uint64_t optionFlag = 1u << 19, shiftFlag = 1u << 17;
 
 struct Input {
     int64_t key = 0;
-    std::optional<std::string> file;  // a file-open request instead of a key
-    uint64_t flags = 0;               // the modifier keys held (Alt+Backspace undoes)
+    std::optional<std::string> file;         // a file-open request instead of a key
+    uint64_t flags = 0;                      // the modifier keys held (Alt+Backspace undoes)
+    int64_t keyCode = 200;                   // the key's place: 123 … 126 the arrows, 200 none
+    std::optional<std::string> clipboard{};  // text put on the clipboard instead of a key
 };
 
 // Starts the editor once for the whole test program and takes it past its title screen.
@@ -44,11 +46,15 @@ inline void startEditor() {
 }
 
 inline bool deliverToEditor(const Input& input) {
+    if (input.clipboard) {
+        headless().runOnMainSync([&] { headless().pasteboardSetText(*input.clipboard); });
+        return true;
+    }
     if (input.file)
         headless().deliver([path = *input.file] { f_FileEventHandler(path, 0); });
     else
-        headless().deliver([k = input.key, flags = input.flags] {
-            viewKeyDown(0, {200, kt::utf8Of(static_cast<uint32_t>(k)), flags});
+        headless().deliver([k = input.key, flags = input.flags, code = input.keyCode] {
+            viewKeyDown(0, {code, kt::utf8Of(static_cast<uint32_t>(k)), flags});
         });
     return headless().waitUntilIdle();
 }

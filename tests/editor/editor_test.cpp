@@ -148,21 +148,24 @@ TEST(EditorCommands, AFileChangedUnderneathIsSavedOverOnlyAfterAYes) {
     EXPECT_FALSE(editor::state().Modified);
 }
 
+// Opens a sparse disk image of 5 GiB that starts with "MBR".
+void openSparseDisk(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 5ll << 30), 0);
+    ASSERT_EQ(::pwrite(fd, "MBR", 3, 0), 3);
+    ::close(fd);
+    startEditor();
+    editor::resetState();
+    ASSERT_TRUE(deliverToEditor({0, path}));
+}
+
 // A sparse disk image of 5 GiB: positions past 4 GiB show with nine digits, the position
 // field takes them, an edit there is saved, and the holes stay holes.
 TEST(EditorCommands, AFileLargerThanFourGiBIsShownEditedAndSavedSparse) {
     testing_support::TempFolder folder;
     const std::string path = folder.file("disk.img");
-    {
-        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, 5ll << 30), 0);
-        ASSERT_EQ(::pwrite(fd, "MBR", 3, 0), 3);
-        ::close(fd);
-    }
-    startEditor();
-    editor::resetState();
-    ASSERT_TRUE(deliverToEditor({0, path}));
+    openSparseDisk(path);
     EXPECT_EQ(screenLine(0, 1), " \u00B7disk.img              Pos = 000000000  Ende = 13FFFFFFF  Esc = Hilfe & Status");
     EXPECT_EQ(screenLine(0, 7).substr(0, 15), "Position   00 0");
     EXPECT_EQ(screenLine(0, 8).substr(0, 21), "000000000: 4D 42 52 0");
@@ -184,6 +187,28 @@ TEST(EditorCommands, AFileLargerThanFourGiBIsShownEditedAndSavedSparse) {
     EXPECT_EQ(::pread(fd, at + 1, 2, 0), 2);
     ::close(fd);
     EXPECT_EQ(std::string(at, 3), "ZMB");
+}
+
+// All of it selected: too much for a clipboard (a message, and nothing is copied or cut), but
+// filled and deleted at once, each one step of the undo history.
+TEST(EditorCommands, RangesOfAFileLargerThanFourGiB) {
+    testing_support::TempFolder folder;
+    openSparseDisk(folder.file("disk.img"));
+    editor::State& s = editor::state();
+    headless().runOnMainSync([] { headless().pasteboardSetText("kept"); });
+    ASSERT_TRUE(deliverToEditor({'a', {}, optionFlag}));
+    ASSERT_TRUE(deliverToEditor({'x', {}, optionFlag}));
+    EXPECT_NE(messageRows().find("Mehr als 64 MiB passen nicht"), std::string::npos) << messageRows();
+    press(' ');
+    EXPECT_EQ(std::tuple(headless().pasteboardText(), s.Buffer.size()), std::tuple("kept", 5ll << 30));
+    ASSERT_TRUE(deliverToEditor({'f', {}, optionFlag}));
+    typeField("E 5");
+    EXPECT_EQ(std::tuple(s.Buffer.byteAt(0), s.Buffer.byteAt((4ll << 30) + 1), s.Modified), std::tuple(0x0E, 5, true));
+    press(7);
+    EXPECT_EQ(s.Buffer.size(), 0);
+    ASSERT_TRUE(deliverToEditor({127, {}, optionFlag}));
+    ASSERT_TRUE(deliverToEditor({127, {}, optionFlag}));
+    EXPECT_EQ(std::tuple(s.Buffer.size(), s.Buffer.byteAt(0), s.Buffer.byteAt(1)), std::tuple(5ll << 30, 'M', 'B'));
 }
 
 // A file with a second name is written over in place; when the disk fills up on the way, the

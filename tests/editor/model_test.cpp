@@ -21,16 +21,19 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "editor/editor_driver.h"
+#include "display/font_characters.h"
 
 namespace {
 
 using editor_driver::Bytes;
 using editor_driver::contentOf;
 using editor_driver::deliverToEditor;
+using editor_driver::headless;
 using editor_driver::Input;
 using editor_driver::optionFlag;
 using editor_driver::shiftFlag;
@@ -39,7 +42,7 @@ using editor_driver::startEditor;
 // --- The reference model ------------------------------------------------------------------
 
 // What the model waits for when it asks for its next input.
-enum class Wait { Main, SearchField, ChangeField, HexField, PositionField, Message, Question, AnyKey };
+enum class Wait { Main, SearchField, ChangeField, HexField, PositionField, FillField, Message, Question, AnyKey };
 
 // An entry of the undo or the redo list: the buffer to go back to, which state of it that
 // is, and where undo and redo put the cursor.
@@ -63,6 +66,10 @@ struct ModelState {
     std::string questionTitle;
     std::vector<Step> undo, redo;
     uint64_t id = 0, savedId = 0;  // the buffer's state now and when last loaded or saved
+    // The selection from anchor to the cursor (−1: none), and the clipboard's text.
+    int64_t anchor = -1;
+    bool marked = false;
+    std::optional<std::string> clipboard;
 };
 
 int hexDigit(int c) {
@@ -141,14 +148,16 @@ private:
     int64_t rows() const { return 25 - s_.headerRows; }
     uint8_t& at(int64_t i) { return s_.buffer[static_cast<size_t>(i)]; }
 
-    // The view's correction: the first line shown and the cursor for any wanted pair.
+    // The view's correction: the first line shown and the cursor for any wanted pair. In
+    // insert mode the cursor may stand one past the last byte.
     std::pair<int64_t, int64_t> fit(int64_t top, int64_t cursor) const {
         const int64_t R = rows(), N = size();
         const int64_t lastLine = N == 0 ? 0 : (N - 1) / 16, greatestTop = lastLine - R + 1;
         int64_t t = std::max<int64_t>(std::min(top, greatestTop), 0);
-        const int64_t c = cursor < 0 ? 0 : cursor;
+        const bool insert = s_.insertMode == 1;
+        const int64_t c = cursor < 0 ? 0 : insert ? std::min(cursor, N) : cursor;
         if ((t + R) * 16 - 1 < c) t = c / 16 - R + 1;
-        if (c < N || N == 0) return {t < 0 ? 0 : c < 16 * t ? c / 16 : t, c};
+        if (c < N || N == 0 || insert) return {t < 0 ? 0 : c < 16 * t ? c / 16 : t, c};
         return {greatestTop < 0 ? 0 : greatestTop, N - 1};
     }
     void redraw(int64_t top, int64_t cursor) { std::tie(s_.top, s_.cursor) = fit(top, cursor); }
@@ -236,14 +245,14 @@ private:
 
     // --- Editing commands ---
     void hexEntry() {
-        if (s_.buffer.empty()) return;
         beginStep(s_.cursor);
         struct End {
             Model& m;
             ~End() { m.endStep(); }
         } end{*this};
         for (;;) {
-            if (s_.insertMode == 1) {
+            const bool inserting = s_.insertMode == 1 || s_.buffer.empty();  // the first byte, in either mode
+            if (inserting) {
                 edited();
                 insertBlank(s_.cursor);
                 redraw();
@@ -251,7 +260,7 @@ private:
             const int64_t column = 3 * ((s_.cursor - 16 * s_.top) % 16) + 11;
             const auto entered = field(Wait::HexField, hexText(at(s_.cursor), 2), 2, column);
             if (entered.empty()) {
-                if (s_.insertMode == 1) s_.modified = true;
+                if (inserting) s_.modified = true;
                 return;
             }
             s_.modified = true;
@@ -390,14 +399,129 @@ private:
         newHistory();
     }
 
+    // --- Selections and ranges of bytes ---
+    std::optional<std::pair<int64_t, int64_t>> selection() const {
+        if (s_.anchor < 0 || s_.buffer.empty()) return std::nullopt;
+        const int64_t first = std::min(s_.anchor, s_.cursor), last = std::min(std::max(s_.anchor, s_.cursor), size() - 1);
+        return first > last ? std::nullopt : std::optional(std::make_pair(first, last));
+    }
+    void endSelection() { s_.anchor = -1, s_.marked = false; }
+    void startSelection(bool marked) {
+        if (s_.anchor < 0) s_.anchor = s_.cursor, s_.marked = marked;
+    }
+
+    // Hexadecimal pairs in groups between blanks and line breaks, "0x" before the first; a
+    // group of an odd count with a 0 before it where that is allowed.
+    static std::optional<Bytes> hexPairs(const std::string& text, bool oddGroups) {
+        std::vector<std::string> groups(1);
+        for (char c : text) c&& std::strchr(" \t\r\n", c) ? void(groups.emplace_back()) : void(groups.back() += c);
+        std::erase(groups, "");
+        if (!groups.empty() && (groups[0].rfind("0x", 0) == 0 || groups[0].rfind("0X", 0) == 0)) groups[0].erase(0, 2);
+        Bytes out;
+        for (std::string g : groups) {
+            if (g.size() % 2 == 1 && !oddGroups) return std::nullopt;
+            for (g.insert(0, g.size() % 2, '0'); !g.empty(); g.erase(0, 2)) {
+                if (hexDigit(g[0]) < 0 || hexDigit(g[1]) < 0) return std::nullopt;
+                out.push_back(static_cast<uint8_t>(16 * hexDigit(g[0]) + hexDigit(g[1])));
+            }
+        }
+        return out.empty() ? std::nullopt : std::optional(out);
+    }
+
+    bool copy(bool hex) {
+        const auto range = selection();
+        if (!range) return false;
+        std::string text;
+        for (int64_t p = range->first; p <= range->second; ++p)  // a control byte shows as its letter
+            text += hex ? (text.empty() ? "" : " ") + hexText(at(p), 2)
+                        : std::string(kt::fontCharacter(static_cast<uint8_t>(at(p) < 32 ? at(p) + 64 : at(p))));
+        s_.clipboard = text;
+        return true;
+    }
+    void deleteSelection() {
+        const auto range = selection();
+        if (!range) return;
+        edited(range->first);
+        s_.buffer.erase(s_.buffer.begin() + range->first, s_.buffer.begin() + range->second + 1);
+        s_.modified = true;
+        endSelection();
+        redraw(s_.top, range->first);
+    }
+    void paste() {
+        if (!s_.clipboard || s_.clipboard->empty()) return;
+        const auto pairs = hexPairs(*s_.clipboard, false);
+        const Bytes bytes = pairs ? *pairs : Bytes(s_.clipboard->begin(), s_.clipboard->end());
+        int64_t from = std::clamp<int64_t>(s_.cursor, 0, size()), replaced = 0;
+        if (const auto range = selection())
+            from = range->first, replaced = range->second - range->first + 1;
+        else if (s_.insertMode == 0)
+            replaced = std::min<int64_t>(static_cast<int64_t>(bytes.size()), size() - from);
+        edited(from);
+        s_.buffer.erase(s_.buffer.begin() + from, s_.buffer.begin() + from + replaced);
+        s_.buffer.insert(s_.buffer.begin() + from, bytes.begin(), bytes.end());
+        s_.modified = true;
+        endSelection();
+        redraw(s_.top, from + static_cast<int64_t>(bytes.size()));
+    }
+    void fill() {
+        const auto range = selection();
+        if (!range) return;
+        const auto entered = field(Wait::FillField, std::vector<uint8_t>{}, 48, 17);
+        const auto pattern = hexPairs(std::string(entered.begin(), entered.end()), true);
+        if (!entered.empty() && !pattern) message();
+        if (!pattern) return;
+        edited(range->first);
+        for (int64_t p = range->first; p <= range->second; ++p)
+            at(p) = (*pattern)[static_cast<size_t>(p - range->first) % pattern->size()];
+        s_.modified = true;
+    }
+
+    // The keys of selections and ranges; the other keys end or extend a selection.
+    bool rangeKey(const Input& input) {
+        const int64_t k = input.key;
+        const bool option = input.flags & optionFlag;
+        const char letter =
+            k < 128 && std::isalpha(static_cast<int>(k)) ? static_cast<char>(std::tolower(static_cast<int>(k))) : 0;
+        if (option && letter && std::strchr("maxctvf", letter)) {
+            if (letter == 'm') s_.anchor >= 0 ? endSelection() : s_.buffer.empty() ? void() : startSelection(true);
+            if (letter == 'a' && !s_.buffer.empty()) s_.anchor = 0, s_.marked = false, redraw(s_.top, size() - 1);
+            if (letter == 'x' && copy(true)) deleteSelection();
+            if (letter == 'c' || letter == 't') copy(letter == 'c');
+            if (letter == 'v') paste();
+            if (letter == 'f') fill();
+            return true;
+        }
+        if (k == 7 && (option || selection())) {
+            deleteSelection();
+            return true;
+        }
+        static const std::set<int64_t> motions{2, 3, 5, 8, 10, 11, 18, 21, 23, 25, 28},
+            cursorKeys{115, 116, 119, 121, 123, 124, 125, 126}, ending{1, 7, 9, 12, 13, 15, 17, 24, 26, 127};
+        if (motions.count(k) || (k == 127 && !option && s_.insertMode == 0)) {
+            if ((input.flags & shiftFlag) && cursorKeys.count(input.keyCode))
+                startSelection(false);
+            else if (!s_.marked)
+                endSelection();
+        } else if (ending.count(k) || (k >= 32 && k < 127)) {
+            endSelection();
+        }
+        return false;
+    }
+
     void mainLoopPass() {
         const Input input = next(Wait::Main);
+        if (input.clipboard) {
+            s_.clipboard = *input.clipboard;
+            return;
+        }
         if (input.file) {
+            endSelection();
             // A file that can't be read changes nothing, and the user is told before any question.
             if (!s_.disk.count(*input.file)) message();
             else if (askToSave("Datei laden") != 0) load(*input.file);
             return redraw();
         }
+        if (rangeKey(input)) return;
         const int64_t k = input.key, R = rows(), N = size();
         if (k == 127) {  // Backspace: with Alt undo, with Shift and Alt redo; alone back one byte
             if (input.flags & optionFlag) return undoOrRedo(!(input.flags & shiftFlag));
@@ -438,7 +562,7 @@ private:
         case 19: save(), redraw(); break;
         case 20: enterText(true); break;
         case 21: if (s_.cursor < N) redraw(s_.top, s_.cursor + 1); break;
-        case 22: s_.insertMode = 1 - s_.insertMode; break;
+        case 22: s_.insertMode = 1 - s_.insertMode, redraw(); break;
         case 23: {
             const bool lastRow = s_.cursor / 16 - s_.top == R - 1;
             redraw(s_.top - 1, s_.top == 0 || lastRow ? s_.cursor - 16 : s_.cursor);
@@ -467,13 +591,17 @@ private:
             break;
         case 28: goToPosition(); break;
         case 29: key(Wait::AnyKey), redraw(); break;
-        default:  // typing a character
-            if (k < 32 || k > 126 || s_.buffer.empty()) break;
+        default: {  // typing a character; in an empty buffer it makes the first byte
+            if (k < 32 || k > 126) break;
             s_.modified = true;
-            edited(s_.cursor);
-            if (s_.insertMode == 1) insertBlank(s_.cursor);
-            at(s_.cursor) = static_cast<uint8_t>(k);
+            const int64_t p = std::clamp<int64_t>(s_.cursor, 0, N);
+            edited(p);
+            if (s_.insertMode == 1 || N == 0)
+                s_.buffer.insert(s_.buffer.begin() + p, static_cast<uint8_t>(k));
+            else
+                at(p) = static_cast<uint8_t>(k);
             redraw(s_.top, s_.cursor + 1);
+        }
         }
     }
 
@@ -524,6 +652,11 @@ std::string differences(const ModelState& m) {
     compare("ChangedPosition", e.ChangedPosition, m.changed);
     compareBytes("SearchText", e.SearchText, m.searchText);
     compareBytes("ChangeText", e.ChangeText, m.changeText);
+    compare("SelectionAnchor", e.SelectionAnchor, m.anchor);
+    compare("SelectionMarked", e.SelectionMarked, m.marked);
+    std::optional<std::string> clipboard;
+    headless().runOnMainSync([&] { clipboard = headless().pasteboardText(); });
+    compare("clipboard", clipboard.value_or("(none)"), m.clipboard.value_or("(none)"));
     for (const auto& [path, bytes] : m.disk)
         compareBytes("file " + path + " (on disk)", testing_support::readFile(path), bytes);
     return out.str();
@@ -542,7 +675,7 @@ public:
         // plan of keys; most keys follow it, a few are noise.
         const bool fieldOpened = wait != lastWait_ || lastKey_ == 13 || lastKey_ == 27;
         if (fieldOpened) plan_.clear();
-        if (fieldOpened && wait >= Wait::SearchField && wait <= Wait::PositionField) makePlan(wait, s);
+        if (fieldOpened && wait >= Wait::SearchField && wait <= Wait::FillField) makePlan(wait, s);
         lastWait_ = wait;
         Input input = chosen(wait, s);
         lastKey_ = input.file ? -1 : input.key;
@@ -594,6 +727,10 @@ private:
             if (chance(70)) plan_.push_back(hexKey());
             plan_.push_back(13);
             return;
+        } else if (wait == Wait::FillField) {
+            const int64_t r = pick(0, 99);
+            text = r < 10 ? "" : r < 15 ? "4G" : r < 35 ? std::string(1, hexKey()) : "0x" + hexText(pick(0, 0xFFFF), 4);
+            if (r >= 60) text = hexText(pick(0, 255), 2) + " " + std::string(1, hexKey());
         } else if (wait == Wait::PositionField) {
             text = hexText(static_cast<uint64_t>(pick(0, static_cast<int64_t>(b.size()) + 40)), 8);
             text.erase(0, std::min<size_t>(text.find_first_not_of('0'), 7));
@@ -625,7 +762,26 @@ private:
         plan_.push_back(13);
     }
 
+    // The keys of selections and ranges, and text put on the clipboard.
+    Input rangeInput(const ModelState& s) {
+        static const std::pair<int64_t, int64_t> shiftMotions[] = {{8, 123}, {21, 124}, {11, 126}, {10, 125},
+                                                                   {2, 115}, {5, 119},  {18, 116}, {3, 121}};
+        const int64_t r = pick(0, 99);
+        if (r < 30) {
+            const auto [key, code] = shiftMotions[pick(0, 7)];
+            return {key, {}, shiftFlag, code};
+        }
+        if (r < 88) return {"mmmmaxcctvvvfff" [(r - 30) / 4], {}, optionFlag};
+        if (r < 91) return {7, {}, optionFlag};
+        // Hexadecimal pairs (now and then an odd count), or the text of some bytes of the buffer.
+        std::string text = chance(20) ? "0x" : chance(50) ? "" : "\u00E4";
+        for (int64_t i = pick(1, 4); i > 0; --i) text += hexText(pick(0, 255), 2) + (chance(70) ? " " : "\n");
+        if (chance(20)) text = text.substr(1) + std::string(s.buffer.begin(), s.buffer.begin() + std::min<size_t>(s.buffer.size(), 5));
+        return {0, {}, 0, 200, text};
+    }
+
     Input mainKey(const ModelState& s) {
+        if (chance(14)) return rangeInput(s);
         // Below each bound (in thousandths) after the motions and the typed characters, the key.
         static const std::pair<int64_t, int64_t> commands[] = {
             {490, 7},  {550, 9},  {580, 22}, {630, 13}, {670, 4},  {700, 20}, {730, 16}, {790, 14}, {820, 15},
@@ -676,12 +832,14 @@ bool runSeed(uint64_t seed, int64_t keys) {
     paths.push_back(folder.file("missing.bin"));
 
     editor::resetState();  // the editor waits in its main loop
+    headless().runOnMainSync([&] { initial.clipboard = headless().pasteboardText(); });
     Model model(initial);
     KeyStream stream(seed, paths);
     std::deque<std::string> history;
     auto step = [&](const Input& input) {
         const std::string what = input.file ? "open " + input.file->substr(input.file->rfind('/') + 1)
-                                            : "key " + std::to_string(input.key);
+                                 : input.clipboard ? "clipboard " + *input.clipboard
+                                                   : "key " + std::to_string(input.key) + " + " + std::to_string(input.flags);
         history.push_back(what + " (waiting for " + std::to_string(int(model.waitingFor())) + ")");
         if (history.size() > 40) history.pop_front();
         model.feed(input);

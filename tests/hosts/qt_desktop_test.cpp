@@ -391,6 +391,35 @@ TEST(QtDesktopEditor, MenusGiveTheEditorItsCommands) {
     qtHost->helpWindow()->hide();
 }
 
+// Selecting on the desktop: a drag over the byte rows, Alt+M and Shift+Right; the edit menu's
+// items greyed until a selection stands, and its copies reaching the clipboard.
+TEST(QtDesktopEditor, DragAndAltKeysSelectAndTheEditMenuCopies) {
+    editorOn(writeFile(QStringLiteral("auswahl.bin"), "0123456789"));
+    auto* view = qtHost->graphicWindow(0)->view();
+    QAction* copyHex = nullptr;
+    for (QAction* action : qtHost->window(0)->menuBar()->actions()[2]->menu()->actions())
+        if (action->text().startsWith(QStringLiteral("Kopieren (Hex)"))) copyHex = action;
+    ASSERT_TRUE(copyHex && !copyHex->isEnabled());
+    const t_Window& w = kt::windowRecord(0);
+    auto cell = [&](int column, int row) {  // the middle of a text cell, in the view
+        const QRectF picture = view->pictureRect();
+        const QPointF pixel(w.BorderWidth + (column - 0.5) * w.Font.Width, w.BorderHeight + (row - 0.5) * w.Font.Height);
+        return (picture.topLeft() + pixel * (picture.width() / double(w.Width + 2 * w.BorderWidth))).toPoint();
+    };
+    QTest::mousePress(view, Qt::LeftButton, {}, cell(11, 8));
+    QMouseEvent move(QEvent::MouseMove, cell(20, 8), view->mapToGlobal(cell(20, 8)), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view, &move);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, cell(20, 8));
+    ASSERT_TRUE(spinUntil([&] { return copyHex->isEnabled(); }));
+    choose(0, "Kopieren (Hex)");
+    EXPECT_TRUE(spinUntil([] { return QGuiApplication::clipboard()->text() == QStringLiteral("30 31 32 33"); }));
+    QTest::keyClick(view, Qt::Key_M, Qt::AltModifier);  // ends the selection; a second starts one
+    QTest::keyClick(view, Qt::Key_M, Qt::AltModifier);
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_T, Qt::AltModifier);
+    EXPECT_TRUE(spinUntil([] { return QGuiApplication::clipboard()->text() == QStringLiteral("34"); }));
+}
+
 // The story of quitting: the close box and the quit item while the editor runs ask it to
 // quit, and nothing unsaved is lost; when it ends then, the application ends with it.
 TEST(QtDesktopEditor, ClosingTheLastWindowAsksTheEditorToQuitAndLosesNothing) {

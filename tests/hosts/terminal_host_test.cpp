@@ -432,6 +432,13 @@ TEST(TerminalEditor, ShowsItsScreenAndTakesKeysClicksAndPastes) {
     editor.send("\x04\x0c");
     const std::string clipboard = "\x1b]52;c;" + base64("576F726C64") + "\x07";
     EXPECT_TRUE(editor.waitFor([&] { return editor.received.find(clipboard) != std::string::npos; }));
+    // Out of the field, a drag selects (the terminal reports moves with the button held),
+    // Shift+Right extends the selection, and Alt+C (Escape, c) copies it as hexadecimal pairs,
+    // to that clipboard too.
+    editor.send("\r\x1b[<0;11;8M\x1b[<32;17;8M\x1b[<0;17;8m\x1b[1;2C\x1b"
+                "c");
+    const std::string pairs = "\x1b]52;c;" + base64("00 01 02 03") + "\x07";
+    EXPECT_TRUE(editor.waitFor([&] { return editor.received.find(pairs) != std::string::npos; }));
 }
 
 // A lone Escape is the Escape key; typing overwrites; keys typed while the terminal is too

@@ -284,6 +284,7 @@ bool HeadlessHost::chooseMenu(const std::string& menuTitle, const std::string& i
         const MenuItem* chosen = findMenuItem(menus_, menuTitle, itemTitle);
         if (!chosen) return;
         found = true;
+        if (!chosen->enabled) return;
         const MenuItem item = *chosen;
         // The program's keys go to its window, the default one.
         const int program = kt::display().defaultWindow.load();
@@ -297,6 +298,15 @@ bool HeadlessHost::chooseMenu(const std::string& menuTitle, const std::string& i
         }
     });
     return found;
+}
+
+bool HeadlessHost::menuItemEnabled(const std::string& menuTitle, const std::string& itemTitle) {
+    bool enabled = false;
+    runOnMainSync([&] {
+        const MenuItem* item = findMenuItem(menus_, menuTitle, itemTitle);
+        enabled = item && item->enabled;
+    });
+    return enabled;
 }
 
 std::optional<std::pair<std::string, std::string>> HeadlessHost::menuShortcut(const KeyEvent& key) {

@@ -113,6 +113,8 @@ public:
     // the editor's commands) are carried out here, the others by the toolkit. False when
     // the menu bar has no such item.
     bool chooseMenu(const std::string& menuTitle, const std::string& itemTitle);
+    // Whether the item exists and is not greyed: a greyed item is found but does nothing.
+    bool menuItemEnabled(const std::string& menuTitle, const std::string& itemTitle);
     // The menu item whose shortcut a key press is (Control with Shift and a letter), as the
     // desktop's menu bar takes it before the views: its menu and item titles, or nothing.
     std::optional<std::pair<std::string, std::string>> menuShortcut(const KeyEvent& key);

@@ -109,6 +109,16 @@ std::vector<std::string> screenRows() {
     return rows;
 }
 
+// A left press in the middle of a text cell of the script's window, as the desktop gives it.
+MouseEvent cellPoint(int64_t column, int64_t row) {
+    const t_Window& w = kt::windowRecord(scriptWindow);
+    MouseEvent event;
+    event.x = static_cast<double>(w.BorderWidth + (column - 1) * w.Font.Width + w.Font.Width / 2);
+    event.y = static_cast<double>(w.BorderHeight + w.Height - ((row - 1) * w.Font.Height + w.Font.Height / 2));
+    event.buttons = 1;
+    return event;
+}
+
 class Runner {
 public:
     Runner(HeadlessHost& host, std::string path, std::FILE* out) : host_(host), path_(std::move(path)), out_(out) {}
@@ -138,7 +148,7 @@ public:
 private:
     static bool isCheck(const std::string& line) {
         return line.rfind("expect", 0) == 0 || line.rfind("screen", 0) == 0 || line.rfind("title", 0) == 0 ||
-               line.rfind("png", 0) == 0;
+               line.rfind("png", 0) == 0 || line.rfind("clipboard", 0) == 0;
     }
 
     int scriptError(const std::string& what) {
@@ -184,12 +194,45 @@ private:
             return press(event);
         }
         if (command == "menu") {
-            const size_t slash = argument.find('/');
-            if (slash == std::string::npos) return scriptError("menu needs MENU/ITEM");
+            // MENU > ITEM, or the older MENU/ITEM.
+            const size_t arrow = argument.find(" > ");
+            const size_t slash = arrow == std::string::npos ? argument.find('/') : arrow;
+            if (slash == std::string::npos) return scriptError("menu needs MENU > ITEM");
+            const std::string menu = argument.substr(0, slash);
+            const std::string item = argument.substr(slash + (arrow == std::string::npos ? 1 : 3));
             bool found = false;
-            const int status =
-                deliver([&] { found = host_.chooseMenu(argument.substr(0, slash), argument.substr(slash + 1)); });
-            return found ? status : scriptError("there is no menu item \"" + argument + "\"");
+            const bool enabled = host_.menuItemEnabled(menu, item);
+            const int status = deliver([&] { found = host_.chooseMenu(menu, item); });
+            if (!found) return scriptError("there is no menu item \"" + argument + "\"");
+            return enabled ? status : failure("the menu item \"" + argument + "\" is greyed");
+        }
+        if (command == "clipboard") {
+            // Without an argument the pasteboard's text is printed; with one it is expected.
+            std::optional<std::string> text;
+            host_.runOnMainSync([&] { text = host_.pasteboardText(); });
+            const std::string wanted = unescape(argument);
+            if (!argument.empty())
+                return text == wanted ? 0
+                                      : failure("the clipboard holds \"" + text.value_or("") + "\", expected \"" +
+                                                wanted + "\"");
+            std::fprintf(out_, "%s\n", text.value_or("").c_str());
+            std::fflush(out_);
+            return 0;
+        }
+        if (command == "drag") {
+            // From one text cell to another with the button held: press, move, release.
+            std::istringstream numbers(argument);
+            int64_t fromColumn = 0, fromRow = 0, toColumn = 0, toRow = 0;
+            if (!(numbers >> fromColumn >> fromRow >> toColumn >> toRow))
+                return scriptError("drag needs two columns and rows");
+            if (!kt::memoryReady() || !kt::windowRecord(scriptWindow).Initialized)
+                return failure("there is no window to drag in");
+            const MouseEvent from = cellPoint(fromColumn, fromRow), to = cellPoint(toColumn, toRow);
+            return deliver([from, to] {
+                viewMouseDown(scriptWindow, from, false);
+                viewMouseDragged(scriptWindow, to);
+                viewMouseUp(scriptWindow);
+            });
         }
         if (command == "openpanel") {
             host_.prepareOpenPanel(argument.empty() ? std::vector<std::string>{} : std::vector<std::string>{argument});
@@ -227,11 +270,7 @@ private:
             if (!(numbers >> column >> row)) return scriptError("click needs a column and a row");
             if (!kt::memoryReady() || !kt::windowRecord(scriptWindow).Initialized)
                 return failure("there is no window to click in");
-            const t_Window& w = kt::windowRecord(scriptWindow);
-            MouseEvent event;
-            event.x = static_cast<double>(w.BorderWidth + (column - 1) * w.Font.Width + w.Font.Width / 2);
-            event.y = static_cast<double>(w.BorderHeight + w.Height - ((row - 1) * w.Font.Height + w.Font.Height / 2));
-            event.buttons = 1;
+            const MouseEvent event = cellPoint(column, row);
             return deliver([event] {
                 viewMouseDown(scriptWindow, event, false);
                 viewMouseUp(scriptWindow);
@@ -239,7 +278,7 @@ private:
         }
         if (command == "open") return deliver([argument] { f_FileEventHandler(argument, 0); });
         if (command == "paste") {
-            host_.runOnMainSync([&] { host_.pasteboardSetText(argument); });
+            host_.runOnMainSync([&] { host_.pasteboardSetText(unescape(argument)); });
             return 0;
         }
         if (command == "wait") return settle() ? 0 : 1;

@@ -1,5 +1,6 @@
-// Runs a script of steps against a program on the headless host: keys, typed text, clicks,
-// opened files, pasteboard text, and checks of the screen, the title and the picture.
+// Runs a script of steps against a program on the headless host: keys, typed text, clicks and
+// drags, menu items, opened files, pasteboard text (given and printed), and checks of the
+// screen, the title and the picture.
 #pragma once
 
 #include <cstdio>

@@ -102,9 +102,7 @@ void GraphicView::keyReleaseEvent(QKeyEvent* event) {
         viewKeyUp(static_cast<uint8_t>(number_));
 }
 
-void GraphicView::mousePress(QPointF inView, Qt::MouseButton button, Qt::MouseButtons buttons,
-                             Qt::KeyboardModifiers modifiers) {
-    if (button != Qt::LeftButton && button != Qt::RightButton) return;
+host::MouseEvent GraphicView::toolkitMouse(QPointF inView, Qt::KeyboardModifiers modifiers) const {
     double borderWidth = window_->viewFrame().x, borderHeight = window_->viewFrame().y;
     if (windowInitialized(number_)) {
         const t_Window& record = kt::windowRecord(static_cast<uint8_t>(number_));
@@ -115,10 +113,21 @@ void GraphicView::mousePress(QPointF inView, Qt::MouseButton button, Qt::MouseBu
     host::MouseEvent mouse;
     mouse.x = point.x();
     mouse.y = point.y();
-    mouse.buttons = (buttons & Qt::LeftButton ? 1u : 0u) | (buttons & Qt::RightButton ? 2u : 0u);
     mouse.modifierFlags = mouseModifiers(modifiers);
+    return mouse;
+}
+
+void GraphicView::mousePress(QPointF inView, Qt::MouseButton button, Qt::MouseButtons buttons,
+                             Qt::KeyboardModifiers modifiers) {
+    if (button != Qt::LeftButton && button != Qt::RightButton) return;
+    host::MouseEvent mouse = toolkitMouse(inView, modifiers);
+    mouse.buttons = (buttons & Qt::LeftButton ? 1u : 0u) | (buttons & Qt::RightButton ? 2u : 0u);
     setFocus(Qt::MouseFocusReason);
     viewMouseDown(static_cast<uint8_t>(number_), mouse, button == Qt::RightButton);
+}
+
+void GraphicView::mouseDrag(QPointF inView, Qt::KeyboardModifiers modifiers) {
+    viewMouseDragged(static_cast<uint8_t>(number_), toolkitMouse(inView, modifiers));
 }
 
 void GraphicView::mouseRelease(Qt::MouseButton button) {
@@ -130,6 +139,11 @@ void GraphicView::mousePressEvent(QMouseEvent* event) {
 }
 
 void GraphicView::mouseReleaseEvent(QMouseEvent* event) { mouseRelease(event->button()); }
+
+// Without mouse tracking a view hears of moves only while a button is held.
+void GraphicView::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & (Qt::LeftButton | Qt::RightButton)) mouseDrag(event->position(), event->modifiers());
+}
 
 void GraphicView::wheelEvent(QWheelEvent* event) {
     // A notch is 120 eighths of a degree; touchpads send parts of one, which add up.

@@ -26,6 +26,8 @@ public:
     // A press or release at a point of the view (outside it too: the window's border).
     void mousePress(QPointF inView, Qt::MouseButton button, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
     void mouseRelease(Qt::MouseButton button);
+    // A move with a button held since a press in the view: a drag.
+    void mouseDrag(QPointF inView, Qt::KeyboardModifiers modifiers);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -33,12 +35,15 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     // Tab and Back-tab are keys of the toolkit, not focus moves.
     bool focusNextPrevChild(bool) override { return false; }
 
 private:
     QSize pictureSize() const;
+    // A point of the view as the toolkit measures it in the window.
+    host::MouseEvent toolkitMouse(QPointF inView, Qt::KeyboardModifiers modifiers) const;
 
     int number_;
     GraphicWindow* window_;

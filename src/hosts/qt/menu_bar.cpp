@@ -81,11 +81,25 @@ QMenuBar* buildMenuBar(const std::vector<host::Menu>& menus, const MenuChoice& c
             QAction* action = qmenu->addAction(text);
             action->setShortcut(keySequenceFor(item));
             action->setShortcutContext(Qt::WindowShortcut);
+            action->setEnabled(item.enabled);
             QObject::connect(action, &QAction::triggered, bar,
                              [choose, title = menu.title, item] { choose(title, item); });
         }
     }
     return bar;
+}
+
+void updateMenuEnabling(QMenuBar* bar, const std::vector<host::Menu>& menus) {
+    // The bar holds a menu for each menu and an action for each item, separators included.
+    const QList<QAction*> menuActions = bar->actions();
+    for (qsizetype m = 0; m < menuActions.size() && m < static_cast<qsizetype>(menus.size()); ++m) {
+        const QMenu* qmenu = menuActions[m]->menu();
+        if (!qmenu) continue;
+        const QList<QAction*> actions = qmenu->actions();
+        const std::vector<host::MenuItem>& items = menus[static_cast<size_t>(m)].items;
+        for (qsizetype i = 0; i < actions.size() && i < static_cast<qsizetype>(items.size()); ++i)
+            if (!actions[i]->isSeparator()) actions[i]->setEnabled(items[static_cast<size_t>(i)].enabled);
+    }
 }
 
 }  // namespace host::qt

@@ -22,5 +22,7 @@ QKeySequence keySequenceFor(const host::MenuItem& item);
 
 // A menu bar of the given menus; choosing an item calls choose with a copy of the item.
 QMenuBar* buildMenuBar(const std::vector<host::Menu>& menus, const MenuChoice& choose, QWidget* parent);
+// Enables or greys a bar's items as the menus, which it was built from, say now.
+void updateMenuEnabling(QMenuBar* bar, const std::vector<host::Menu>& menus);
 
 }  // namespace host::qt

@@ -352,6 +352,11 @@ void QtHost::menuBarChanged() {
             });
 }
 
+void QtHost::menuItemsEnabledChanged() {
+    for (HostWindow* window : windows_)
+        if (window && window->menuBar()) updateMenuEnabling(window->menuBar(), menus_);
+}
+
 void QtHost::pasteboardClear() { QGuiApplication::clipboard()->clear(); }
 
 void QtHost::pasteboardSetText(const std::string& text) {

@@ -80,6 +80,7 @@ public:
 
     std::vector<Menu>& menuBar() override { return menus_; }
     void menuBarChanged() override;
+    void menuItemsEnabledChanged() override;
 
     void pasteboardClear() override;
     void pasteboardSetText(const std::string& text) override;

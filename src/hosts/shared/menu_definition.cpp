@@ -2,8 +2,11 @@
 
 #include <string>
 
+#include "editor/texts.h"
+
 namespace host {
 namespace {
+namespace texts = editor::texts;
 constexpr uint64_t shift = 1u << 17, control = 1u << 18;
 // Shortcuts take Control with Shift, so that Control with a letter always reaches the views.
 constexpr uint64_t controlShift = control | shift;
@@ -31,9 +34,17 @@ std::vector<Menu> menuDefinition() {
                     itemWithKey("Sichern", saveMenuTag, "Ctrl+S"),
                     item("Sichern unter …", saveAsMenuTag, "S", controlShift), separator(),
                     item("Fenster schließen", 201, "W", controlShift)}});
-    bar.push_back({"Bearbeiten",
-                   {itemWithKey("Widerrufen", undoMenuTag, "Alt+Backspace"),
-                    itemWithKey("Wiederholen", redoMenuTag, "Shift+Alt+Backspace"), separator(),
+    bar.push_back({texts::editMenu,
+                   {itemWithKey(texts::undoItem, undoMenuTag, "Alt+Backspace"),
+                    itemWithKey(texts::redoItem, redoMenuTag, "Shift+Alt+Backspace"), separator(),
+                    itemWithKey(texts::markItem, markMenuTag, "Alt+M"),
+                    itemWithKey(texts::selectAllItem, selectAllMenuTag, "Alt+A"),
+                    itemWithKey(texts::cutItem, cutMenuTag, "Alt+X"),
+                    itemWithKey(texts::copyHexItem, copyHexMenuTag, "Alt+C"),
+                    itemWithKey(texts::copyTextItem, copyTextMenuTag, "Alt+T"),
+                    itemWithKey(texts::pasteItem, pasteMenuTag, "Alt+V"),
+                    itemWithKey(texts::deleteItem, deleteMenuTag, "Delete"),
+                    itemWithKey(texts::fillItem, fillMenuTag, "Alt+F"), separator(),
                     item("Bildschirm als Text kopieren", 111, "C", controlShift),
                     item("Bildschirm als Bild kopieren", 110, "B", controlShift)}});
     bar.push_back({"Fenster",

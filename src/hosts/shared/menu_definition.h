@@ -20,6 +20,15 @@ constexpr int64_t saveAsMenuTag = -6;
 constexpr int64_t undoMenuTag = -7;
 constexpr int64_t redoMenuTag = -8;
 constexpr int64_t saveMenuTag = -9;
+// The edit menu's items for ranges of bytes.
+constexpr int64_t markMenuTag = -21;
+constexpr int64_t selectAllMenuTag = -22;
+constexpr int64_t cutMenuTag = -23;
+constexpr int64_t copyHexMenuTag = -24;
+constexpr int64_t copyTextMenuTag = -25;
+constexpr int64_t pasteMenuTag = -26;
+constexpr int64_t deleteMenuTag = -27;
+constexpr int64_t fillMenuTag = -28;
 
 std::vector<Menu> menuDefinition();
 

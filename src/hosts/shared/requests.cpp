@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "app/file_primitives.h"
 #include "platform/host.h"
@@ -54,6 +55,25 @@ bool carryOutProgramCommand(int64_t tag, int window) {
         return true;
     case redoMenuTag:
         sendProgramKey(window, key::backspace, modifier::option | modifier::shift);
+        return true;
+    // The items for ranges are their keys with Alt; "Löschen" is Delete with Alt, which never
+    // deletes the byte at the cursor.
+    case markMenuTag:
+    case selectAllMenuTag:
+    case cutMenuTag:
+    case copyHexMenuTag:
+    case copyTextMenuTag:
+    case pasteMenuTag:
+    case fillMenuTag: {
+        static constexpr std::pair<int64_t, char> letters[] = {
+            {markMenuTag, 'm'},     {selectAllMenuTag, 'a'}, {cutMenuTag, 'x'}, {copyHexMenuTag, 'c'},
+            {copyTextMenuTag, 't'}, {pasteMenuTag, 'v'},     {fillMenuTag, 'f'}};
+        for (auto [itemTag, letter] : letters)
+            if (itemTag == tag) sendProgramKey(window, letter, modifier::option);
+        return true;
+    }
+    case deleteMenuTag:
+        sendProgramKey(window, key::controlG, modifier::option);
         return true;
     case openMenuTag: {
         const auto paths = f_OpenPanel("Datei öffnen", "", "", false, true, false);

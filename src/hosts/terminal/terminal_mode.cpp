@@ -12,14 +12,14 @@
 namespace host::terminal::mode {
 
 // Alternate screen (saving the cursor), the window title pushed, cursor hidden, autowrap
-// off (the last column never scrolls), mouse presses and releases in the SGR form,
+// off (the last column never scrolls), mouse presses, drags and releases in the SGR form,
 // bracketed paste, Alt as Escape and a key (xterm's own setting saved first: in UTF-8 its
 // eight-bit Alt would look like a typed letter), then a clear screen.
 const char* const enterSequence =
-    "\x1b[?1049h\x1b[22;0t\x1b[?25l\x1b[?7l\x1b[?1000h\x1b[?1006h\x1b[?2004h"
+    "\x1b[?1049h\x1b[22;0t\x1b[?25l\x1b[?7l\x1b[?1002h\x1b[?1006h\x1b[?2004h"
     "\x1b[?1036s\x1b[?1036h\x1b[0m\x1b[H\x1b[2J";
 const char* const leaveSequence =
-    "\x1b[?1036r\x1b[?2004l\x1b[?1006l\x1b[?1000l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
+    "\x1b[?1036r\x1b[?2004l\x1b[?1006l\x1b[?1002l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
 
 namespace {
 
