@@ -201,6 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(doc->isModified() == (model.id != model.savedId));
         FUZZ_CHECK(doc->isModified() || model.bytes == model.saved);
         FUZZ_CHECK(!doc->changedOnDisk());
+        FUZZ_CHECK(doc->checkInvariants().empty());
     }
     return 0;
 }

@@ -28,6 +28,7 @@ void Document::State::apply(int64_t pos, int64_t count, Node inserted, std::opti
     const int64_t length = tree.length(inserted);
     root = tree.join(tree.join(before, inserted), after);
     undo.back().records.push_back(Record{pos, length, removed});
+    ++changes;
 }
 
 void Document::State::swap(Record& record) {
@@ -36,6 +37,7 @@ void Document::State::swap(Record& record) {
     record.inserted = tree.length(record.removed);
     root = tree.join(tree.join(before, record.removed), after);
     record.removed = taken;
+    ++changes;
 }
 
 void Document::State::dropRedo() {
@@ -192,11 +194,18 @@ bool Document::isModified() const { return s_->currentId() != s_->savedId; }
 void Document::markSaved() { s_->savedId = s_->currentId(); }
 
 bool Document::changedOnDisk() const {
-    if (s_->readFailed) return true;
+    for (const auto& source : s_->sources) {
+        struct stat info {};
+        if (source && !source->isStore() && ::fstat(source->fd(), &info) == 0 && info.st_size < source->identity().size)
+            return true;
+    }
     if (s_->path.empty()) return false;
     struct stat info {};
     if (::stat(s_->path.c_str(), &info) != 0) return true;
-    return !(detail::identityOf(info) == s_->identity);
+    return !(f_IdentityOf(info) == s_->identity);
 }
+
+bool Document::readFailed() const { return s_->readFailed; }
+uint64_t Document::changes() const { return s_->changes; }
 
 }  // namespace document

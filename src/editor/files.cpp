@@ -27,6 +27,16 @@ namespace {
 // Where the last save that failed halfway kept the new content; empty when none did.
 std::string keptAt;
 
+// The message of a failed save to path; when writing over the file failed halfway, it says
+// where the whole new content is (the log line has the full path).
+void showSaveFailure(const std::string& path) {
+    const std::string where = keptAt.empty() ? f_PathName(path)
+                              : f_PathDirectory(keptAt) == f_PathDirectory(path)
+                                  ? texts::newContentIn + f_PathName(keptAt)
+                                  : texts::newContentIn + keptAt;
+    showMessage(texts::saveFailedTitle, texts::saveFailed, where);
+}
+
 void removeDialog() {
     t_FullArea(window);
     t_ClearRect(window, 18, 12, columns - 18, 16);
@@ -35,15 +45,17 @@ void removeDialog() {
 // A file changed by another program since it was loaded: saving over it writes this
 // buffer's view of it, which may mix the two. Only a yes saves.
 bool mayOverwriteChangedFile() {
-    if (!state().Buffer.changedOnDisk()) return true;
+    if (!state().Buffer.changedOnDisk() && !state().Buffer.readFailed()) return true;
     t_Dialog(window, texts::changedOnDiskTitle, texts::changedOnDisk1, texts::changedOnDisk2,
              texts::changedOnDiskAnswers, "?");
     int64_t answer = -1;
     while (answer < 0) {
         const int64_t value = waitForKey();
         const int64_t upper = value >= 0 && value < 256 ? std::toupper(static_cast<int>(value)) : value;
-        if (upper == 'J') answer = 1;
-        else if (upper == 'N' || value == key::escape) answer = 0;
+        if (upper == 'J')
+            answer = 1;
+        else if (upper == 'N' || value == key::escape)
+            answer = 0;
     }
     removeDialog();
     return answer == 1;
@@ -60,13 +72,7 @@ bool saveAndReport() {
     if (!mayOverwriteChangedFile()) return false;
     SaveFile();
     if (s.Modified) {
-        // When writing over the file failed halfway, the message says where the whole new
-        // content is (the log line has the full path).
-        const std::string where = keptAt.empty() ? s.CurrentName
-                                  : f_PathDirectory(keptAt) == f_PathDirectory(s.CurrentPath)
-                                      ? texts::newContentIn + f_PathName(keptAt)
-                                      : texts::newContentIn + keptAt;
-        showMessage(texts::saveFailedTitle, texts::saveFailed, where);
+        showSaveFailure(s.CurrentPath);
         return false;
     }
     return true;
@@ -112,9 +118,12 @@ int64_t AskToSave(const std::string& title) {
     while (answer < 0) {
         const int64_t value = waitForKey();
         const int64_t upper = value >= 0 && value < 256 ? std::toupper(static_cast<int>(value)) : value;
-        if (upper == 'J' || value == key::returnKey || value == key::space) answer = 1;
-        else if (upper == 'N') answer = 2;
-        else if (upper == 'A' || value == key::escape) answer = 0;
+        if (upper == 'J' || value == key::returnKey || value == key::space)
+            answer = 1;
+        else if (upper == 'N')
+            answer = 2;
+        else if (upper == 'A' || value == key::escape)
+            answer = 0;
     }
     removeDialog();
     // A save that fails cancels the command, so that nothing unsaved is dropped.
@@ -190,7 +199,7 @@ void bindTo(const std::string& path) {
 bool saveAs(const std::string& path) {
     // Written first and bound only then: a failed save leaves the buffer bound as it was.
     if (saveTo(path) != 0) {
-        showMessage(texts::saveFailedTitle, texts::saveFailed, f_PathName(path));
+        showSaveFailure(path);
         return false;
     }
     bindTo(path);

@@ -64,6 +64,15 @@ std::vector<std::string> temporaries(const std::string& folder, pid_t pid = 0) {
     return names;
 }
 
+// The copies of new content that saves in place kept ("NAME.ostrakonix-rescue-XXXXXX").
+std::vector<std::string> rescues(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (auto name = entry.path().filename().string(); name.find(".ostrakonix-rescue-") != name.npos)
+            names.push_back(name);
+    return names;
+}
+
 // Saves text into the file: the error code, whether the file was written in place, where the
 // new content was kept.
 std::tuple<int, bool, std::string> save(
@@ -265,7 +274,7 @@ TEST(SaveFile, NeverDoesWhatAWriteOfTheUserCouldNotAndKeepsOwnersLinksAndAttribu
 
 // Kills the program at random moments while it inserts a byte and saves. A file with a
 // second name is written in place: a kill while the new content is copied over it may leave
-// it mixed, but then the temporary file holds the whole new content and the log named it.
+// it mixed, but then the kept copy holds the whole new content and the log named it.
 void killDuringSave(bool linked) {
     const int64_t runs = environmentNumber("OSTRAKONIX_KILLS", 12);
     const auto size = static_cast<size_t>(environmentNumber("OSTRAKONIX_KILL_MIB", 4)) << 20;
@@ -285,7 +294,7 @@ void killDuringSave(bool linked) {
     Clock::time_point firstSeen{}, lastSeen{};
     int status = 0;
     while (::waitpid(first, &status, WNOHANG) == 0) {
-        if (!temporaries(folder.path(), first).empty())
+        if (!temporaries(folder.path(), first).empty() || !rescues(folder.path()).empty())
             (firstSeen == Clock::time_point{} ? firstSeen : lastSeen) = Clock::now();
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -308,15 +317,15 @@ void killDuringSave(bool linked) {
         }
         const auto span = run % 2 ? saveTime : runTime;
         std::this_thread::sleep_for(std::chrono::microseconds(random() % static_cast<uint64_t>(span.count() + 1)));
-        const bool saving = !temporaries(folder.path(), pid).empty();
+        const bool saving = !temporaries(folder.path(), pid).empty() || !rescues(folder.path()).empty();
         ::kill(pid, SIGKILL);
         ++(reap(pid) ? finished : saving ? killedWhileSaving : killedOtherwise);
 
         Bytes onDisk = readFile(path), next = content;
         next.insert(next.begin(), ' ');
         ASSERT_TRUE(!linked || (fs::hard_link_count(path) == 2 && fs::equivalent(path, other))) << "run " << run;
+        const auto kept = rescues(folder.path());
         if (linked && onDisk != content && onDisk != next) {
-            const auto kept = temporaries(folder.path(), pid);
             ASSERT_EQ(kept.size(), 1u) << "run " << run << ": the file is mixed and the new content is not kept";
             ASSERT_EQ(readFile(folder.file(kept[0])), next) << "run " << run << ": the kept content is not whole";
             const Bytes log = readFile(folder.file("log.txt"));
@@ -326,6 +335,7 @@ void killDuringSave(bool linked) {
             onDisk = next;
             ++mixed;
         }
+        for (const auto& name : kept) fs::remove(folder.file(name));  // a copy no longer needed
         ASSERT_TRUE(onDisk == content || onDisk == next)
             << "run " << run << ": the file holds " << onDisk.size() << " bytes, neither the old nor the new content";
         content = onDisk;
