@@ -169,6 +169,7 @@ void LoadFile(const std::string& path) {
     // overwrite it with the empty buffer.
     s.CurrentPath = error == 0 ? path : std::string();
     s.Modified = false;
+    s.FoundPosition = -1;  // the occurrence was one of the other file
     t_WindowTitle(window, shownName(s.CurrentName));
     if (error != 0) showMessage(texts::readFailedTitle, texts::readFailed, s.CurrentName);
 }
@@ -176,6 +177,7 @@ void LoadFile(const std::string& path) {
 void CloseFile() {
     State& s = state();
     s.ChangedPosition = -1;
+    s.FoundPosition = -1;
     s.CurrentName.clear();
     s.CurrentPath.clear();
     s.Buffer = document::Document();

@@ -203,6 +203,7 @@ void mainProgram() {
         } else if (dispatch(key)) {
             t_QuitProgram(window);
         }
+        forgetStaleFind();
     }
 }
 

@@ -102,6 +102,22 @@ TEST(EditorCommands, SearchAndChangeTextsAndTheirRefusals) {
     EXPECT_NE(messageRows().find("Bei ausgeschaltetem Einfügen-Modus"), std::string::npos) << messageRows();
     press(' ');
     EXPECT_EQ(contentOf(editor::state().Buffer), Bytes({1, 2, 3, 0x41, 0x42}));
+    // Retyped, the occurrence is no longer the search text: ^O refuses as after no search.
+    press('Z');
+    press(8);
+    press(15);
+    EXPECT_NE(messageRows().find("Der Cursor wurde seit der letzten Suche bewegt."), std::string::npos);
+    press(' ');
+    // In Alpha mode "{" is found, as itself.
+    press(5);
+    press('{');
+    press(2);
+    press(16), press(16);
+    press(4);
+    typeField("{");
+    press(14);
+    EXPECT_EQ(std::tuple(contentOf(editor::state().Buffer), editor::state().Cursor),
+              std::tuple(Bytes({1, 2, 3, 'Z', '{'}), 4));
 }
 
 // A form feed in a file's name is drawn as its glyph, in the status line and in the title,
