@@ -48,7 +48,8 @@ int saveDocument(Document& document, const std::string& path, const Progress& pr
             s.releaseUnusedSources();
         });
     if (result.written && path == s.path) s.identity = *result.written;  // our own write is no change by another
-    if (!result.content) return error;
+    OwnedFile content = std::move(result.content);
+    if (!content) return error;
 
     // The content is read from the file that holds it as written: the saved file, or after a
     // failure halfway the kept copy. A file written but unreadable is taken only when the
@@ -56,7 +57,7 @@ int saveDocument(Document& document, const std::string& path, const Progress& pr
     const bool saved = error == 0 && result.contentIsTarget;
     if (!saved && error == 0 && !ownFileOverwritten) return EIO;
     int adoptError = 0;
-    auto file = FileSource::adopt(std::move(result.content), result.contentIdentity, adoptError);
+    auto file = FileSource::adopt(std::move(content), result.contentIdentity, adoptError);
     if (!file || file->identity().size != s.size()) return error != 0 ? error : file ? EIO : adoptError;
     s.rebind(std::move(file));
     if (!saved) return error != 0 ? error : EIO;

@@ -14,6 +14,7 @@ namespace document {
 // unmodified; the history keeps what it needs of older files in its own store. On failure
 // the file at path is untouched or, after a failed write in place, the whole new content is
 // kept where outcome says and the document reads from there; either way it stays modified.
+// The document takes outcome's content descriptor over (or closes it).
 int saveDocument(Document& document, const std::string& path, const Progress& progress = {},
                  SaveOutcome* outcome = nullptr);
 

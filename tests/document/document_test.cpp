@@ -6,8 +6,10 @@
 #include "document/document.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -20,6 +22,7 @@
 
 #include "document/save.h"
 #include "document/search_algorithms.h"
+#include "files/io_calls.h"
 #include "support/toolkit_fixture.h"
 
 using document::Document;
@@ -315,6 +318,119 @@ TEST(DocumentFiles, FileTruncatedUnderneathOrSavedInPlaceAndWhatIsNoRegularFile)
         ASSERT_EQ(document::saveDocument(fresh, copy), 0) << copy;
         EXPECT_EQ(std::tuple(testing_support::readFile(copy), fresh.path()), std::tuple(expected, copy));
         ::unlink(copy.c_str());
+    }
+}
+
+int openDescriptors() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+// Twenty saves with an edit each let the replaced files go: the descriptors and the disk
+// space (on a tmpfs of its own) come back, and undo reaches back across every save, with the
+// history's bytes in memory and, past a bound of none, in the cache folder's file.
+TEST(DocumentSaves, OldVersionsAreLetGo) {
+    TempFolder folder;
+    const bool mounted = ::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, "size=64m") == 0;
+    const std::string path = folder.file("data.bin");
+    std::mt19937 random(5);
+    Bytes original(4 << 20);
+    for (auto& b : original) b = static_cast<uint8_t>(random());
+    for (const int64_t limit : {int64_t{16} << 20, int64_t{0}}) {
+        Document::setStoreMemoryLimit(limit);
+        testing_support::writeFile(path, original);
+        struct statvfs disk {
+        }, after{};
+        ::statvfs(folder.path().c_str(), &disk);
+        const int descriptors = openDescriptors();
+        auto doc = openOrFail(path);
+        for (int i = 0; i < 20; ++i) {
+            doc->overwrite(i * 100000, 'x');
+            doc->insert(i * 7 + 3, Bytes{'y'});
+            ASSERT_EQ(document::saveDocument(*doc, path), 0);
+        }
+        ::statvfs(folder.path().c_str(), &after);
+        EXPECT_LE(openDescriptors() - descriptors, limit == 0 ? 2 : 1);
+        EXPECT_LE(mounted ? (disk.f_bfree - after.f_bfree) * disk.f_frsize : 0, 1u << 20);
+        while (doc->undo()) {
+        }
+        EXPECT_EQ(std::tuple(contentOf(*doc), doc->checkInvariants()), std::tuple(original, ""));
+    }
+    Document::setStoreMemoryLimit(int64_t{16} << 20);
+    if (mounted) ::umount2(folder.path().c_str(), MNT_DETACH);
+}
+
+// Every system call by which a save changes files failed in turn (the k-th for k = 1, 2, …
+// until the save makes fewer), with EIO and with ENOSPC, for a save by rename, one in place,
+// a Save As onto another name of the document's own file and one onto another file with a
+// second name. After each failure the file holds exactly its old or its new content, or the
+// kept copy named holds the new; the document shows its own content and is modified; the
+// next save writes exactly that, keeps no replaced file open, and undo reaches back across
+// both saves.
+TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
+    enum Kind { renamed, inPlace, saveAsOwnLink, saveAsLinkedOther };
+    std::mt19937 random(3);
+    Bytes original(600 << 10, 0);  // data, a hole, data
+    for (size_t i = 0; i < original.size(); ++i)
+        if (i < (64 << 10) || i >= (512 << 10)) original[i] = static_cast<uint8_t>(random());
+    const std::string shm = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";  // saves sync: memory is quick
+    testing_support::LogCapture quiet;
+    for (const Kind kind : {renamed, inPlace, saveAsOwnLink, saveAsLinkedOther}) {
+        for (const int error : {EIO, ENOSPC}) {
+            for (int k = 1; k < 200; ++k) {
+                SCOPED_TRACE("kind " + std::to_string(kind) + " error " + std::to_string(error) + " call " +
+                             std::to_string(k));
+                TempFolder folder(shm);
+                const std::string path = folder.file("data.bin"), other = folder.file("other.bin");
+                testing_support::writeFile(path, Bytes(original.begin(), original.begin() + (64 << 10)));
+                std::filesystem::resize_file(path, 512 << 10);
+                std::ofstream(path, std::ios::app | std::ios::binary)
+                    .write(reinterpret_cast<const char*>(original.data()) + (512 << 10), 88 << 10);
+                testing_support::writeFile(other, Bytes(1000, 'o'));
+                const std::string target = kind == renamed || kind == inPlace ? path
+                                           : kind == saveAsOwnLink            ? folder.file("link.bin")
+                                                                              : other;
+                if (kind != renamed)
+                    std::filesystem::create_hard_link(kind == saveAsLinkedOther ? other : path,
+                                                      folder.file("link.bin"));
+                const Bytes before = testing_support::readFile(target);
+                const int descriptors = openDescriptors();
+                auto doc = openOrFail(path);
+                Bytes expected = original;
+                doc->overwrite(10, 'x'), expected[10] = 'x';
+                doc->insert(70000, Bytes{1, 2, 3}), expected.insert(expected.begin() + 70000, {1, 2, 3});
+                ASSERT_EQ(document::saveDocument(*doc, path), 0);
+                doc->erase(530000, 100), expected.erase(expected.begin() + 530000, expected.begin() + 530100);
+                doc->overwrite(5, 'y'), expected[5] = 'y';
+                const Bytes saved = testing_support::readFile(path);
+
+                io::failCall(k, error);
+                SaveOutcome outcome;
+                const int result = document::saveDocument(*doc, target, {}, &outcome);
+                const bool failed = io::failureHappened();
+                io::failCall(0, 0);
+                EXPECT_EQ(std::tuple(contentOf(*doc), doc->checkInvariants()), std::tuple(expected, ""));
+                const Bytes onDisk = testing_support::readFile(target);
+                if (result == 0) {
+                    EXPECT_EQ(std::tuple(onDisk == expected, doc->isModified()), std::tuple(true, false));
+                } else {
+                    const bool kept = !outcome.keptAt.empty() &&
+                                      testing_support::readFile(outcome.keptAt) == expected &&
+                                      outcome.keptAt.find(".ostrakonix-rescue-") != std::string::npos;
+                    const Bytes old = target == other ? before : saved;
+                    EXPECT_TRUE(onDisk == old || onDisk == expected || kept) << std::strerror(result);
+                    EXPECT_TRUE(doc->isModified());
+                }
+                ASSERT_EQ(document::saveDocument(*doc, target), 0);
+                EXPECT_EQ(std::tuple(testing_support::readFile(target) == expected, doc->isModified(),
+                                     openDescriptors() - descriptors, doc->checkInvariants()),
+                          std::tuple(true, false, 1, ""));
+                EXPECT_TRUE(outcome.keptAt.empty() || std::filesystem::exists(outcome.keptAt));
+                while (doc->undo()) {
+                }
+                EXPECT_EQ(contentOf(*doc), original);
+                if (!failed) break;
+            }
+        }
     }
 }
 

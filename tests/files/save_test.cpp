@@ -218,8 +218,8 @@ TEST(SaveFile, NeverDoesWhatAWriteOfTheUserCouldNotAndKeepsOwnersLinksAndAttribu
     // Name, owner and mode of the folder, owner, group and mode of the file, an attribute root sets.
     const std::tuple<const char*, uid_t, mode_t, uid_t, gid_t, mode_t, const char*, Expect> cases[] = {
         {"read-only", uid, 0755, uid, gid, 0444, nullptr, refused},
-        {"plain", uid, 0755, uid, gid, 0640, nullptr, renamed},
-        {"hard-linked", uid, 0755, uid, gid, 0644, nullptr, inPlace},
+        {"plain", uid, 0755, uid, gid, 06750, nullptr, renamed},  // set-ID bits, which writing clears
+        {"hard-linked", uid, 0755, uid, gid, 04755, nullptr, inPlace},
         {"sticky", 0, 01777, 0, 0, 0666, nullptr, inPlace},
         {"other-group", uid, 0755, uid, 0, 0664, nullptr, inPlace},
         {"user-attribute", uid, 0755, uid, gid, 0644, "user.note", renamed},
