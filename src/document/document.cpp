@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "document/state.h"
+#include "files/journal.h"
 
 namespace document {
 
@@ -108,6 +109,7 @@ Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 
 std::unique_ptr<Document> Document::open(const std::string& path, int& error) {
+    f_FinishJournal(path);  // a save cut short by a crash is finished (or was never begun)
     auto file = detail::FileSource::open(path, error);
     if (!file) return nullptr;
     auto state = std::make_unique<State>();

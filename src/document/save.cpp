@@ -1,7 +1,14 @@
 #include "document/save.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+
 #include "app/log.h"
 #include "document/state.h"
+#include "files/journal.h"
 
 namespace document {
 
@@ -27,6 +34,77 @@ void letGoOfOlderFiles(Document::State& s) {
     s.releaseUnusedSources();
 }
 
+constexpr int64_t journaledLimit = int64_t{64} << 20;  // changed bytes a journaled save writes at most
+constexpr int notTried = -1;
+
+// Where the content differs from its current file, when every change kept the length (the
+// content reads the file only at the same places, so writing the other places in place
+// takes nothing it reads) and the changed bytes are few enough; nothing otherwise.
+std::optional<std::vector<std::pair<int64_t, int64_t>>> changedRanges(const Document::State& s) {
+    if (s.current == detail::addedSource || s.sources[s.current]->identity().size != s.size()) return std::nullopt;
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    int64_t at = 0, total = 0;
+    bool shifted = false;
+    s.tree.forEach(s.root, 0, s.size(), [&](const detail::Piece& piece, int64_t first, int64_t count) {
+        shifted = shifted || (piece.source == s.current && piece.offset + first != at);
+        if (piece.source != s.current) {
+            if (!ranges.empty() && ranges.back().second == at)
+                ranges.back().second += count;
+            else
+                ranges.emplace_back(at, at + count);
+            total += count;
+        }
+        at += count;
+    });
+    if (shifted || total > journaledLimit) return std::nullopt;
+    return ranges;
+}
+
+// A save of the document's own file that kept its length writes only the changed bytes, in
+// place, through a journal; the history first takes the bytes they replace into its store.
+// notTried when the save is not of that kind (or the file is no longer as it was read).
+int saveJournaled(Document::State& s, const std::string& path, SaveOutcome& result) {
+    const auto ranges = path == s.path ? changedRanges(s) : std::nullopt;
+    if (!ranges) return notTried;
+    FileSource& file = *s.sources[s.current];
+    OwnedFile out(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info {};
+    if (!out || ::fstat(out.get(), &info) != 0 || !S_ISREG(info.st_mode) || !(f_IdentityOf(info) == file.identity()) ||
+        !(s.identity == file.identity()))
+        return notTried;
+    std::vector<JournalChange> changes;
+    const bool failedBefore = s.readFailed;
+    s.readFailed = false;
+    for (const auto& [from, to] : *ranges) {
+        changes.push_back(JournalChange{from, std::vector<uint8_t>(static_cast<size_t>(to - from))});
+        s.gather(from, to - from, changes.back().bytes.data());
+    }
+    const bool unread = s.readFailed;
+    s.readFailed = s.readFailed || failedBefore;
+    if (unread) return EIO;
+    if (s.storeHistory({{s.current, *ranges}}) != 0) return notTried;
+    result.inPlace = true;
+    bool touched = false;
+    const int error = changes.empty() ? 0 : f_WriteJournaled(path, out.get(), changes, touched);
+    if (touched) {
+        // The document wrote the file itself: its content is read from the unchanged ranges
+        // (and the new bytes' pieces) as before, however far the write came.
+        ::fstat(out.get(), &info);
+        file.rewritten(f_IdentityOf(info));
+        s.identity = file.identity();
+        result.written = s.identity;
+        s.cache.forget(s.current);
+    }
+    if (error != 0) return error;
+    const int64_t size = s.size();
+    s.tree.release(s.root);
+    s.root = size > 0 ? s.tree.make(detail::Piece{s.current, 0, size}) : detail::noNode;
+    s.readFailed = false;
+    s.savedId = s.currentId();
+    letGoOfOlderFiles(s);
+    return 0;
+}
+
 }  // namespace
 
 int saveDocument(Document& document, const std::string& path, const Progress& progress, SaveOutcome* outcome) {
@@ -34,6 +112,8 @@ int saveDocument(Document& document, const std::string& path, const Progress& pr
     SaveOutcome& result = outcome ? *outcome : own;
     Document::State& s = *document.s_;
     document.endStep();
+    result = {};
+    if (const int error = saveJournaled(s, path, result); error != notTried) return error;
     bool ownFileOverwritten = false;
     int error = f_SaveFile(
         path, [&](int fd) { return document.writeTo(fd, progress); }, result,

@@ -35,6 +35,8 @@ public:
     bool isStore() const { return store_; }
     // The store file has been written up to size.
     void grow(int64_t size) { identity_.size = size; }
+    // The document wrote the file in place itself (keeping its length): its state now.
+    void rewritten(const FileIdentity& identity) { identity_ = identity; }
     // Reads count bytes at offset. Where the file has ended or the read fails the bytes
     // are zeros and the result is false.
     bool read(int64_t offset, uint8_t* out, int64_t count) const;

@@ -25,6 +25,16 @@ namespace {
 
 constexpr const char* aclAttribute = "system.posix_acl_access";
 
+bool allOf(std::string_view text, bool digitsOnly) {
+    return std::all_of(text.begin(), text.end(), [digitsOnly](char c) {
+        return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')));
+    });
+}
+
+}  // namespace
+
+namespace save_detail {
+
 // The file a path names after following symbolic links, so that saving through a link
 // writes the file it points to, not the link.
 std::string resolveLinks(const std::string& path) {
@@ -51,12 +61,6 @@ std::string temporaryStem(std::string name) {
         name.resize(cut);
     }
     return "." + name + ".ostrakonix-";
-}
-
-bool allOf(std::string_view text, bool digitsOnly) {
-    return std::all_of(text.begin(), text.end(), [digitsOnly](char c) {
-        return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')));
-    });
 }
 
 // Removes the temporary files of this file's earlier saves whose process has ended: only
@@ -107,6 +111,18 @@ std::string privateFolder() {
         if (folder && *folder == '/' && ::access(folder, W_OK | X_OK) == 0) return std::string(folder) + "/";
     return {};
 }
+
+int syncFolder(const std::string& folder) {
+    const int dir = io::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return errno;
+    const int code = io::fsync(dir) == 0 ? 0 : errno;
+    ::close(dir);
+    return code;
+}
+
+}  // namespace save_detail
+
+namespace {
 
 // The names of the file's extended attributes; false when they cannot be listed (a file
 // system without them has none: true and empty).
@@ -170,17 +186,6 @@ bool applyMode(int fd, mode_t mode) {
 
 }  // namespace
 
-namespace save_detail {
-
-void syncFolder(const std::string& folder) {
-    const int dir = io::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    io::fsync(dir);
-    ::close(dir);
-}
-
-}  // namespace save_detail
-
 FileIdentity f_IdentityOf(const struct stat& info) {
     return FileIdentity{static_cast<int64_t>(info.st_size),
                         static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
@@ -200,6 +205,8 @@ OwnedFile::~OwnedFile() {
 }
 
 int OwnedFile::release() { return std::exchange(fd_, -1); }
+
+using namespace save_detail;
 
 int f_ScratchFile() {
     const std::string folder = privateFolder();
@@ -265,7 +272,7 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
     }
     if (!inPlace) {
         if (io::rename(temporary.c_str(), target.c_str()) == 0) {
-            save_detail::syncFolder(folder);  // makes the rename itself durable
+            syncFolder(folder);  // makes the rename itself durable
             outcome.content = OwnedFile(fd);
             outcome.contentIdentity = f_IdentityOf(written);
             outcome.contentIsTarget = true;
@@ -281,5 +288,5 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
             return code;
         }
     }
-    return save_detail::writeOver(target, temporary, fd, outcome, beforeWriteOver);
+    return writeOver(target, temporary, fd, outcome, beforeWriteOver);
 }

@@ -143,6 +143,13 @@ FileIdentity identityOf(int fd) {
 
 }  // namespace
 
+void restoreMode(int fd, mode_t mode, const std::string& target) {
+    struct stat now {};
+    if (::fstat(fd, &now) == 0 && (now.st_mode & 07777) != (mode & 07777) &&
+        (::fchmod(fd, mode & 07777) != 0 || ::fstat(fd, &now) != 0 || (now.st_mode & 07777) != (mode & 07777)))
+        kt::logLine("f_SaveFile: The file “" + target + "” lost mode bits that only its owner can set again.");
+}
+
 int writeOver(const std::string& target, const std::string& temporary, int fd, SaveOutcome& outcome,
               const std::function<void(const FileIdentity&)>& beforeWriteOver) {
     OwnedFile from(fd);
@@ -175,12 +182,7 @@ int writeOver(const std::string& target, const std::string& temporary, int fd, S
     if (beforeWriteOver) beforeWriteOver(f_IdentityOf(before));
 
     code = copyOver(out.get(), from.get(), ranges, newContent.st_size, before.st_size);
-    // Writing clears the set-ID bits of a file; its owner gets them back.
-    struct stat now {};
-    if (code == 0 && ::fstat(out.get(), &now) == 0 && (now.st_mode & 07777) != (before.st_mode & 07777) &&
-        (::fchmod(out.get(), before.st_mode & 07777) != 0 || ::fstat(out.get(), &now) != 0 ||
-         (now.st_mode & 07777) != (before.st_mode & 07777)))
-        kt::logLine("f_SaveFile: The file “" + target + "” lost mode bits that only its owner can set again.");
+    if (code == 0) restoreMode(out.get(), before.st_mode, target);
     if (code == 0 && io::fsync(out.get()) != 0) code = errno;
     outcome.written = identityOf(out.get());
     if (::close(out.release()) != 0 && code == 0) code = errno;

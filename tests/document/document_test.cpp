@@ -23,6 +23,7 @@
 #include "document/save.h"
 #include "document/search_algorithms.h"
 #include "files/io_calls.h"
+#include "files/journal.h"
 #include "support/toolkit_fixture.h"
 
 using document::Document;
@@ -361,20 +362,21 @@ TEST(DocumentSaves, OldVersionsAreLetGo) {
 
 // Every system call by which a save changes files failed in turn (the k-th for k = 1, 2, …
 // until the save makes fewer), with EIO and with ENOSPC, for a save by rename, one in place,
-// a Save As onto another name of the document's own file and one onto another file with a
-// second name. After each failure the file holds exactly its old or its new content, or the
+// a Save As onto another name of the document's own file, one onto another file with a
+// second name, and a journaled one (only overwrites). After each failure the file holds
+// exactly its old or its new content (after a journal is finished on opening it), or the
 // kept copy named holds the new; the document shows its own content and is modified; the
 // next save writes exactly that, keeps no replaced file open, and undo reaches back across
 // both saves.
 TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
-    enum Kind { renamed, inPlace, saveAsOwnLink, saveAsLinkedOther };
+    enum Kind { renamed, inPlace, saveAsOwnLink, saveAsLinkedOther, journaled };
     std::mt19937 random(3);
     Bytes original(600 << 10, 0);  // data, a hole, data
     for (size_t i = 0; i < original.size(); ++i)
         if (i < (64 << 10) || i >= (512 << 10)) original[i] = static_cast<uint8_t>(random());
     const std::string shm = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";  // saves sync: memory is quick
     testing_support::LogCapture quiet;
-    for (const Kind kind : {renamed, inPlace, saveAsOwnLink, saveAsLinkedOther}) {
+    for (const Kind kind : {renamed, inPlace, saveAsOwnLink, saveAsLinkedOther, journaled}) {
         for (const int error : {EIO, ENOSPC}) {
             for (int k = 1; k < 200; ++k) {
                 SCOPED_TRACE("kind " + std::to_string(kind) + " error " + std::to_string(error) + " call " +
@@ -386,29 +388,42 @@ TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
                 std::ofstream(path, std::ios::app | std::ios::binary)
                     .write(reinterpret_cast<const char*>(original.data()) + (512 << 10), 88 << 10);
                 testing_support::writeFile(other, Bytes(1000, 'o'));
-                const std::string target = kind == renamed || kind == inPlace ? path
-                                           : kind == saveAsOwnLink            ? folder.file("link.bin")
-                                                                              : other;
-                if (kind != renamed)
+                const std::string target = kind == renamed || kind == inPlace || kind == journaled ? path
+                                           : kind == saveAsOwnLink ? folder.file("link.bin")
+                                                                   : other;
+                if (kind != renamed && kind != journaled)
                     std::filesystem::create_hard_link(kind == saveAsLinkedOther ? other : path,
                                                       folder.file("link.bin"));
                 const Bytes before = testing_support::readFile(target);
                 const int descriptors = openDescriptors();
+                struct stat first {};
+                ::stat(path.c_str(), &first);
                 auto doc = openOrFail(path);
                 Bytes expected = original;
                 doc->overwrite(10, 'x'), expected[10] = 'x';
-                doc->insert(70000, Bytes{1, 2, 3}), expected.insert(expected.begin() + 70000, {1, 2, 3});
+                if (kind == journaled)
+                    doc->overwrite(70000, 1), expected[70000] = 1;  // in the hole
+                else
+                    doc->insert(70000, Bytes{1, 2, 3}), expected.insert(expected.begin() + 70000, {1, 2, 3});
                 ASSERT_EQ(document::saveDocument(*doc, path), 0);
-                doc->erase(530000, 100), expected.erase(expected.begin() + 530000, expected.begin() + 530100);
+                if (kind == journaled)
+                    doc->overwrite(530000, 'z'), expected[530000] = 'z';
+                else
+                    doc->erase(530000, 100), expected.erase(expected.begin() + 530000, expected.begin() + 530100);
                 doc->overwrite(5, 'y'), expected[5] = 'y';
                 const Bytes saved = testing_support::readFile(path);
 
                 io::failCall(k, error);
                 SaveOutcome outcome;
                 const int result = document::saveDocument(*doc, target, {}, &outcome);
+                struct stat now {};
+                ::stat(path.c_str(), &now);
+                EXPECT_TRUE(kind != journaled || (outcome.inPlace && now.st_ino == first.st_ino));
                 const bool failed = io::failureHappened();
                 io::failCall(0, 0);
                 EXPECT_EQ(std::tuple(contentOf(*doc), doc->checkInvariants()), std::tuple(expected, ""));
+                if (kind == journaled) openOrFail(path);  // finishes a journal left behind
+                EXPECT_FALSE(std::filesystem::exists(f_JournalBeside(path)));
                 const Bytes onDisk = testing_support::readFile(target);
                 if (result == 0) {
                     EXPECT_EQ(std::tuple(onDisk == expected, doc->isModified()), std::tuple(true, false));
@@ -431,6 +446,53 @@ TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
                 if (!failed) break;
             }
         }
+    }
+}
+
+// A journal cut short at each of its bytes means the save never touched the file: opening
+// the file removes it and the file keeps its old content. A whole journal is finished on
+// opening, whether the save had written none, some or all of the new bytes; one whose file
+// has been changed since, or replaced, is removed and the file left alone.
+TEST(DocumentSaves, AJournalCutShortAtEachStepIsHandled) {
+    TempFolder folder;
+    testing_support::LogCapture quiet;
+    const std::string path = folder.file("data.bin"), journal = f_JournalBeside(path);
+    Bytes old(100000);
+    for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<uint8_t>(i * 13);
+    testing_support::writeFile(path, old);
+    auto doc = openOrFail(path);
+    doc->overwrite(5, 'a'), doc->overwrite(50000, 'b'), doc->overwrite(99999, 'c');
+    const Bytes fresh = contentOf(*doc);
+    Bytes half = old;
+    half[5] = 'a';
+    for (int k = 1; !std::filesystem::exists(journal) && k < 20; ++k) {  // a save stopped after its journal
+        io::failCall(k, EIO);
+        document::saveDocument(*doc, path);
+    }
+    io::failCall(0, 0);
+    const Bytes whole = testing_support::readFile(journal);
+    ASSERT_GT(whole.size(), 60u);
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        for (const Bytes* state : {&std::as_const(old), &std::as_const(half), &fresh}) {
+            if (cut < whole.size() && state != &old) continue;  // the file is touched only after the journal is whole
+            SCOPED_TRACE("cut at " + std::to_string(cut));
+            testing_support::writeFile(path, *state);
+            testing_support::writeFile(journal, Bytes(whole.begin(), whole.begin() + static_cast<int64_t>(cut)));
+            EXPECT_TRUE(openOrFail(path));
+            EXPECT_EQ(std::tuple(testing_support::readFile(path) == (cut == whole.size() ? fresh : old),
+                                 std::filesystem::exists(journal)),
+                      std::tuple(true, false));
+        }
+    }
+    Bytes other = old;
+    other[50000] = 'x';  // changed since the save
+    for (const bool replaced : {false, true}) {
+        if (replaced) std::filesystem::remove(path);
+        testing_support::writeFile(path, other);
+        testing_support::writeFile(journal, whole);
+        EXPECT_TRUE(openOrFail(path));
+        EXPECT_EQ(std::tuple(testing_support::readFile(path), std::filesystem::exists(journal)),
+                  std::tuple(other, false));
     }
 }
 
