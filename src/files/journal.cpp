@@ -92,16 +92,6 @@ int readAt(int fd, uint8_t* out, int64_t count, int64_t at) {
     return 0;
 }
 
-int writeAt(int fd, const uint8_t* bytes, int64_t count, int64_t at) {
-    for (int64_t done = 0; done < count;) {
-        const ssize_t n = io::pwrite(fd, bytes + done, static_cast<size_t>(count - done), at + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n < 0 ? errno : EIO;
-        done += n;
-    }
-    return 0;
-}
-
 std::string folderOf(const std::string& path) { return f_PathDirectory(path).empty() ? "./" : f_PathDirectory(path); }
 
 std::string besideOf(const std::string& target) {

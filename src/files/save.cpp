@@ -184,6 +184,13 @@ bool applyMode(int fd, mode_t mode) {
     return ::fchmod(fd, mode & 07777) == 0 && ::fstat(fd, &now) == 0 && (now.st_mode & 07777) == (mode & 07777);
 }
 
+// What a new file gets: read and write for all, less the umask.
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
 }  // namespace
 
 FileIdentity f_IdentityOf(const struct stat& info) {
@@ -258,11 +265,7 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
     } catch (const std::bad_alloc&) {
         code = ENOMEM;  // a writer that runs out of memory fails the save, it does not end the program
     }
-    if (code == 0 && !inPlace) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        inPlace = !applyMode(fd, exists ? old.st_mode : 0666 & ~mask) && exists;
-    }
+    if (code == 0 && !inPlace) inPlace = !applyMode(fd, exists ? old.st_mode : newFileMode()) && exists;
     struct stat written {};
     if (code == 0 && (io::fsync(fd) != 0 || ::fstat(fd, &written) != 0)) code = errno;
     if (code != 0) {

@@ -25,6 +25,9 @@ std::string privateFolder();
 // Makes a folder's entries durable: 0 or an errno.
 int syncFolder(const std::string& folder);
 
+// Writes count bytes at `at` of the file: 0 or an errno.
+int writeAt(int fd, const void* bytes, int64_t count, int64_t at);
+
 // Writing clears the set-ID bits of a file: its owner gets them back (mode as before the
 // write); a log line tells when they are lost.
 void restoreMode(int fd, mode_t mode, const std::string& target);

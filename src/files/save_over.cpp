@@ -43,16 +43,6 @@ bool copyNotOffered(int code) {
     return code == EXDEV || code == EINVAL || code == ENOSYS || code == EOPNOTSUPP || code == EBADF;
 }
 
-int writeAll(int to, const char* bytes, off_t count, off_t at) {
-    for (off_t written = 0; written < count;) {
-        const ssize_t m = io::pwrite(to, bytes + written, static_cast<size_t>(count - written), at + written);
-        if (m < 0 && errno == EINTR) continue;
-        if (m <= 0) return m < 0 ? errno : EIO;
-        written += m;
-    }
-    return 0;
-}
-
 // Copies [at, end) of one file to the same place of another.
 int copyRange(int from, int to, off_t at, off_t end) {
     while (at < end) {
@@ -71,7 +61,7 @@ int copyRange(int from, int to, off_t at, off_t end) {
         const ssize_t n = ::pread(from, buffer.data(), std::min(buffer.size(), static_cast<size_t>(end - at)), at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return n < 0 ? errno : EIO;
-        if (const int code = writeAll(to, buffer.data(), n, at)) return code;
+        if (const int code = writeAt(to, buffer.data(), n, at)) return code;
         at += n;
     }
     return 0;
@@ -86,7 +76,7 @@ int clearRange(int fd, off_t at, off_t end) {
     const std::vector<char> zeros(size_t{1} << 20);
     for (const auto& [from, to] : dataRanges(fd, at, end))
         for (off_t pos = from; pos < to; pos += static_cast<off_t>(zeros.size()))
-            if (const int code = writeAll(fd, zeros.data(), std::min<off_t>(to - pos, zeros.size()), pos)) return code;
+            if (const int code = writeAt(fd, zeros.data(), std::min<off_t>(to - pos, zeros.size()), pos)) return code;
     return 0;
 }
 
@@ -142,6 +132,17 @@ FileIdentity identityOf(int fd) {
 }
 
 }  // namespace
+
+int writeAt(int fd, const void* bytes, int64_t count, int64_t at) {
+    for (int64_t written = 0; written < count;) {
+        const ssize_t n = io::pwrite(fd, static_cast<const char*>(bytes) + written,
+                                     static_cast<size_t>(count - written), at + written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        written += n;
+    }
+    return 0;
+}
 
 void restoreMode(int fd, mode_t mode, const std::string& target) {
     struct stat now {};
