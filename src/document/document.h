@@ -9,8 +9,8 @@
 //   kept copy of the new content after a save that failed halfway), and the files of its own
 //   store. Nothing else rebinds it; it never takes a descriptor by guess.
 // - Each piece of the content and of the history is in the content or in exactly one step of
-//   the history, and lies within its source; each file source is referred to by a piece, or
-//   is the current file.
+//   the history, and lies within its source; the reference counts equal the pieces; each
+//   file source is referred to by a piece or is the current file, which is open and known.
 // - After a save it holds no descriptor of a file the save replaced or wrote over: the bytes
 //   its history still needs from such files are kept in its own store (in memory up to a
 //   bound, beyond it in an unnamed file in the cache folder, gone when it closes).

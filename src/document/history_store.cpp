@@ -161,6 +161,7 @@ int Document::State::storeHistory(const Ranges& ranges) {
         }
         if (error != 0) {
             added.resize(addedBefore);
+            releaseUnusedSources();  // a store file made for this, should nothing else refer to it
             return error;
         }
         at += length;

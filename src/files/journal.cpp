@@ -98,9 +98,18 @@ std::string besideOf(const std::string& target) {
     return folderOf(target) + temporaryStem(f_PathName(target)) + "journal";
 }
 
-std::string inCacheOf(const struct stat& info) {
+std::string inCacheOf(uint64_t device, uint64_t inode) {
     const std::string folder = privateFolder();
-    return folder.empty() ? "" : folder + "journal-" + std::to_string(info.st_dev) + "-" + std::to_string(info.st_ino);
+    return folder.empty() ? "" : folder + "journal-" + std::to_string(device) + "-" + std::to_string(inode);
+}
+
+std::string inCacheOf(const struct stat& info) { return inCacheOf(info.st_dev, info.st_ino); }
+
+// A journal that is a file of ours, not a link to something else.
+bool ours(const std::string& journal) {
+    struct stat info {};
+    return !journal.empty() && ::lstat(journal.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           info.st_uid == ::geteuid();
 }
 
 // The journal's bytes: the file's identity, and each change with the bytes it replaces.
@@ -168,7 +177,7 @@ int placeJournal(const std::string& target, const struct stat& info, const std::
 
 // Finishes or removes one journal of the file at target (whose state is info).
 void finish(const std::string& target, const struct stat& info, const std::string& journalPath) {
-    // Only a journal of our own is trusted: one planted by another could make us write a file.
+    // Only a journal of our own is trusted (one planted by another could make us write a file).
     OwnedFile file(::open(journalPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat own {};
     if (!file || ::fstat(file.get(), &own) != 0 || !S_ISREG(own.st_mode) || own.st_uid != ::geteuid()) return;
@@ -239,12 +248,15 @@ int f_WriteJournaled(const std::string& path, int fd, const std::vector<JournalC
     return 0;
 }
 
+void f_DropJournals(const std::string& path, const FileIdentity& file) {
+    for (const std::string& journal : {besideOf(resolveLinks(path)), inCacheOf(file.device, file.inode)})
+        if (ours(journal)) ::unlink(journal.c_str());
+}
+
 void f_FinishJournal(const std::string& path) {
     const std::string target = resolveLinks(path);
     struct stat info {};
     if (::stat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-    for (const std::string& journal : {besideOf(target), inCacheOf(info)}) {
-        struct stat there {};
-        if (!journal.empty() && ::lstat(journal.c_str(), &there) == 0) finish(target, info, journal);
-    }
+    for (const std::string& journal : {besideOf(target), inCacheOf(info)})
+        if (ours(journal)) finish(target, info, journal);
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "files/save.h"
+
 // New bytes for a file, from position `at` on.
 struct JournalChange {
     int64_t at;
@@ -24,6 +26,10 @@ int f_WriteJournaled(const std::string& path, int fd, const std::vector<JournalC
 // finished when it is complete and the file holds its old or new bytes (with a log line), and
 // removed otherwise (an incomplete journal means the file was not touched).
 void f_FinishJournal(const std::string& path);
+
+// Removes the journals of the file at path (of identity file) that an earlier save left: a
+// save that rewrites the file whole makes them wrong.
+void f_DropJournals(const std::string& path, const FileIdentity& file);
 
 // The journal of the file at path beside it (".NAME.ostrakonix-journal"), and where it goes
 // when the folder takes no new file.

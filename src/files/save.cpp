@@ -19,6 +19,7 @@
 #include "app/file_primitives.h"
 #include "app/log.h"
 #include "files/io_calls.h"
+#include "files/journal.h"
 #include "files/save_internal.h"
 
 namespace {
@@ -276,6 +277,7 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
     if (!inPlace) {
         if (io::rename(temporary.c_str(), target.c_str()) == 0) {
             syncFolder(folder);  // makes the rename itself durable
+            if (exists) f_DropJournals(target, f_IdentityOf(old));
             outcome.content = OwnedFile(fd);
             outcome.contentIdentity = f_IdentityOf(written);
             outcome.contentIsTarget = true;

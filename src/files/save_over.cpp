@@ -12,6 +12,7 @@
 #include "app/file_primitives.h"
 #include "app/log.h"
 #include "files/io_calls.h"
+#include "files/journal.h"
 #include "files/save_internal.h"
 
 namespace save_detail {
@@ -155,8 +156,8 @@ int writeOver(const std::string& target, const std::string& temporary, int fd, S
               const std::function<void(const FileIdentity&)>& beforeWriteOver) {
     OwnedFile from(fd);
     outcome.inPlace = true;
-    struct stat before {
-    }, newContent{};
+    struct stat before {};
+    struct stat newContent {};
     // Without blocking, should the file have been swapped for a pipe meanwhile.
     OwnedFile out(io::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     int code = 0;
@@ -181,6 +182,7 @@ int writeOver(const std::string& target, const std::string& temporary, int fd, S
     kt::logLine("f_SaveFile: The file “" + target + "” is written in place; its new content is in “" + rescue +
                 "” until then.");
     if (beforeWriteOver) beforeWriteOver(f_IdentityOf(before));
+    f_DropJournals(target, f_IdentityOf(before));
 
     code = copyOver(out.get(), from.get(), ranges, newContent.st_size, before.st_size);
     if (code == 0) restoreMode(out.get(), before.st_mode, target);

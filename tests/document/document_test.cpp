@@ -452,7 +452,8 @@ TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
 // A journal cut short at each of its bytes means the save never touched the file: opening
 // the file removes it and the file keeps its old content. A whole journal is finished on
 // opening, whether the save had written none, some or all of the new bytes; one whose file
-// has been changed since, or replaced, is removed and the file left alone.
+// has been changed since, or replaced, is removed and the file left alone; so is one that a
+// later save makes wrong.
 TEST(DocumentSaves, AJournalCutShortAtEachStepIsHandled) {
     TempFolder folder;
     testing_support::LogCapture quiet;
@@ -494,6 +495,11 @@ TEST(DocumentSaves, AJournalCutShortAtEachStepIsHandled) {
         EXPECT_EQ(std::tuple(testing_support::readFile(path), std::filesystem::exists(journal)),
                   std::tuple(other, false));
     }
+    // A save that writes the file whole drops a journal an earlier save left.
+    testing_support::writeFile(journal, whole);
+    doc->insert(0, Bytes{'i'});
+    ASSERT_EQ(document::saveDocument(*doc, path), 0);
+    EXPECT_FALSE(std::filesystem::exists(journal));
 }
 
 }  // namespace
