@@ -136,8 +136,16 @@ void BM_JournalFloor1GiB(benchmark::State& state) {
     ::close(dir);
 }
 
+// What any key costs through the script and the editor's wait for input: ^B on the open file.
+void BM_EditorKeyRoundTrip(benchmark::State& state) {
+    run("type x\nopen " + makeFile("random-1g.bin", gib, false) + "\n");
+    for (auto _ : state) run("key ^B\n");
+    run("key ^X\n");
+}
+
 BENCHMARK(BM_EditorSaveOneByte1GiB)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_EditorSaveOneByte100GiBSparse)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_EditorKeyRoundTrip)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_JournalFloor1GiB)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_PwriteAndFsync1GiB)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_EditorSaveInsertedByte1GiB)->Unit(benchmark::kMillisecond)->Iterations(3);
