@@ -9,12 +9,13 @@
 
 namespace bench {
 
-inline void startHeadlessToolkit() {
+inline host::HeadlessHost& startHeadlessToolkit() {
     static std::FILE* quiet = std::fopen("/dev/null", "w");
     kt::setLogStream(quiet);
     auto* host = new host::HeadlessHost(OSTRAKONIX_BENCH_RESOURCES);  // lives as long as the process
     host->start();
     app::startToolkit();
+    return *host;
 }
 
 }  // namespace bench

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "document/state.h"
+#include "files/journal.h"
 
 namespace document {
 
@@ -28,6 +29,7 @@ void Document::State::apply(int64_t pos, int64_t count, Node inserted, std::opti
     const int64_t length = tree.length(inserted);
     root = tree.join(tree.join(before, inserted), after);
     undo.back().records.push_back(Record{pos, length, removed});
+    ++changes;
 }
 
 void Document::State::swap(Record& record) {
@@ -36,6 +38,7 @@ void Document::State::swap(Record& record) {
     record.inserted = tree.length(record.removed);
     root = tree.join(tree.join(before, record.removed), after);
     record.removed = taken;
+    ++changes;
 }
 
 void Document::State::dropRedo() {
@@ -106,6 +109,7 @@ Document::Document(Document&&) noexcept = default;
 Document& Document::operator=(Document&&) noexcept = default;
 
 std::unique_ptr<Document> Document::open(const std::string& path, int& error) {
+    f_FinishJournal(path);  // a save cut short by a crash is finished (or was never begun)
     auto file = detail::FileSource::open(path, error);
     if (!file) return nullptr;
     auto state = std::make_unique<State>();
@@ -192,11 +196,18 @@ bool Document::isModified() const { return s_->currentId() != s_->savedId; }
 void Document::markSaved() { s_->savedId = s_->currentId(); }
 
 bool Document::changedOnDisk() const {
-    if (s_->readFailed) return true;
+    for (const auto& source : s_->sources) {
+        struct stat info {};
+        if (source && !source->isStore() && ::fstat(source->fd(), &info) == 0 && info.st_size < source->identity().size)
+            return true;
+    }
     if (s_->path.empty()) return false;
     struct stat info {};
     if (::stat(s_->path.c_str(), &info) != 0) return true;
-    return !(detail::identityOf(info) == s_->identity);
+    return !(f_IdentityOf(info) == s_->identity);
 }
+
+bool Document::readFailed() const { return s_->readFailed; }
+uint64_t Document::changes() const { return s_->changes; }
 
 }  // namespace document

@@ -2,6 +2,19 @@
 // added by edits, arranged by a sequence of pieces. Edits, undo and redo change only the
 // pieces; the file itself is read when its bytes are asked for and written when saved.
 // Every position is a signed 64-bit byte index. A document is used by one thread at a time.
+//
+// The contract, which checkInvariants() checks:
+// - It reads only from files whose identity (device, inode, size, time) it knows to hold the
+//   bytes it means: the file it was opened from, the file a save reported writing (or the
+//   kept copy of the new content after a save that failed halfway), and the files of its own
+//   store. Nothing else rebinds it; it never takes a descriptor by guess.
+// - Each piece of the content and of the history is in the content or in exactly one step of
+//   the history, and lies within its source; the reference counts equal the pieces; each
+//   file source is referred to by a piece or is the current file, which is open and known.
+// - After a save it holds no descriptor of a file the save replaced or wrote over: the bytes
+//   its history still needs from such files are kept in its own store (in memory up to a
+//   bound, beyond it in an unnamed file in the cache folder, gone when it closes).
+// - A save that fails leaves it reading its own content and modified.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +23,8 @@
 #include <optional>
 #include <span>
 #include <string>
+
+struct SaveOutcome;
 
 namespace document {
 
@@ -37,7 +52,7 @@ public:
     // socket). Never blocks on a FIFO.
     static std::unique_ptr<Document> open(const std::string& path, int& error);
 
-    // The file this document reads from and was last saved to; empty when none.
+    // The file this document was opened from or last saved to; empty when none.
     const std::string& path() const;
     int64_t size() const;
     // The byte at pos (0 ≤ pos < size()); 0 for a position outside.
@@ -54,7 +69,7 @@ public:
     bool replace(int64_t pos, int64_t count, std::span<const uint8_t> bytes, std::optional<int64_t> cursor = {});
 
     // Groups the edits until endStep into one undo step; cursor as for the edits. Undo,
-    // redo, writeTo and rebase end an open step.
+    // redo, writeTo and a save end an open step.
     void beginStep(std::optional<int64_t> cursor = {});
     void endStep();
     // Takes back or makes again the last step; the position for the cursor, or nothing
@@ -88,23 +103,30 @@ public:
 
     // Writes the whole content to fd (a regular file opened for writing, emptied first):
     // file ranges are copied by the kernel, holes of the file stay holes. 0 or an errno;
-    // EIO when the file turned out shorter than when it was opened.
+    // EIO when a file turned out shorter than when it was opened, or a read of it failed.
     int writeTo(int fd, const Progress& progress = {});
-    // After the written file has been renamed to path: reads from it from now on (the
-    // history keeps the older files open while it needs them) and marks this state saved.
-    // 0 or an errno (EIO when the file at path is not of this document's size). When the
-    // new content was written over the old file itself (historyLost), the bytes the history
-    // refers to are gone: the history is dropped.
-    int rebase(const std::string& path, bool historyLost = false);
     // Marks the current state as saved without changing where the document reads from.
     void markSaved();
 
-    // True when the file at path() differs from what was recorded at open or rebase (size,
-    // time, inode, device), or when a read of it came up short or failed since (such reads
-    // give zero bytes).
+    // True when the file at path() is not the one this document last opened or wrote (size,
+    // time, inode, device), or one of the files it reads from has been cut short since.
     bool changedOnDisk() const;
 
+    // --- The engine's house: what it reads and the checks of its invariants ---
+    // True when a read of a file came up short or failed since the document was opened or
+    // last saved: the bytes shown there were zeros, not the file's.
+    bool readFailed() const;
+    // Counts the changes of the content (each edit, undo and redo): while the count stays,
+    // the content has not changed.
+    uint64_t changes() const;
+    // Empty when the invariants of the contract above hold, else the first that does not.
+    std::string checkInvariants() const;
+    // For tests: how many bytes of replaced files the history keeps in memory before it
+    // turns to a file.
+    static void setStoreMemoryLimit(int64_t bytes);
+
     struct State;
+    friend int saveDocument(Document&, const std::string&, const Progress&, ::SaveOutcome*);
 
 private:
     explicit Document(std::unique_ptr<State> state);

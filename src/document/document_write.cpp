@@ -1,4 +1,4 @@
-// Writing a document's content to a file, and reading from the written file afterwards.
+// Writing a document's content to a file.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/state.h"
+#include "files/io_calls.h"
 
 namespace document {
 
@@ -17,13 +18,13 @@ using detail::Piece;
 
 namespace {
 
-constexpr int64_t copyChunk = 64 << 20;    // a kernel copy between two progress reports
-constexpr int64_t bufferSize = 1 << 20;    // the bounded buffer for small pieces and for copies
-constexpr int64_t smallPiece = 64 << 10;   // pieces below this are gathered into the buffer
+constexpr int64_t copyChunk = 64 << 20;   // a kernel copy between two progress reports
+constexpr int64_t bufferSize = 1 << 20;   // the bounded buffer for small pieces and for copies
+constexpr int64_t smallPiece = 64 << 10;  // pieces below this are gathered into the buffer
 
 int writeAll(int fd, const uint8_t* bytes, int64_t count, int64_t at) {
     while (count > 0) {
-        const ssize_t n = ::pwrite(fd, bytes, static_cast<size_t>(std::min<int64_t>(count, 1 << 30)), at);
+        const ssize_t n = io::pwrite(fd, bytes, static_cast<size_t>(std::min<int64_t>(count, 1 << 30)), at);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return errno;
         if (n == 0) return EIO;
@@ -86,12 +87,12 @@ public:
 private:
     int copy(const FileSource& source, int64_t offset, int64_t count, int64_t to) {
         while (count > 0 && kernelCopies_) {
-            loff_t in = offset, out = to;
-            const ssize_t n = ::copy_file_range(source.fd(), &in, out_, &out,
-                                                static_cast<size_t>(std::min(count, copyChunk)), 0);
+            off_t in = offset, out = to;
+            const ssize_t n =
+                io::copyFileRange(source.fd(), &in, out_, &out, static_cast<size_t>(std::min(count, copyChunk)));
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-                          errno == EBADF)) {
+            if (n < 0 &&
+                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
                 kernelCopies_ = false;  // this pair of files is copied through the buffer
                 break;
             }
@@ -133,7 +134,7 @@ private:
 
 int Document::writeTo(int fd, const Progress& progress) {
     endStep();
-    if (::ftruncate(fd, 0) != 0) return errno;
+    if (io::ftruncate(fd, 0) != 0) return errno;
     Writer writer(fd, size(), progress);
     int error = 0;
     const bool failedBefore = s_->readFailed;
@@ -163,42 +164,10 @@ int Document::writeTo(int fd, const Progress& progress) {
         }
     });
     if (error == 0) error = writer.flush();
-    if (s_->readFailed && error == 0) error = EIO;
-    if (error == EIO) s_->readFailed = true;
+    if (s_->readFailed && error == 0) error = EIO;  // zeros stood in for bytes that could not be read
     s_->readFailed = s_->readFailed || failedBefore;
-    if (error == 0 && ::ftruncate(fd, size()) != 0) error = errno;
+    if (error == 0 && io::ftruncate(fd, size()) != 0) error = errno;
     return error;
-}
-
-int Document::rebase(const std::string& path, bool historyLost) {
-    endStep();
-    if (historyLost) {
-        for (auto* steps : {&s_->undo, &s_->redo})
-            for (State::Step& step : *steps)
-                for (State::Record& record : step.records) s_->tree.release(record.removed);
-        s_->undo.clear();
-        s_->redo.clear();
-        // The blocks read before hold the old content of what is now the new file.
-        for (uint32_t i = 0; i < s_->sources.size(); ++i) s_->cache.forget(i);
-    }
-    int error = 0;
-    auto file = FileSource::open(path, error);
-    // Written over in place, the file the document reads from is the new one already: should
-    // the path no longer lead to it, the document reads on from that file as it is now.
-    if ((!file || file->identity().size != size()) && historyLost && s_->current != detail::addedSource)
-        file = FileSource::reopen(*s_->sources[s_->current], error);
-    if (!file) return error;
-    if (file->identity().size != size()) return EIO;
-    s_->identity = file->identity();
-    s_->path = path;
-    // The content is now the one file; the history keeps its pieces of the older files.
-    s_->tree.release(s_->root);
-    s_->current = s_->addSource(std::move(file));
-    s_->root = s_->identity.size > 0 ? s_->tree.make(Piece{s_->current, 0, s_->identity.size}) : detail::noNode;
-    s_->readFailed = false;
-    s_->releaseUnusedSources();
-    markSaved();
-    return 0;
 }
 
 }  // namespace document

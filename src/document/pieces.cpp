@@ -46,10 +46,12 @@ std::pair<Node, Node> PieceTree::split(Node t, int64_t pos) {
     if (t == noNode) return {noNode, noNode};
     const int64_t before = length(nodes_[t].left);
     if (pos <= before) {
+        // Merged, not hung under t: b may hold the new node of a cut piece, whose priority
+        // may be above t's.
         auto [a, b] = split(nodes_[t].left, pos);
-        nodes_[t].left = b;
+        nodes_[t].left = noNode;
         update(t);
-        return {a, t};
+        return {a, merge(b, t)};
     }
     if (pos >= before + nodes_[t].length) {
         auto [a, b] = split(nodes_[t].right, pos - before - nodes_[t].length);

@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -37,9 +39,7 @@ struct Piece {
 class PieceTree {
 public:
     // How many nodes of the pool (in the tree or in detached subtrees) refer to a file source.
-    int64_t references(uint32_t source) const {
-        return source < references_.size() ? references_[source] : 0;
-    }
+    int64_t references(uint32_t source) const { return source < references_.size() ? references_[source] : 0; }
 
     Node make(const Piece& piece);
     // Returns every node of a subtree to the pool.
@@ -54,6 +54,12 @@ public:
     Node join(Node a, Node b);
     // A tree of the pieces in order, in linear time.
     Node build(std::span<const Piece> pieces);
+
+    // Empty when the pool is sound for these roots: every node in use lies in exactly one of
+    // the subtrees (none twice, none lost), lengths add up, priorities keep the heap order,
+    // and the references count the nodes of each source; else what is wrong. Each piece is
+    // also shown to check, whose complaint ends the walk.
+    std::string check(std::span<const Node> roots, const std::function<std::string(const Piece&)>& piece) const;
 
     // Calls f(piece, first, count) for the part of each piece that lies in [from, to), in
     // order; first is the offset of that part inside the piece.

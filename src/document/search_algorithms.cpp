@@ -31,8 +31,10 @@ std::vector<uint8_t> capitals(std::span<const uint8_t> text) {
         if (b == 223) {
             out.push_back(83);
             out.push_back(83);
-        } else if ((b >= 97 && b <= 122) || (b >= 224 && b <= 228) || (b >= 231 && b <= 246) ||
+        } else if ((b >= 96 && b <= 127) || (b >= 224 && b <= 228) || (b >= 231 && b <= 246) ||
                    (b >= 249 && b <= 252)) {
+            // 96 to 127 all 32 lower: the letters to capitals, and ` { | } ~ DEL as the
+            // buffer's bytes are folded, so that each is found at least as itself.
             out.push_back(static_cast<uint8_t>(b - 32));
         } else {
             out.push_back(b);

@@ -14,7 +14,8 @@ int64_t findExact(std::span<const uint8_t> data, std::span<const uint8_t> patter
 // The case folding of a buffer byte: control bytes become their letter, lower case the
 // capital (the capital of the character the byte rows show for the byte).
 const std::array<uint8_t, 256>& foldTable();
-// A search text turned to capitals byte by byte (ß becomes SS).
+// A search text turned to capitals byte by byte (ß becomes SS); its bytes 96 to 127 that
+// are no letters are folded as the buffer's are.
 std::vector<uint8_t> capitals(std::span<const uint8_t> text);
 // The first position p ≥ from where the folded data equals pattern, or −1. Uses SSE2 where
 // the processor has it, otherwise findFoldedPortable.

@@ -1,7 +1,5 @@
 #include "document/source.h"
 
-#include "app/file_primitives.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,38 +7,43 @@
 #include <cerrno>
 #include <cstring>
 
-namespace document::detail {
+#include "app/file_primitives.h"
 
-FileIdentity identityOf(const struct stat& info) {
-    return FileIdentity{static_cast<int64_t>(info.st_size),
-                        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-                        static_cast<uint64_t>(info.st_ino), static_cast<uint64_t>(info.st_dev)};
-}
+namespace document::detail {
 
 std::shared_ptr<FileSource> FileSource::open(const std::string& path, int& error) {
     // Only regular files, opened without blocking (a FIFO would wait for a writer).
-    const int fd = kt::openRegularFile(path, error);
-    if (fd < 0) return nullptr;
+    OwnedFile file(kt::openRegularFile(path, error));
+    if (!file) return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
+    if (::fstat(file.get(), &info) != 0) {
         error = errno;
-        ::close(fd);
         return nullptr;
     }
     error = 0;
-    return std::shared_ptr<FileSource>(new FileSource(fd, identityOf(info)));
+    return std::shared_ptr<FileSource>(new FileSource(file.release(), f_IdentityOf(info), false));
 }
 
-std::shared_ptr<FileSource> FileSource::reopen(const FileSource& file, int& error) {
-    const int fd = ::fcntl(file.fd(), F_DUPFD_CLOEXEC, 0);
+std::shared_ptr<FileSource> FileSource::adopt(OwnedFile file, const FileIdentity& identity, int& error) {
     struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0) {
-        error = errno;
-        if (fd >= 0) ::close(fd);
+    if (!file || ::fstat(file.get(), &info) != 0) {
+        error = file ? errno : EBADF;
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode) || !(f_IdentityOf(info) == identity)) {
+        error = EIO;  // written over meanwhile: not the content that was written
         return nullptr;
     }
     error = 0;
-    return std::shared_ptr<FileSource>(new FileSource(fd, identityOf(info)));
+    return std::shared_ptr<FileSource>(new FileSource(file.release(), identity, false));
+}
+
+std::shared_ptr<FileSource> FileSource::store(OwnedFile file, int64_t size) {
+    struct stat info {};
+    ::fstat(file.get(), &info);
+    FileIdentity identity = f_IdentityOf(info);
+    identity.size = size;
+    return std::shared_ptr<FileSource>(new FileSource(file.release(), identity, true));
 }
 
 FileSource::~FileSource() { ::close(fd_); }

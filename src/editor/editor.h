@@ -31,6 +31,7 @@ struct State {
     std::vector<uint8_t> ChangeText;
     int64_t FoundPosition = -1;
     int64_t ChangedPosition = -1;
+    uint64_t FoundChanges = 0;  // the buffer's count of changes when FoundPosition was found
     int64_t TopLine = 0;
     int64_t Cursor = 0;
 
@@ -101,6 +102,8 @@ void enterSearchText(bool change);
 void nextSearchMode();
 int64_t SearchNext(int64_t start);
 int64_t ChangeFound(int64_t position);
+// Forgets the found occurrence once the buffer's content has changed since it was found.
+void forgetStaleFind();
 void searchCommand();
 void changeCommand();
 void changeAndSearchCommand();

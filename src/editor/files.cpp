@@ -29,6 +29,15 @@ namespace {
 // Where the last save that failed halfway kept the new content; empty when none did.
 std::string keptAt;
 
+// Tells why a save failed; when writing over the file failed halfway, also where the whole
+// new content is (the log line has the full path).
+void showSaveFailure(int error, const std::string& path) {
+    if (keptAt.empty()) return showMessage(texts::saveFailedTitle, texts::saveFailed, failureLine(error, path));
+    const bool beside = f_PathDirectory(keptAt) == f_PathDirectory(path);
+    showMessage(texts::saveFailedTitle, failureLine(error, path),
+                texts::newContentIn + fontText(beside ? f_PathName(keptAt) : keptAt));
+}
+
 void removeDialog() {
     t_FullArea(window);
     t_ClearRect(window, 18, 12, columns - 18, 16);
@@ -37,8 +46,10 @@ void removeDialog() {
 // A file changed by another program since it was loaded: saving over it writes this
 // buffer's view of it, which may mix the two. Only a yes saves.
 bool mayOverwriteChangedFile() {
-    return !state().Buffer.changedOnDisk() || askYesNo(texts::changedOnDiskTitle, texts::changedOnDisk1,
-                                                       texts::changedOnDisk2, texts::changedOnDiskAnswers);
+    const document::Document& buffer = state().Buffer;
+    return (!buffer.changedOnDisk() && !buffer.readFailed()) ||
+           askYesNo(texts::changedOnDiskTitle, texts::changedOnDisk1, texts::changedOnDisk2,
+                    texts::changedOnDiskAnswers);
 }
 
 // Asks where to save the buffer and saves it there, until that worked or the user cancels.
@@ -56,15 +67,9 @@ bool saveAndReport() {
     if (!mayOverwriteChangedFile()) return false;
     const int error = SaveFile();
     if (error == 0) return true;
-    if (!keptAt.empty()) {
-        // Writing over the file failed halfway: the message says where the whole new content
-        // is (the log line has the full path).
-        const bool beside = f_PathDirectory(keptAt) == f_PathDirectory(s.CurrentPath);
-        showMessage(texts::saveFailedTitle, failureLine(error, s.CurrentPath),
-                    texts::newContentIn + fontText(beside ? f_PathName(keptAt) : keptAt));
-        return false;
-    }
-    showMessage(texts::saveFailedTitle, texts::saveFailed, failureLine(error, s.CurrentPath));
+    showSaveFailure(error, s.CurrentPath);
+    // Writing over the file failed halfway: the buffer now reads from the rescue copy.
+    if (!keptAt.empty()) return false;
     return savingElsewhereHelps(error) && saveWhereAsked();
 }
 
@@ -135,9 +140,12 @@ int64_t AskToSave(const std::string& title) {
     while (answer < 0) {
         const int64_t value = waitForKey();
         const int64_t upper = value >= 0 && value < 256 ? std::toupper(static_cast<int>(value)) : value;
-        if (upper == 'J' || value == key::returnKey || value == key::space) answer = 1;
-        else if (upper == 'N') answer = 2;
-        else if (upper == 'A' || value == key::escape) answer = 0;
+        if (upper == 'J' || value == key::returnKey || value == key::space)
+            answer = 1;
+        else if (upper == 'N')
+            answer = 2;
+        else if (upper == 'A' || value == key::escape)
+            answer = 0;
     }
     removeDialog();
     // A save that fails cancels the command, so that nothing unsaved is dropped.
@@ -184,6 +192,7 @@ bool LoadFile(const std::string& path) {
     s.CurrentName = f_PathName(path);
     s.CurrentPath = path;
     s.Modified = false;
+    s.FoundPosition = -1;  // the occurrence was one of the other file
     updateTitle();
     return true;
 }
@@ -191,6 +200,7 @@ bool LoadFile(const std::string& path) {
 void CloseFile() {
     State& s = state();
     s.ChangedPosition = -1;
+    s.FoundPosition = -1;
     s.CurrentName.clear();
     s.CurrentPath.clear();
     s.Buffer = document::Document();
@@ -225,7 +235,7 @@ void bindTo(const std::string& path) {
 bool saveAs(const std::string& path) {
     // Written first and bound only then: a failed save leaves the buffer bound as it was.
     if (const int error = saveTo(path); error != 0) {
-        showMessage(texts::saveFailedTitle, texts::saveFailed, failureLine(error, path));
+        showSaveFailure(error, path);
         return false;
     }
     bindTo(path);

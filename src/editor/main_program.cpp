@@ -211,6 +211,7 @@ void mainProgram() {
         } else if (dispatch(key)) {
             t_QuitProgram(window);
         }
+        forgetStaleFind();
     }
 }
 

@@ -81,6 +81,7 @@ int64_t SearchNext(int64_t start) {
     }
     if (found >= 0) {
         s.FoundPosition = found;
+        s.FoundChanges = s.Buffer.changes();
         return found;
     }
     s.FoundPosition = -1;
@@ -99,6 +100,7 @@ struct Change {
 
 std::optional<Change> checkChange(int64_t position) {
     State& s = state();
+    forgetStaleFind();
     // Both texts are checked, each with its own message.
     auto searchBytes = hexBytes(s.SearchText, texts::badSearchDigit);
     auto changeBytes = hexBytes(s.ChangeText, texts::badChangeDigit);
@@ -145,6 +147,11 @@ int64_t ChangeFound(int64_t position) {
     s.Modified = true;
     s.ChangedPosition = position;
     return position + static_cast<int64_t>(change->replacement.size()) - 1;
+}
+
+void forgetStaleFind() {
+    State& s = state();
+    if (s.FoundPosition >= 0 && s.Buffer.changes() != s.FoundChanges) s.FoundPosition = -1;
 }
 
 void searchCommand() { redraw(state().TopLine, SearchNext(state().Cursor), true); }

@@ -13,14 +13,28 @@
 #include <cstdlib>
 #include <new>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/file_primitives.h"
 #include "app/log.h"
+#include "files/io_calls.h"
+#include "files/journal.h"
+#include "files/save_internal.h"
 
 namespace {
 
 constexpr const char* aclAttribute = "system.posix_acl_access";
+
+bool allOf(std::string_view text, bool digitsOnly) {
+    return std::all_of(text.begin(), text.end(), [digitsOnly](char c) {
+        return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')));
+    });
+}
+
+}  // namespace
+
+namespace save_detail {
 
 // The file a path names after following symbolic links, so that saving through a link
 // writes the file it points to, not the link.
@@ -50,12 +64,6 @@ std::string temporaryStem(std::string name) {
     return "." + name + ".ostrakonix-";
 }
 
-bool allOf(std::string_view text, bool digitsOnly) {
-    return std::all_of(text.begin(), text.end(), [digitsOnly](char c) {
-        return (c >= '0' && c <= '9') || (!digitsOnly && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')));
-    });
-}
-
 // Removes the temporary files of this file's earlier saves whose process has ended: only
 // regular files of ours whose names match the stem, a process id and six characters.
 void removeStaleTemporaries(const std::string& folder, const std::string& stem) {
@@ -81,7 +89,7 @@ void removeStaleTemporaries(const std::string& folder, const std::string& stem) 
 
 int createTemporary(const std::string& folder, const std::string& stem, std::string& path) {
     path = folder + stem + std::to_string(::getpid()) + "-XXXXXX";
-    return ::mkostemp(path.data(), O_CLOEXEC);
+    return io::mkostemp(path.data(), O_CLOEXEC);
 }
 
 // A folder of our own for the new content when the file's folder takes no new file:
@@ -105,12 +113,17 @@ std::string privateFolder() {
     return {};
 }
 
-void syncFolder(const std::string& folder) {
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    ::fsync(dir);
+int syncFolder(const std::string& folder) {
+    const int dir = io::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return errno;
+    const int code = io::fsync(dir) == 0 ? 0 : errno;
     ::close(dir);
+    return code;
 }
+
+}  // namespace save_detail
+
+namespace {
 
 // The names of the file's extended attributes; false when they cannot be listed (a file
 // system without them has none: true and empty).
@@ -152,7 +165,8 @@ bool copyAttributes(const std::string& path, int fd) {
 }
 
 // Prepares the new file (fd) to replace the old one and says whether a rename would
-// change what the user has, so that the file must be written over in place instead.
+// change what the user has, so that the file must be written over in place instead. The
+// mode is set once the content is written (writing clears the set-ID bits).
 bool renameWouldChange(const std::string& target, const std::string& folder, const struct stat& old, int fd) {
     if (old.st_nlink > 1) return true;  // the other names would keep the old content
     const uid_t me = ::geteuid();
@@ -161,90 +175,61 @@ bool renameWouldChange(const std::string& target, const std::string& folder, con
     if (me != 0 && old.st_uid != me &&
         (::stat(folder.c_str(), &dir) != 0 || ((dir.st_mode & S_ISVTX) && dir.st_uid != me)))
         return true;
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0 || !copyAttributes(target, fd)) return true;
-    // Last, as a change of owner clears the set-id bits; one we may not set means in place too.
+    return ::fchown(fd, old.st_uid, old.st_gid) != 0 || !copyAttributes(target, fd);
+}
+
+// Gives the written new file the mode; false when it does not take all of it (a set-ID bit
+// only the owner may set, set after a change of owner).
+bool applyMode(int fd, mode_t mode) {
     struct stat now {};
-    return ::fchmod(fd, old.st_mode & 07777) != 0 || ::fstat(fd, &now) != 0 ||
-           (now.st_mode & 07777) != (old.st_mode & 07777);
+    return ::fchmod(fd, mode & 07777) == 0 && ::fstat(fd, &now) == 0 && (now.st_mode & 07777) == (mode & 07777);
 }
 
-bool copyNotOffered(int code) {
-    return code == EXDEV || code == EINVAL || code == ENOSYS || code == EOPNOTSUPP || code == EBADF;
-}
-
-// Copies size bytes from the start of one file over the start of another.
-int copyOver(int from, int to, off_t size) {
-    off_t done = 0;
-    while (done < size) {
-        loff_t in = done, out = done;
-        const ssize_t n = ::copy_file_range(from, &in, to, &out, static_cast<size_t>(size - done), 0);
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && !copyNotOffered(errno)) return errno;
-        break;  // not offered here (or the end came early): read and write
-    }
-    std::vector<char> buffer(done < size ? size_t{1} << 20 : 0);
-    while (done < size) {
-        const ssize_t n = ::pread(from, buffer.data(), std::min(buffer.size(), static_cast<size_t>(size - done)), done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n < 0 ? errno : EIO;
-        for (ssize_t written = 0; written < n;) {
-            const ssize_t m = ::pwrite(to, buffer.data() + written, static_cast<size_t>(n - written), done + written);
-            if (m < 0 && errno == EINTR) continue;
-            if (m <= 0) return m < 0 ? errno : EIO;
-            written += m;
-        }
-        done += n;
-    }
-    return 0;
-}
-
-// Writes size bytes of the temporary file over the file open in out, cut to that length.
-int overwrite(int out, int from, off_t size) {
-    struct stat info {};
-    if (::fstat(out, &info) != 0) return errno;
-    if (!S_ISREG(info.st_mode)) return ENOTSUP;
-    if (::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) & ~O_NONBLOCK) != 0) return errno;
-    // The room for a longer content is taken first, so that a full disk stops the save
-    // before the file is touched.
-    if (size > info.st_size && ::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP) {
-        const int code = errno;
-        if (::ftruncate(out, info.st_size) != 0) {
-            // it would only give back what was taken
-        }
-        return code;
-    }
-    if (const int code = copyOver(from, out, size); code != 0) return code;
-    return ::ftruncate(out, size) != 0 || ::fsync(out) != 0 ? errno : 0;
-}
-
-// Writes the complete, synced new content (in the temporary file fd) over the file. The
-// file's owner, group, mode, links and attributes stay as they are. A failure keeps the
-// temporary file: once the file has been touched it is the one whole copy of the new content.
-int writeOver(const std::string& target, const std::string& temporary, int fd, off_t size, SaveOutcome& outcome) {
-    kt::logLine("f_SaveFile: The file “" + target + "” is written in place; its new content is in “" + temporary +
-                "” until then.");
-    // Without blocking, should the file have been swapped for a pipe meanwhile.
-    const int out = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    int code = out < 0 ? errno : overwrite(out, fd, size);
-    if (out >= 0 && ::close(out) != 0 && code == 0) code = errno;
-    ::close(fd);
-    if (code != 0) {
-        kt::logLine("f_SaveFile: Error #" + kt::fileErrorDescription(code, "written in place", target) +
-                    " Its new content is kept in “" + temporary + "”.");
-        outcome.keptAt = temporary;
-        return code;
-    }
-    ::unlink(temporary.c_str());
-    return 0;
+// What a new file gets: read and write for all, less the umask.
+mode_t newFileMode() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 }  // namespace
 
-int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeContent, SaveOutcome& outcome) {
+FileIdentity f_IdentityOf(const struct stat& info) {
+    return FileIdentity{static_cast<int64_t>(info.st_size),
+                        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+                        static_cast<uint64_t>(info.st_ino), static_cast<uint64_t>(info.st_dev)};
+}
+
+OwnedFile& OwnedFile::operator=(OwnedFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+OwnedFile::~OwnedFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int OwnedFile::release() { return std::exchange(fd_, -1); }
+
+using namespace save_detail;
+
+int f_ScratchFile() {
+    const std::string folder = privateFolder();
+    if (folder.empty()) return -1;
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    // A file system without unnamed files: a named one, its name removed at once.
+    std::string path = folder + ".scratch.ostrakonix-XXXXXX";
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(path.c_str());
+    return fd;
+}
+
+int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeContent, SaveOutcome& outcome,
+               const std::function<void(const FileIdentity&)>& beforeWriteOver) {
     outcome = {};
     if (path.empty()) return ENOENT;
     const std::string target = resolveLinks(path);
@@ -273,10 +258,6 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
         if ((fd = createTemporary(own, stem, temporary)) < 0) return errno;
     } else if (exists) {
         inPlace = renameWouldChange(target, folder, old, fd);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
     }
 
     int code = 0;
@@ -285,17 +266,22 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
     } catch (const std::bad_alloc&) {
         code = ENOMEM;  // a writer that runs out of memory fails the save, it does not end the program
     }
+    if (code == 0 && !inPlace) inPlace = !applyMode(fd, exists ? old.st_mode : newFileMode()) && exists;
     struct stat written {};
-    if (code == 0 && (::fsync(fd) != 0 || ::fstat(fd, &written) != 0)) code = errno;
+    if (code == 0 && (io::fsync(fd) != 0 || ::fstat(fd, &written) != 0)) code = errno;
     if (code != 0) {
         ::close(fd);
         ::unlink(temporary.c_str());
         return code;
     }
     if (!inPlace) {
-        if (::rename(temporary.c_str(), target.c_str()) == 0) {
-            ::close(fd);
+        if (io::rename(temporary.c_str(), target.c_str()) == 0) {
             syncFolder(folder);  // makes the rename itself durable
+            if (exists) f_DropJournals(target, f_IdentityOf(old));
+            outcome.content = OwnedFile(fd);
+            outcome.contentIdentity = f_IdentityOf(written);
+            outcome.contentIsTarget = true;
+            outcome.written = outcome.contentIdentity;
             return 0;
         }
         code = errno;
@@ -307,6 +293,5 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
             return code;
         }
     }
-    outcome.inPlace = true;
-    return writeOver(target, temporary, fd, written.st_size, outcome);
+    return writeOver(target, temporary, fd, outcome, beforeWriteOver);
 }

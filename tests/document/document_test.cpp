@@ -7,8 +7,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -21,6 +23,8 @@
 
 #include "document/save.h"
 #include "document/search_algorithms.h"
+#include "files/io_calls.h"
+#include "files/journal.h"
 #include "support/toolkit_fixture.h"
 
 using document::Document;
@@ -88,13 +92,14 @@ struct Model {
     }
 };
 
-// Seed, file size (0: a document bound to no file), steps, and bytes drawn from 0 … alphabet − 1.
+// Seed, file size (0: a document bound to no file), steps, bytes drawn from 0 … alphabet − 1,
+// and whether the file has a second name (so that saves write it over in place).
 // Change all, the finds and the single-edit calls that wrap replace meet the flat copy in the
 // fuzz replay, change all and the finds also in DocumentSearch below.
-class DocumentModelTest : public ::testing::TestWithParam<std::tuple<uint32_t, size_t, int, int>> {};
+class DocumentModelTest : public ::testing::TestWithParam<std::tuple<uint32_t, size_t, int, int, bool>> {};
 
 TEST_P(DocumentModelTest, RandomEditsUndoAndSavesMatchAFlatCopy) {
-    const auto [seed, fileSize, steps, alphabet] = GetParam();
+    const auto [seed, fileSize, steps, alphabet, linked] = GetParam();
     std::mt19937 random(seed);
     auto below = [&](int64_t n) { return n <= 0 ? 0 : static_cast<int64_t>(random() % static_cast<uint64_t>(n)); };
     auto randomBytes = [&](size_t n) {
@@ -109,6 +114,7 @@ TEST_P(DocumentModelTest, RandomEditsUndoAndSavesMatchAFlatCopy) {
     if (fileSize > 0) {
         model.bytes = randomBytes(fileSize);
         testing_support::writeFile(path, model.bytes);
+        if (linked) std::filesystem::create_hard_link(path, folder.file("link.bin"));
         doc = openOrFail(path);
     }
     for (int i = 0; i < steps; ++i) {
@@ -133,13 +139,14 @@ TEST_P(DocumentModelTest, RandomEditsUndoAndSavesMatchAFlatCopy) {
         }
         ASSERT_EQ(doc->size(), static_cast<int64_t>(model.bytes.size()));
         ASSERT_EQ(i % 16 == 0 || op == 3 || op == 4 ? contentOf(*doc) : model.bytes, model.bytes);  // now and then
-        EXPECT_EQ(std::tuple(doc->isModified(), doc->changedOnDisk()), std::tuple(model.id != model.savedId, false));
+        EXPECT_EQ(std::tuple(doc->isModified(), doc->changedOnDisk(), doc->checkInvariants()),
+                  std::tuple(model.id != model.savedId, false, ""));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, DocumentModelTest,
-                         ::testing::Values(std::tuple(1u, 0u, 3000, 3), std::tuple(2u, 5000u, 3000, 4),
-                                           std::tuple(4u, 70000u, 1500, 256)));
+                         ::testing::Values(std::tuple(1u, 0u, 3000, 3, false), std::tuple(2u, 5000u, 3000, 4, false),
+                                           std::tuple(4u, 70000u, 1500, 256, true)));
 
 // Matches that cross the edge of a piece and of the 1 MiB blocks a search reads, found by
 // each search and changed by change all as the editor's loop changes them.
@@ -354,7 +361,7 @@ TEST(DocumentFiles, FileTruncatedUnderneathOrSavedInPlaceAndWhatIsNoRegularFile)
     EXPECT_TRUE(doc->changedOnDisk());
 
     // A file with a second name is written over in place: both names hold the new content, the
-    // document reads it from its place, and the history, whose bytes are gone, is dropped.
+    // document reads it from its place, and the history keeps the bytes written over.
     const std::string linked = folder.file("linked"), other = folder.file("other name");
     testing_support::writeFile(linked, Bytes(200000, 'a'));
     ASSERT_EQ(::link(linked.c_str(), other.c_str()), 0);
@@ -366,9 +373,11 @@ TEST(DocumentFiles, FileTruncatedUnderneathOrSavedInPlaceAndWhatIsNoRegularFile)
     ASSERT_EQ(document::saveDocument(*doc, linked, {}, &outcome), 0);
     Bytes written(200002, 'a');
     written[5] = 'b', written[6] = 'c', written[150000] = 'd';
-    EXPECT_EQ(std::tuple(outcome.inPlace, testing_support::readFile(other), contentOf(*doc), doc->canUndo(),
-                         doc->isModified()),
-              std::tuple(true, written, written, false, false));
+    EXPECT_EQ(std::tuple(outcome.inPlace, testing_support::readFile(other), contentOf(*doc), doc->isModified()),
+              std::tuple(true, written, written, false));
+    doc->undo(), doc->undo();
+    EXPECT_EQ(std::tuple(contentOf(*doc), doc->isModified(), doc->checkInvariants()),
+              std::tuple(Bytes(200000, 'a'), true, ""));
 
     // Only regular files are documents; the others are refused at once, also those that would
     // block a reader, and saving works into a folder on another file system too.
@@ -407,6 +416,186 @@ TEST(DocumentFiles, FileTruncatedUnderneathOrSavedInPlaceAndWhatIsNoRegularFile)
         EXPECT_EQ(std::tuple(testing_support::readFile(copy), fresh.path()), std::tuple(expected, copy));
         ::unlink(copy.c_str());
     }
+}
+
+int openDescriptors() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+// Twenty saves with an edit each let the replaced files go: the descriptors and the disk
+// space (on a tmpfs of its own) come back, and undo reaches back across every save, with the
+// history's bytes in memory and, past a bound of none, in the cache folder's file.
+TEST(DocumentSaves, OldVersionsAreLetGo) {
+    TempFolder folder;
+    const bool mounted = ::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, "size=64m") == 0;
+    const std::string path = folder.file("data.bin");
+    std::mt19937 random(5);
+    Bytes original(4 << 20);
+    for (auto& b : original) b = static_cast<uint8_t>(random());
+    for (const int64_t limit : {int64_t{16} << 20, int64_t{0}}) {
+        Document::setStoreMemoryLimit(limit);
+        testing_support::writeFile(path, original);
+        struct statvfs disk {
+        }, after{};
+        ::statvfs(folder.path().c_str(), &disk);
+        const int descriptors = openDescriptors();
+        auto doc = openOrFail(path);
+        for (int i = 0; i < 20; ++i) {
+            doc->overwrite(i * 100000, 'x');
+            doc->insert(i * 7 + 3, Bytes{'y'});
+            ASSERT_EQ(document::saveDocument(*doc, path), 0);
+        }
+        ::statvfs(folder.path().c_str(), &after);
+        EXPECT_LE(openDescriptors() - descriptors, limit == 0 ? 2 : 1);
+        EXPECT_LE(mounted ? (disk.f_bfree - after.f_bfree) * disk.f_frsize : 0, 1u << 20);
+        while (doc->undo()) {
+        }
+        EXPECT_EQ(std::tuple(contentOf(*doc), doc->checkInvariants()), std::tuple(original, ""));
+    }
+    Document::setStoreMemoryLimit(int64_t{16} << 20);
+    if (mounted) ::umount2(folder.path().c_str(), MNT_DETACH);
+}
+
+// Every system call by which a save changes files failed in turn (the k-th for k = 1, 2, …
+// until the save makes fewer), with EIO and with ENOSPC, for a save by rename, one in place,
+// a Save As onto another name of the document's own file, one onto another file with a
+// second name, and a journaled one (only overwrites). After each failure the file holds
+// exactly its old or its new content (after a journal is finished on opening it), or the
+// kept copy named holds the new; the document shows its own content and is modified; the
+// next save writes exactly that, keeps no replaced file open, and undo reaches back across
+// both saves.
+TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
+    enum Kind { renamed, inPlace, saveAsOwnLink, saveAsLinkedOther, journaled };
+    std::mt19937 random(3);
+    Bytes original(600 << 10, 0);  // data, a hole, data
+    for (size_t i = 0; i < original.size(); ++i)
+        if (i < (64 << 10) || i >= (512 << 10)) original[i] = static_cast<uint8_t>(random());
+    const std::string shm = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";  // saves sync: memory is quick
+    testing_support::LogCapture quiet;
+    for (const Kind kind : {renamed, inPlace, saveAsOwnLink, saveAsLinkedOther, journaled}) {
+        for (const int error : {EIO, ENOSPC}) {
+            for (int k = 1; k < 200; ++k) {
+                SCOPED_TRACE("kind " + std::to_string(kind) + " error " + std::to_string(error) + " call " +
+                             std::to_string(k));
+                TempFolder folder(shm);
+                const std::string path = folder.file("data.bin"), other = folder.file("other.bin");
+                testing_support::writeFile(path, Bytes(original.begin(), original.begin() + (64 << 10)));
+                std::filesystem::resize_file(path, 512 << 10);
+                std::ofstream(path, std::ios::app | std::ios::binary)
+                    .write(reinterpret_cast<const char*>(original.data()) + (512 << 10), 88 << 10);
+                testing_support::writeFile(other, Bytes(1000, 'o'));
+                const std::string target = kind == renamed || kind == inPlace || kind == journaled ? path
+                                           : kind == saveAsOwnLink ? folder.file("link.bin")
+                                                                   : other;
+                if (kind != renamed && kind != journaled)
+                    std::filesystem::create_hard_link(kind == saveAsLinkedOther ? other : path,
+                                                      folder.file("link.bin"));
+                const Bytes before = testing_support::readFile(target);
+                const int descriptors = openDescriptors();
+                struct stat first {};
+                ::stat(path.c_str(), &first);
+                auto doc = openOrFail(path);
+                Bytes expected = original;
+                doc->overwrite(10, 'x'), expected[10] = 'x';
+                if (kind == journaled)
+                    doc->overwrite(70000, 1), expected[70000] = 1;  // in the hole
+                else
+                    doc->insert(70000, Bytes{1, 2, 3}), expected.insert(expected.begin() + 70000, {1, 2, 3});
+                ASSERT_EQ(document::saveDocument(*doc, path), 0);
+                if (kind == journaled)
+                    doc->overwrite(530000, 'z'), expected[530000] = 'z';
+                else
+                    doc->erase(530000, 100), expected.erase(expected.begin() + 530000, expected.begin() + 530100);
+                doc->overwrite(5, 'y'), expected[5] = 'y';
+                const Bytes saved = testing_support::readFile(path);
+
+                io::failCall(k, error);
+                SaveOutcome outcome;
+                const int result = document::saveDocument(*doc, target, {}, &outcome);
+                struct stat now {};
+                ::stat(path.c_str(), &now);
+                EXPECT_TRUE(kind != journaled || (outcome.inPlace && now.st_ino == first.st_ino));
+                const bool failed = io::failureHappened();
+                io::failCall(0, 0);
+                EXPECT_EQ(std::tuple(contentOf(*doc), doc->checkInvariants()), std::tuple(expected, ""));
+                if (kind == journaled) openOrFail(path);  // finishes a journal left behind
+                EXPECT_FALSE(std::filesystem::exists(f_JournalBeside(path)));
+                const Bytes onDisk = testing_support::readFile(target);
+                if (result == 0) {
+                    EXPECT_EQ(std::tuple(onDisk == expected, doc->isModified()), std::tuple(true, false));
+                } else {
+                    const bool kept = !outcome.keptAt.empty() &&
+                                      testing_support::readFile(outcome.keptAt) == expected &&
+                                      outcome.keptAt.find(".ostrakonix-rescue-") != std::string::npos;
+                    const Bytes old = target == other ? before : saved;
+                    EXPECT_TRUE(onDisk == old || onDisk == expected || kept) << std::strerror(result);
+                    EXPECT_TRUE(doc->isModified());
+                }
+                ASSERT_EQ(document::saveDocument(*doc, target), 0);
+                EXPECT_EQ(std::tuple(testing_support::readFile(target) == expected, doc->isModified(),
+                                     openDescriptors() - descriptors, doc->checkInvariants()),
+                          std::tuple(true, false, 1, ""));
+                EXPECT_TRUE(outcome.keptAt.empty() || std::filesystem::exists(outcome.keptAt));
+                while (doc->undo()) {
+                }
+                EXPECT_EQ(contentOf(*doc), original);
+                if (!failed) break;
+            }
+        }
+    }
+}
+
+// A journal cut short at each of its bytes means the save never touched the file: opening
+// the file removes it and the file keeps its old content. A whole journal is finished on
+// opening, whether the save had written none, some or all of the new bytes; one whose file
+// has been changed since, or replaced, is removed and the file left alone; so is one that a
+// later save makes wrong.
+TEST(DocumentSaves, AJournalCutShortAtEachStepIsHandled) {
+    TempFolder folder;
+    testing_support::LogCapture quiet;
+    const std::string path = folder.file("data.bin"), journal = f_JournalBeside(path);
+    Bytes old(100000);
+    for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<uint8_t>(i * 13);
+    testing_support::writeFile(path, old);
+    auto doc = openOrFail(path);
+    doc->overwrite(5, 'a'), doc->overwrite(50000, 'b'), doc->overwrite(99999, 'c');
+    const Bytes fresh = contentOf(*doc);
+    Bytes half = old;
+    half[5] = 'a';
+    for (int k = 1; !std::filesystem::exists(journal) && k < 20; ++k) {  // a save stopped after its journal
+        io::failCall(k, EIO);
+        document::saveDocument(*doc, path);
+    }
+    io::failCall(0, 0);
+    const Bytes whole = testing_support::readFile(journal);
+    ASSERT_GT(whole.size(), 60u);
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+        for (const Bytes* state : {&std::as_const(old), &std::as_const(half), &fresh}) {
+            if (cut < whole.size() && state != &old) continue;  // the file is touched only after the journal is whole
+            SCOPED_TRACE("cut at " + std::to_string(cut));
+            testing_support::writeFile(path, *state);
+            testing_support::writeFile(journal, Bytes(whole.begin(), whole.begin() + static_cast<int64_t>(cut)));
+            EXPECT_TRUE(openOrFail(path));
+            EXPECT_EQ(std::tuple(testing_support::readFile(path) == (cut == whole.size() ? fresh : old),
+                                 std::filesystem::exists(journal)),
+                      std::tuple(true, false));
+        }
+    }
+    Bytes other = old;
+    other[50000] = 'x';  // changed since the save
+    for (const bool replaced : {false, true}) {
+        if (replaced) std::filesystem::remove(path);
+        testing_support::writeFile(path, other);
+        testing_support::writeFile(journal, whole);
+        EXPECT_TRUE(openOrFail(path));
+        EXPECT_EQ(std::tuple(testing_support::readFile(path), std::filesystem::exists(journal)),
+                  std::tuple(other, false));
+    }
+    // A save that writes the file whole drops a journal an earlier save left.
+    testing_support::writeFile(journal, whole);
+    doc->insert(0, Bytes{'i'});
+    ASSERT_EQ(document::saveDocument(*doc, path), 0);
+    EXPECT_FALSE(std::filesystem::exists(journal));
 }
 
 }  // namespace

@@ -219,6 +219,7 @@ private:
     // Called before each edit: the first of a step remembers the buffer and drops what could
     // be redone.
     void edited(int64_t cursor = 0) {
+        ++changes_;
         if (stepOpen_ && stepEdited_) return;
         stepEdited_ = true;
         s_.undo.push_back({s_.buffer, s_.id, stepOpen_ ? stepCursor_ : cursor});
@@ -230,6 +231,7 @@ private:
         if (from.empty()) return;
         Step st = std::move(from.back());
         from.pop_back();
+        ++changes_;
         (undo ? s_.redo : s_.undo).push_back({s_.buffer, s_.id, st.cursor});
         s_.buffer = std::move(st.buffer);
         s_.id = st.id;
@@ -301,7 +303,7 @@ private:
     }
 
     static uint8_t capital(uint8_t b) {
-        return (b >= 97 && b <= 122) || (b >= 224 && b <= 228) || (b >= 231 && b <= 246) || (b >= 249 && b <= 252)
+        return (b >= 96 && b <= 127) || (b >= 224 && b <= 228) || (b >= 231 && b <= 246) || (b >= 249 && b <= 252)
                    ? static_cast<uint8_t>(b - 32)
                    : b;
     }
@@ -320,11 +322,17 @@ private:
             const auto from = s_.buffer.begin() + std::min(start + 1, size());
             auto same = [&](uint8_t b, uint8_t q) { return (alpha ? folded(b) : b) == q; };
             const auto hit = std::search(from, s_.buffer.end(), pattern->begin(), pattern->end(), same);
+            foundChanges_ = changes_;
             if (hit != s_.buffer.end()) return s_.found = hit - s_.buffer.begin();
         }
         s_.found = -1;
         message();
         return start;
+    }
+
+    // The found occurrence is forgotten once the content changed after it was found.
+    void forgetStaleFind() {
+        if (changes_ != foundChanges_) s_.found = -1;
     }
 
     int64_t changeFound(int64_t position) {
@@ -339,6 +347,7 @@ private:
         const auto search = hexBytes(s_.searchText);
         const auto change = hexBytes(s_.changeText);
         if (!search || !change) return refuse(false);
+        forgetStaleFind();
         const auto n = static_cast<int64_t>(search->size()), m = static_cast<int64_t>(change->size());
         const bool inserting = s_.insertMode == 1;
         // Refused also when the found bytes are no longer all there, or overwriting would change the length.
@@ -396,6 +405,7 @@ private:
         s_.buffer = s_.disk.at(path);
         s_.path = path;
         s_.modified = false;
+        s_.found = -1;
         newHistory();
     }
 
@@ -509,6 +519,11 @@ private:
     }
 
     void mainLoopPass() {
+        command();
+        forgetStaleFind();
+    }
+
+    void command() {
         const Input input = next(Wait::Main);
         if (input.clipboard) {
             s_.clipboard = *input.clipboard;
@@ -570,7 +585,7 @@ private:
         }
         case 24:
             if (askToSave("Datei schließen") != 0) {
-                s_.changed = -1;
+                s_.changed = s_.found = -1;
                 s_.name = s_.path = "";
                 s_.buffer.clear();
                 s_.modified = false;
@@ -609,6 +624,7 @@ private:
     bool stepOpen_ = false, stepEdited_ = false;
     int64_t stepCursor_ = 0;
     uint64_t nextId_ = 1;
+    uint64_t changes_ = 0, foundChanges_ = 0;  // changes of the content, and their count at the last find
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable signal_;
@@ -657,6 +673,7 @@ std::string differences(const ModelState& m) {
     std::optional<std::string> clipboard;
     headless().runOnMainSync([&] { clipboard = headless().pasteboardText(); });
     compare("clipboard", clipboard.value_or("(none)"), m.clipboard.value_or("(none)"));
+    compare("checkInvariants()", e.Buffer.checkInvariants(), std::string());
     for (const auto& [path, bytes] : m.disk)
         compareBytes("file " + path + " (on disk)", testing_support::readFile(path), bytes);
     return out.str();

@@ -34,6 +34,7 @@
 #include "app/threads.h"
 #include "app/utf8.h"
 #include "editor/editor.h"
+#include "files/journal.h"
 #include "input/entries.h"
 #include "support/toolkit_fixture.h"
 
@@ -61,6 +62,15 @@ std::vector<std::string> temporaries(const std::string& folder, pid_t pid = 0) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
         if (auto name = entry.path().filename().string(); name.find(mark) != name.npos) names.push_back(name);
+    return names;
+}
+
+// The copies of new content that saves in place kept ("NAME.ostrakonix-rescue-XXXXXX").
+std::vector<std::string> rescues(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (auto name = entry.path().filename().string(); name.find(".ostrakonix-rescue-") != name.npos)
+            names.push_back(name);
     return names;
 }
 
@@ -209,8 +219,8 @@ TEST(SaveFile, NeverDoesWhatAWriteOfTheUserCouldNotAndKeepsOwnersLinksAndAttribu
     // Name, owner and mode of the folder, owner, group and mode of the file, an attribute root sets.
     const std::tuple<const char*, uid_t, mode_t, uid_t, gid_t, mode_t, const char*, Expect> cases[] = {
         {"read-only", uid, 0755, uid, gid, 0444, nullptr, refused},
-        {"plain", uid, 0755, uid, gid, 0640, nullptr, renamed},
-        {"hard-linked", uid, 0755, uid, gid, 0644, nullptr, inPlace},
+        {"plain", uid, 0755, uid, gid, 06750, nullptr, renamed},  // set-ID bits, which writing clears
+        {"hard-linked", uid, 0755, uid, gid, 04755, nullptr, inPlace},
         {"sticky", 0, 01777, 0, 0, 0666, nullptr, inPlace},
         {"other-group", uid, 0755, uid, 0, 0664, nullptr, inPlace},
         {"user-attribute", uid, 0755, uid, gid, 0644, "user.note", renamed},
@@ -219,9 +229,15 @@ TEST(SaveFile, NeverDoesWhatAWriteOfTheUserCouldNotAndKeepsOwnersLinksAndAttribu
     };
     const TempFolder disk("/var/tmp");  // on the disk: /tmp may be a tmpfs, which keeps no user attributes
     ::chmod(disk.path().c_str(), 0755);
-    for (const auto& [name, folderOwner, folderMode, fileOwner, fileGroup, fileMode, attributeName, expect] : cases) {
-        SCOPED_TRACE(name);
-        const std::string home = disk.file(std::string(name) + "-home"), folder = disk.file(name);
+    // A blank inserted (a new file renamed, or a copy over the file), or a byte overwritten
+    // (written in place through a journal, which keeps everything by its nature).
+    for (size_t round = 0; round < 2 * std::size(cases); ++round) {
+        const bool journaled = round >= std::size(cases);
+        const auto& [name, folderOwner, folderMode, fileOwner, fileGroup, fileMode, attributeName, expect] =
+            cases[round % std::size(cases)];
+        SCOPED_TRACE(std::string(name) + (journaled ? ", journaled" : ""));
+        const std::string home = disk.file(name + std::string(journaled ? "-j-home" : "-home"));
+        const std::string folder = disk.file(name + std::string(journaled ? "-j" : ""));
         const std::string path = folder + "/data.bin";
         ::mkdir(home.c_str(), 0755);
         ::mkdir(folder.c_str(), 0755);
@@ -240,7 +256,9 @@ TEST(SaveFile, NeverDoesWhatAWriteOfTheUserCouldNotAndKeepsOwnersLinksAndAttribu
         const struct stat before = statOf(path);
 
         std::string output;
-        ASSERT_EQ(runAsNobody(home, "key ^I\nkey ^S\nscreen\n", path, output), 0) << output;
+        ASSERT_EQ(runAsNobody(home, journaled ? "type Z\nkey ^S\nscreen\n" : "key ^I\nkey ^S\nscreen\n", path, output),
+                  0)
+            << output;
         const struct stat after = statOf(path);
         const bool refusal = expect == refused;
         // The status line's mark: ":" while the buffer holds changes not saved, "·" after a save.
@@ -252,8 +270,11 @@ TEST(SaveFile, NeverDoesWhatAWriteOfTheUserCouldNotAndKeepsOwnersLinksAndAttribu
         EXPECT_EQ(std::tuple(readFile(path), after.st_ino == before.st_ino, after.st_uid, after.st_gid, after.st_mode,
                              after.st_nlink, attribute(path, attributeName ? attributeName : "user.none"),
                              temporaries(folder).empty()),
-                  std::tuple(bytesOf(refusal ? "old" : " old"), expect != renamed, fileOwner, fileGroup, before.st_mode,
-                             before.st_nlink, attributeName ? "kept" : "", true));
+                  std::tuple(bytesOf(refusal     ? "old"
+                                     : journaled ? "Zld"
+                                                 : " old"),
+                             journaled || expect != renamed, fileOwner, fileGroup, before.st_mode, before.st_nlink,
+                             attributeName ? "kept" : "", true));
         if (std::string(name) == "closed-folder") {
             // The new content waited in the program's own cache folder, which only its user may enter.
             EXPECT_EQ(statOf(home + "/cache/ostrakonix").st_mode & 07777, 0700u);
@@ -265,8 +286,13 @@ TEST(SaveFile, NeverDoesWhatAWriteOfTheUserCouldNotAndKeepsOwnersLinksAndAttribu
 
 // Kills the program at random moments while it inserts a byte and saves. A file with a
 // second name is written in place: a kill while the new content is copied over it may leave
-// it mixed, but then the temporary file holds the whole new content and the log named it.
-void killDuringSave(bool linked) {
+// it mixed, but then the kept copy holds the whole new content and the log named it. A byte
+// overwritten is saved in place through a journal: once the file is opened again (which
+// finishes or removes a journal) it is the old or the new content, and no journal is left.
+enum class Kill { renamed, linked, journaled };
+
+void killDuringSave(Kill mode) {
+    const bool linked = mode == Kill::linked;
     const int64_t runs = environmentNumber("OSTRAKONIX_KILLS", 12);
     const auto size = static_cast<size_t>(environmentNumber("OSTRAKONIX_KILL_MIB", 4)) << 20;
     TempFolder folder;
@@ -276,7 +302,23 @@ void killDuringSave(bool linked) {
     for (auto& b : content) b = static_cast<uint8_t>(random());
     writeFile(path, content);
     if (linked) fs::create_hard_link(path, other);
-    std::ofstream(folder.file("save.script")) << "type x\nopen " << path << "\nkey ^I\nkey ^S\nwait\n";
+    const std::string journal = f_JournalBeside(path);
+    // The edit of a run: a blank inserted at the start, or the first byte overwritten.
+    auto edited = [&](Bytes bytes) {
+        const char typed = bytes[0] == 'J' ? 'K' : 'J';
+        std::ofstream(folder.file("save.script"))
+            << "type x\nopen " << path << (mode == Kill::journaled ? std::string("\ntype ") + typed : "\nkey ^I")
+            << "\nkey ^S\nwait\n";
+        if (mode == Kill::journaled)
+            bytes[0] = static_cast<uint8_t>(typed);
+        else
+            bytes.insert(bytes.begin(), ' ');
+        return bytes;
+    };
+    auto saving = [&](pid_t pid) {
+        return !temporaries(folder.path(), pid).empty() || !rescues(folder.path()).empty() || fs::exists(journal);
+    };
+    Bytes next = edited(content);
 
     // One run undisturbed: how long a run takes, and how long its temporary file exists.
     const auto started = Clock::now();
@@ -285,38 +327,41 @@ void killDuringSave(bool linked) {
     Clock::time_point firstSeen{}, lastSeen{};
     int status = 0;
     while (::waitpid(first, &status, WNOHANG) == 0) {
-        if (!temporaries(folder.path(), first).empty())
-            (firstSeen == Clock::time_point{} ? firstSeen : lastSeen) = Clock::now();
+        if (saving(first)) (firstSeen == Clock::time_point{} ? firstSeen : lastSeen) = Clock::now();
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started);
     const auto saveTime = std::max(std::chrono::duration_cast<std::chrono::microseconds>(lastSeen - firstSeen),
                                    std::chrono::microseconds(1000));
-    content.insert(content.begin(), ' ');
+    content = next;
     ASSERT_EQ(readFile(path), content) << "the undisturbed save did not write the new content";
 
-    int killedWhileSaving = 0, killedOtherwise = 0, finished = 0, mixed = 0;
+    int killedWhileSaving = 0, killedOtherwise = 0, finished = 0, mixed = 0, journalsFinished = 0, journalsRemoved = 0;
+    testing_support::LogCapture quiet;
     for (int64_t run = 0; run < runs; ++run) {
+        next = edited(content);
         const pid_t pid = startProgram(folder);
         ASSERT_GT(pid, 0);
         // Half the kills at any moment of a run, half once the save's temporary file exists.
         if (run % 2 == 1) {
             const auto deadline = Clock::now() + 4 * runTime + std::chrono::seconds(2);
-            while (temporaries(folder.path(), pid).empty() && Clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            while (!saving(pid) && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         const auto span = run % 2 ? saveTime : runTime;
         std::this_thread::sleep_for(std::chrono::microseconds(random() % static_cast<uint64_t>(span.count() + 1)));
-        const bool saving = !temporaries(folder.path(), pid).empty();
+        const bool wasSaving = saving(pid);
         ::kill(pid, SIGKILL);
-        ++(reap(pid) ? finished : saving ? killedWhileSaving : killedOtherwise);
+        ++(reap(pid) ? finished : wasSaving ? killedWhileSaving : killedOtherwise);
 
-        Bytes onDisk = readFile(path), next = content;
-        next.insert(next.begin(), ' ');
+        const bool journalLeft = fs::exists(journal);
+        f_FinishJournal(path);  // as opening the file does
+        ASSERT_FALSE(fs::exists(journal)) << "run " << run;
+        Bytes onDisk = readFile(path);
+        if (journalLeft) ++(onDisk == next ? journalsFinished : journalsRemoved);
         ASSERT_TRUE(!linked || (fs::hard_link_count(path) == 2 && fs::equivalent(path, other))) << "run " << run;
+        const auto kept = rescues(folder.path());
         if (linked && onDisk != content && onDisk != next) {
-            const auto kept = temporaries(folder.path(), pid);
             ASSERT_EQ(kept.size(), 1u) << "run " << run << ": the file is mixed and the new content is not kept";
             ASSERT_EQ(readFile(folder.file(kept[0])), next) << "run " << run << ": the kept content is not whole";
             const Bytes log = readFile(folder.file("log.txt"));
@@ -326,24 +371,29 @@ void killDuringSave(bool linked) {
             onDisk = next;
             ++mixed;
         }
+        for (const auto& name : kept) fs::remove(folder.file(name));  // a copy no longer needed
         ASSERT_TRUE(onDisk == content || onDisk == next)
             << "run " << run << ": the file holds " << onDisk.size() << " bytes, neither the old nor the new content";
         content = onDisk;
     }
     // The next save removes what the killed ones left behind.
+    content = edited(content);
     const pid_t last = startProgram(folder);
     ASSERT_GT(last, 0);
     ASSERT_TRUE(reap(last));
-    content.insert(content.begin(), ' ');
     EXPECT_EQ(readFile(path), content);
     EXPECT_EQ(temporaries(folder.path()), std::vector<std::string>{}) << "the leftovers of killed saves remain";
-    std::printf("kill test: %d killed while saving, %d otherwise, %d finished, %d mixed with the new content kept\n",
-                killedWhileSaving, killedOtherwise, finished, mixed);
+    std::printf(
+        "kill test: %d killed while saving, %d otherwise, %d finished, %d mixed with the new content kept, %d "
+        "journals finished, %d removed\n",
+        killedWhileSaving, killedOtherwise, finished, mixed, journalsFinished, journalsRemoved);
 }
 
-TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) { killDuringSave(false); }
+TEST(KillDuringSave, TheFileIsAlwaysTheOldOrTheNewContent) { killDuringSave(Kill::renamed); }
 
-TEST(KillDuringSave, AFileWrittenInPlaceIsOldOrNewOrItsNewContentIsKeptWhole) { killDuringSave(true); }
+TEST(KillDuringSave, AFileWrittenInPlaceIsOldOrNewOrItsNewContentIsKeptWhole) { killDuringSave(Kill::linked); }
+
+TEST(KillDuringSave, AJournaledSaveLeavesTheOldOrTheNewContentAndNoJournal) { killDuringSave(Kill::journaled); }
 
 // A 256 KiB tmpfs over a temporary folder, for as long as it lives (mounting needs root).
 struct SmallFileSystem {
