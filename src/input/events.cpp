@@ -1,6 +1,7 @@
 #include "input/events.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <thread>
 
 #include "app/log.h"
@@ -35,10 +36,44 @@ EventQueue<t_Event>& fileQueue() {
     return *queue;
 }
 
+namespace {
+
+// Counts the wake-ups: a waiter that saw the count before it looked at the queues cannot miss
+// an input queued after that look.
+struct Wake {
+    std::mutex lock;
+    std::condition_variable signal;
+    uint64_t count = 0;
+};
+
+Wake& wake() {
+    static auto* made = new Wake;  // lives as long as the threads that use it
+    return *made;
+}
+
+}  // namespace
+
+void wakeWaiting() {
+    Wake& w = wake();
+    {
+        std::lock_guard guard(w.lock);
+        ++w.count;
+    }
+    w.signal.notify_all();
+}
+
 void waitUntil(const std::function<bool()>& ready) {
-    while (!ready()) {
+    Wake& w = wake();
+    for (;;) {
+        uint64_t seen;
+        {
+            std::lock_guard guard(w.lock);
+            seen = w.count;
+        }
+        if (ready()) return;
         if (host::hasHost()) host::host().programIdle();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::unique_lock guard(w.lock);
+        w.signal.wait_for(guard, std::chrono::milliseconds(10), [&] { return w.count != seen; });
     }
 }
 

@@ -48,6 +48,10 @@ struct t_MenuEvent {
 
 namespace kt {
 
+// Wakes the program where it waits for input (waitUntil): called after every input is queued,
+// so that a key is acted on at once rather than at the next poll.
+void wakeWaiting();
+
 // A first-in first-out queue whose list, flag and last-taken record are guarded together
 // by one lock; the flag is set after an append is complete and polled by the program. Only
 // the queue writes its flag, always under the lock, so the flag can't disagree with the list.
@@ -55,9 +59,12 @@ template <typename Record>
 class EventQueue {
 public:
     void append(Record record) {
-        std::lock_guard guard(lock_);
-        items_.push_back(std::move(record));
-        available_.store(true, std::memory_order_release);
+        {
+            std::lock_guard guard(lock_);
+            items_.push_back(std::move(record));
+            available_.store(true, std::memory_order_release);
+        }
+        wakeWaiting();
     }
     // Takes the front record into `last`; false when the queue is empty.
     bool take(Record& into) {
@@ -115,8 +122,8 @@ EventQueue<t_MenuEvent>& menuQueue();
 EventQueue<t_Event>& mouseQueue();
 EventQueue<t_Event>& fileQueue();
 
-// The one way the program waits for input: polls `ready` every 10 milliseconds and tells
-// the host each time that the program is idle until then.
+// The one way the program waits for input: polls `ready` every 10 milliseconds, or at once
+// when new input wakes it, and tells the host each time that the program is idle until then.
 void waitUntil(const std::function<bool()>& ready);
 // Whether any input waits in a queue (the headless host's idle test).
 bool inputPending();

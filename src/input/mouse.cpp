@@ -165,9 +165,12 @@ void viewMouseDragged(uint8_t window, const host::MouseEvent& event) {
     if (!w.Initialized || w.IgnoreEvents) return;
     const auto place = drawingAreaPlace(w, static_cast<int64_t>(event.x), static_cast<int64_t>(event.y));
     Drags& d = drags();
-    std::lock_guard guard(d.lock);
-    d.place[window] = place;
-    d.update();
+    {
+        std::lock_guard guard(d.lock);
+        d.place[window] = place;
+        d.update();
+    }
+    kt::wakeWaiting();
 }
 
 void viewMouseUp(uint8_t) {

@@ -7,6 +7,7 @@
 
 #include "display/window.h"
 #include "input/entries.h"
+#include "input/events.h"
 
 namespace {
 
@@ -32,12 +33,15 @@ void viewScrollWheel(uint8_t window, int64_t lines) {
     const t_Window& w = kt::windowRecord(window);
     if (!w.Initialized || w.IgnoreEvents) return;
     Notches& n = notches();
-    std::lock_guard guard(n.lock);
-    int64_t& waiting = n.lines[window];
-    waiting = std::clamp(waiting + std::clamp(lines, -mostWaiting, mostWaiting), -mostWaiting, mostWaiting);
-    bool any = false;
-    for (int64_t count : n.lines) any = any || count != 0;
-    n.available.store(any, std::memory_order_release);
+    {
+        std::lock_guard guard(n.lock);
+        int64_t& waiting = n.lines[window];
+        waiting = std::clamp(waiting + std::clamp(lines, -mostWaiting, mostWaiting), -mostWaiting, mostWaiting);
+        bool any = false;
+        for (int64_t count : n.lines) any = any || count != 0;
+        n.available.store(any, std::memory_order_release);
+    }
+    kt::wakeWaiting();
 }
 
 bool t_WheelEventAvailable() { return notches().available.load(std::memory_order_acquire); }
