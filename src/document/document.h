@@ -34,6 +34,10 @@ using Progress = std::function<void(int64_t done, int64_t total)>;
 struct ChangeAllResult {
     int64_t changes = 0;      // how many occurrences were changed
     int64_t lastChange = -1;  // where the last change starts, −1 when none was made
+    // More occurrences than mostChanges: nothing was changed. Each change costs pieces in
+    // memory, and a pattern of zeros over the holes of a disk image occurs billions of times.
+    bool tooMany = false;
+    static constexpr int64_t mostChanges = int64_t{1} << 22;
 };
 
 class Document {

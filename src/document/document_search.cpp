@@ -201,7 +201,10 @@ ChangeAllResult Document::changeAll(int64_t first, std::span<const uint8_t> patt
     // next one found after the bytes that the change before put there.
     std::vector<int64_t> places{first};
     Scanner scanner(*s_, pattern, false, first, progress);
-    for (int64_t at = scanner.next(first + n); at >= 0; at = scanner.next(at + n)) places.push_back(at);
+    for (int64_t at = scanner.next(first + n); at >= 0; at = scanner.next(at + n)) {
+        if (static_cast<int64_t>(places.size()) == ChangeAllResult::mostChanges) return {0, -1, true};
+        places.push_back(at);
+    }
 
     // The new pieces of the changed range: the bytes between the places as they were, and
     // one stored copy of the replacement at every place.

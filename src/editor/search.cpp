@@ -181,6 +181,10 @@ void changeAll() {
         ProgressBox progress(texts::changingAllTitle);
         result = s.Buffer.changeAll(p, change->pattern, change->replacement, s.InsertMode == 1, p, progress.callback());
     }
+    if (result.tooMany) {
+        showMessage(texts::changingAllTitle, texts::tooManyOccurrences, texts::nothingChanged);
+        return redraw(s.TopLine, p, true);
+    }
     s.Modified = true;
     s.ChangedPosition = result.lastChange;
     p = result.lastChange + static_cast<int64_t>(change->replacement.size()) - 1;

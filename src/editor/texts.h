@@ -88,6 +88,9 @@ inline constexpr const char* insertModeTitle = " \u2013 Einfügen";
 // it was loaded is not saved over without asking.
 inline constexpr const char* searchingTitle = "Suchen";
 inline constexpr const char* changingAllTitle = "Alles ändern";
+// Our own: change all refuses more occurrences than the memory for their pieces allows.
+inline constexpr const char* tooManyOccurrences = "Zu viele Vorkommnisse: mehr als 4 Millionen.";
+inline constexpr const char* nothingChanged = "Es wurde nichts geändert.";
 inline constexpr const char* savingTitle = "Speichern";
 inline constexpr const char* pleaseWait = "Bitte warten …";
 inline constexpr const char* percentDone = " % erledigt";

@@ -289,6 +289,9 @@ TEST(DocumentSearch, OverHolesAgreesWithAPlainScan) {
     const int64_t found = doc->findExact(Bytes{'a', 'i'}, 7, [&](int64_t d, int64_t t) { done = d, total = t; });
     EXPECT_EQ(std::tuple(found, done, total, doc->findExact(Bytes{0, 0}, 7), doc->findFolded(Bytes{'@', 'T'}, 7)),
               std::tuple(tail + 1, tail - 3, tail - 3, 7, tail - 1));
+    // Changing every zero of it would take more pieces than there is memory: refused whole.
+    const document::ChangeAllResult all = doc->changeAll(0, Bytes{0}, Bytes{1}, false);
+    EXPECT_EQ(std::tuple(all.tooMany, all.changes, doc->isModified(), doc->byteAt(0)), std::tuple(true, 0, false, 0));
 
     // A file cut short while a search reads it in place: the rest reads as zeros (as any read
     // of the lost bytes gives them), the search ends, and the document knows its file changed.
