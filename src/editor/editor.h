@@ -32,6 +32,9 @@ struct State {
     int64_t ChangedPosition = -1;
     int64_t TopLine = 0;
     int64_t Cursor = 0;
+
+    // The values view (Alt+W): the header's five menu rows show the values at the cursor.
+    bool ValuesShown = false;
 };
 
 State& state();

@@ -26,12 +26,14 @@ constexpr KeyHelp mainKeys[] = {
     {"Backspace", "—", "insert mode: delete the byte before the cursor; overwrite mode: one byte left"},
     {"Alt+Backspace", "Widerrufen", "undo the last change"},
     {"Shift+Alt+Backspace", "Wiederholen", "redo what was undone"},
+    {"Alt+W", "Werte", "the values view instead of the menus: what the bytes at the cursor mean; again, the menus"},
     {"^L", "Datei laden", "load a file, chosen in the file browser"},
     {"^S", "Datei speichern", "save the file (a new file gets its name with Save As or on the command line)"},
     {"^X", "Datei schließen", "close the file, leaving an empty buffer"},
     {"^Q", "Beenden", "quit Ostrakonix"},
     {"^F", "Suchen Menü, Hauptmenü", "switch between the main menu and the search menu"},
-    {"^Ö, Ctrl+\\", "Position", "go to a position, typed in hexadecimal"},
+    {"^Ö, Ctrl+\\", "Position",
+     "go to a position: hexadecimal (0x allowed), #decimal, or +/- that far from the cursor (+200, -#64)"},
     {"^Ü, Ctrl+]", "Über Ostrakonix", "about: name, version and copyright"},
     {"Esc", "Hilfe & Status", "next header: menus and status, status and column heads, status only, nothing"},
 };
@@ -58,6 +60,8 @@ constexpr KeyHelp fieldKeys[] = {
     {"Backspace, ^G, Delete", "—", "delete the character before, after the cursor"},
     {"^L, ^V", "—", "copy the field to the clipboard, paste the clipboard's first line"},
     {"Ctrl+6, digits", "—", "type a character by its decimal code (up to three digits)"},
+    {"any character", "—",
+     "in the position and the hexadecimal byte: replaces the value offered; a cursor key keeps it"},
 };
 
 constexpr KeyHelp questionKeys[] = {
@@ -94,6 +98,19 @@ constexpr KeyHelp screenWords[] = {
     {"Hilfe", "Hilfe", "the desktop's Help menu"},
 };
 
+// The values view's words, row by row (the status line's "dez." too).
+constexpr KeyHelp valueWords[] = {
+    {"Byte", "Byte", "the byte at the cursor: hexadecimal (h), decimal, signed, octal (o), binary (b)"},
+    {"16, 32, 64", "Bit", "the 16-, 32- and 64-bit integer from the cursor on: unsigned, then signed"},
+    {"LE, BE", "Little-Endian, Big-Endian", "byte order: the lowest byte first, the highest byte first"},
+    {"F32, F64", "Gleitkomma", "the 32- and 64-bit floating point number (IEEE 754); NaN, +∞, -∞"},
+    {"Zeit32, Zeit64", "Zeit", "the 32- or 64-bit Unix time as a UTC date, where it is one from 1980 to 2099"},
+    {"Zn", "Zeichen", "the UTF-8 character starting at the cursor: its number (U+) and glyph"},
+    {"unvollst., keins", "unvollständig, keins", "a character cut short; no character starts here"},
+    {"—", "—", "no value: the file ends before it"},
+    {"dez. #", "dezimal", "the cursor's position in decimal (in the status line)"},
+};
+
 constexpr KeyHelpSection sections[] = {
     {"The editor's keys (^X is Control with X)", "Key", mainKeys},
     {"In the search menu (^F)", "Key", searchKeys},
@@ -101,6 +118,7 @@ constexpr KeyHelpSection sections[] = {
     {"Questions and messages", "Key", questionKeys},
     {"In the file browser (^L)", "Key", browserKeys},
     {"Words on the screen", "Word", screenWords},
+    {"The values view (Alt+W, \"Fenster ▸ Werte\")", "Word", valueWords},
 };
 
 // Columns are counted in characters, not bytes.

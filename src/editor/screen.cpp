@@ -8,6 +8,7 @@
 #include "display/window.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
+#include "editor/values.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/modes.h"
@@ -49,13 +50,25 @@ void putHex(uint64_t value, int digits) {
     for (int i = digits - 1; i >= 0; --i) putCode(table[(value >> (4 * i)) & 15]);
 }
 
+// --- Changed bytes ----------------------------------------------------------------------
+// Bytes that are not those of the file as last loaded or saved stand out in yellow, in both
+// columns, until they are saved or undone: no other cell of the byte rows is yellow.
+constexpr uint8_t textColour = 12, changedColour = 13, controlColour = 1;
+
+// The two hexadecimal digits of a byte at the text cursor, in the colour its change gives.
+void drawHexDigits(uint8_t b, bool changed) {
+    if (changed) t_Color(window, changedColour);
+    putHex(b, 2);
+    if (changed) t_Color(window, textColour);
+}
+
 // The character cell of a byte, drawn at the cursor without moving it: control bytes as
-// the letter 64 higher in red.
-void drawCharacterCell(uint8_t b) {
-    if (b < 32) {
-        t_Color(window, 1);
-        t_PrintSymbol(window, static_cast<uint8_t>(b + 64));
-        t_Color(window, 12);
+// the letter 64 higher in red (in yellow, changed).
+void drawCharacterCell(uint8_t b, bool changed) {
+    if (b < 32 || changed) {
+        t_Color(window, changed ? changedColour : controlColour);
+        t_PrintSymbol(window, static_cast<uint8_t>(b < 32 ? b + 64 : b));
+        t_Color(window, textColour);
     } else {
         t_PrintSymbol(window, b);
     }
@@ -133,8 +146,9 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
     const int64_t N = s.Buffer.size();
     const int digits = positionDigits();
     // The bytes of every row shown, read at once.
-    static uint8_t shown[16 * rows];
+    static uint8_t shown[16 * rows], changed[16 * rows];
     const int64_t available = s.Buffer.read(16 * t, 16 * R, shown);
+    s.Buffer.changedBytes(16 * t, available, changed);
     for (int64_t i = 0; i < R; ++i) {
         const int64_t line = t + i, start = 16 * line;
         if (start < N) {
@@ -144,14 +158,14 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
                 const int64_t k = 16 * i + j;
                 t_Htab(window, digits + 3 + 3 * j);
                 if (k < available) {
-                    putHex(shown[k], 2);
+                    drawHexDigits(shown[k], changed[k]);
                     putCode(' ');
                 } else {
                     t_PrintSpc(window, 3);
                 }
                 t_Htab(window, 65 + j);
                 if (k < available)
-                    drawCharacterCell(shown[k]);
+                    drawCharacterCell(shown[k], changed[k]);
                 else
                     t_PrintSymbol(window, 32);
             }
@@ -181,9 +195,11 @@ void DrawByte(int64_t top, int64_t cursor) {
     t_Vtab(window, s.HeaderRows + row + 1);
     t_Htab(window, hexColumn(k));
     const uint8_t b = s.Buffer.byteAt(cursor);
-    putHex(b, 2);
+    uint8_t changed = 0;
+    s.Buffer.changedBytes(cursor, 1, &changed);
+    drawHexDigits(b, changed);
     t_Htab(window, k + 65);
-    drawCharacterCell(b);
+    drawCharacterCell(b, changed);
 }
 
 void printBytesAsText(const std::vector<uint8_t>& bytes) { putText(kt::bytesAsText(bytes)); }
@@ -201,12 +217,20 @@ void DrawHeader() {
     t_CursorHome(window);
     headerDigits = positionDigits();
     if (s.HeaderRows > 0) {
+        std::string status = statusTemplate(headerDigits);
+        // The values view gives the status line the decimal position where the hint stands.
+        if (valuesShown()) status.replace(58, 22, 22, ' ');
         t_Inverse(window);
-        PrintMenuLine(statusTemplate(headerDigits));
+        PrintMenuLine(status);
         t_Normal(window);
     }
     if (s.HeaderRows == 7) {
-        if (s.MainMenuShown) {
+        if (valuesShown()) {
+            const auto [first, count] = valuesRange();
+            drawValues(first, count);
+            t_Vtab(window, 7);
+            t_Htab(window, 1);
+        } else if (s.MainMenuShown) {
             for (const char* line : texts::mainMenu) PrintMenuLine(line);
         } else {
             PrintMenuLine(std::string(texts::searchPrompt) + kt::bytesAsText(s.SearchText));
@@ -252,7 +276,12 @@ void DrawStatus(int64_t cursor) {
             putText(blanks);
         else
             putHex(static_cast<uint64_t>(s.Buffer.size() - 1), digits);
+        if (valuesShown()) drawDecimalPosition(cursor);
         t_Normal(window);
+    }
+    if (valuesShown()) {
+        const auto [first, count] = valuesRange();
+        drawValues(first, count);
     }
     if (s.HeaderRows == 7 && !s.MainMenuShown) {
         t_Vtab(window, 6);

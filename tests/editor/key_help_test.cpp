@@ -74,7 +74,7 @@ TEST(CommandLine, HelpListsEveryKeyTheEditorActsOnAndVersionTheTitleScreensVersi
     const std::set<std::string> dispatched = dispatchedKeys();
     EXPECT_GE(dispatched.size(), 29u) << "the key table was not found";
     for (const std::string& key : dispatched) EXPECT_TRUE(listed.count(key)) << key << " is not in --help";
-    for (const char* key : {"Alt+Backspace", "Shift+Alt+Backspace", "wheel up", "Ctrl+\\", "Ctrl+]"})
+    for (const char* key : {"Alt+Backspace", "Shift+Alt+Backspace", "Alt+W", "wheel up", "Ctrl+\\", "Ctrl+]"})
         EXPECT_TRUE(listed.count(key)) << key;
 
     const auto [version, versionStatus] = run("--version");

@@ -19,6 +19,8 @@ constexpr int64_t openMenuTag = -5;
 constexpr int64_t saveAsMenuTag = -6;
 constexpr int64_t undoMenuTag = -7;
 constexpr int64_t redoMenuTag = -8;
+// "Fenster ▸ Werte": the values view, Alt+W.
+constexpr int64_t valuesMenuTag = -20;
 
 std::vector<Menu> menuDefinition();
 

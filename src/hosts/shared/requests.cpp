@@ -52,6 +52,9 @@ bool carryOutProgramCommand(int64_t tag, int window) {
     case redoMenuTag:
         sendProgramKey(window, key::backspace, modifier::option | modifier::shift);
         return true;
+    case valuesMenuTag:
+        sendProgramKey(window, 'w', modifier::option);
+        return true;
     case openMenuTag: {
         const auto paths = f_OpenPanel("Datei öffnen", "", "", false, true, false);
         handOver(paths.empty() ? std::string() : paths.front(), fileRequest::open);

@@ -18,8 +18,8 @@ void sendProgramKey(int window, int64_t value, uint64_t flags);
 
 // Carries out the menu item of `tag` when it is one of the editor's commands, and tells
 // whether it was: "Neu" is ^X (close, asking to save, leaving an empty buffer), "Über
-// Ostrakonix" ^Ü, "Widerrufen" Alt+Backspace and "Wiederholen" Shift+Alt+Backspace, all typed
-// in `window`; "Öffnen …" and "Sichern unter …" run the open or save panel and hand the path
+// Ostrakonix" ^Ü, "Widerrufen" Alt+Backspace, "Wiederholen" Shift+Alt+Backspace and "Werte"
+// Alt+W, all typed in `window`; "Öffnen …" and "Sichern unter …" run the open or save panel and hand the path
 // chosen to the program as a file event (to open, to save to). Main thread.
 bool carryOutProgramCommand(int64_t tag, int window);
 
