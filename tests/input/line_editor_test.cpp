@@ -167,17 +167,3 @@ TEST(LineEditor, NumberModesTheAreasLastColumnAndControlCodes) {
                          cellColour(0, 1, 5)),
               std::tuple("aMb", 0, 3, 1, w.TextColor));
 }
-
-// An offered text (the editor's position and byte fields) goes with the first character that
-// comes in; a cursor key keeps it, from then on as an ordinary text.
-TEST(LineEditor, AnOfferedTextGoesWithTheFirstCharacterUnlessTheCursorMovedFirst) {
-    t_Window& w = field("1234");
-    w.InputOffered = true;
-    t_InputEdit(0, 31);  // the form placing the cursor
-    editText("ab");
-    EXPECT_EQ(std::tuple(w.InputString, screenLine(0, 5), w.InputOffered), std::tuple("ab", "ab", false));
-    field("1234").InputOffered = true;
-    t_InputEdit(0, 8);
-    editText("x");
-    EXPECT_EQ(std::tuple(w.InputString, w.InputOffered), std::tuple("123x4", false));
-}
