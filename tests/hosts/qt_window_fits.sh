@@ -10,29 +10,7 @@ for tool in Xvfb openbox xwininfo xprop; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  kill "${pids[@]}" 2>/dev/null
-  wait "${pids[@]}" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAILED: $*"
-  tail -n 20 "$work"/*.out "$work"/*.log 2>/dev/null
-  xwininfo -root -tree 2>/dev/null | grep -v "has no name" | head -n 20
-  exit 1
-}
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-  for ((i = 0; i < $1; i++)); do
-    "${@:2}" && return 0
-    sleep 0.1
-  done
-  "${@:2}"
-}
-
+source "$(dirname "$0")/x_servers.sh"
 echo hallo >"$work/x.bin"
 cat >"$work/tall.xml" <<'XML'
 <?xml version="1.0" encoding="UTF-8"?>
@@ -65,21 +43,18 @@ fits() {
 titles=()
 for size in 1366x768 1280x720; do
   for theme in usual tall; do
-    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/display-$size-$theme" >"$work/xvfb.out" 2>&1 &
-    server=$!
-    wait_for 100 grep -q "[0-9]" "$work/display-$size-$theme" || fail "Xvfb did not start"
+    start_display "-$size-$theme" "$size"
     export DISPLAY=":$(head -n 1 "$work/display-$size-$theme")"
     config=()
     [ "$theme" = tall ] && config=(--config-file "$work/tall.xml")
     openbox "${config[@]}" >"$work/openbox.out" 2>&1 &
-    manager=$!
+    pids+=($!)
     wait_for 100 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "openbox did not start"
     # A runtime folder of its own each time: no hand-over to the editor of a server gone.
     mkdir -m 700 "$work/run-$size-$theme"
     env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/run-$size-$theme" HOME="$work" \
       "$program" --log "$work/program.log" "$work/x.bin" </dev/null >"$work/program.out" 2>&1 &
-    editor=$!
-    pids=("$editor" "$manager" "$server")
+    pids+=($!)
     width="${size%x*}" height="${size#*x}"
     wait_for 300 eval 'geometry >/dev/null' || fail "no window on $size"
     wait_for 50 fits "$width" "$height" || fail "$theme frame on $size: $(geometry) (x y width height left right top bottom)"
@@ -87,7 +62,7 @@ for size in 1366x768 1280x720; do
     read -r _ _ w h _ < <(geometry)
     titles+=($((h - (w * 832 + 656) / 1312)))
     echo "$theme frame on $size: $(geometry)"
-    kill "${pids[@]}"
+    kill "${pids[@]}" 2>/dev/null
     wait "${pids[@]}" 2>/dev/null
     pids=()
   done
