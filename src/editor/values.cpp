@@ -5,8 +5,8 @@
 // readings little-endian, rows 5 and 6 the same big-endian:
 //
 //   Byte 41h 65  65   101o 01000001b 16 LE 16961 16961  BE 16706 16706  Zn U+0041 A
-//   32 LE 1145258561 1145258561    F32 781.0352         Zeit32 2006-04-17 07:42:41
-//   64 LE …
+//   32 LE 1145258561 1145258561   F32 781.0352         Zeit32 2006-04-17 07:22:41
+//   64 LE 5208208757389214273  5208208757389214273   F64 1.5839800103804824e+40
 #include "editor/values.h"
 
 #include <charconv>
@@ -249,8 +249,9 @@ void drawDecimalPosition(int64_t cursor) {
     // Without bytes there is no position, as "Pos" shows none.
     Text text;
     std::memcpy(text.chars, "dez. #", 6);
-    text.length = state().Buffer.size() > 0 ? 6 + decimal(cursor).length : 5;
-    if (state().Buffer.size() > 0) std::to_chars(text.chars + 6, text.chars + sizeof text.chars, cursor);
+    text.length = 5;
+    if (state().Buffer.size() > 0)
+        text.length = static_cast<size_t>(std::to_chars(text.chars + 6, std::end(text.chars), cursor).ptr - text.chars);
     // Where the hint "Esc = Hilfe & Status" stands otherwise, to the last column.
     for (int x = 60; x <= 80; ++x) {
         const size_t i = static_cast<size_t>(x - 60);
