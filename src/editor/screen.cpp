@@ -283,7 +283,7 @@ void DrawStatus(int64_t cursor) {
         const auto [first, count] = valuesRange();
         drawValues(first, count);
     }
-    if (s.HeaderRows == 7 && !s.MainMenuShown) {
+    if (s.HeaderRows == 7 && !s.MainMenuShown && !valuesShown()) {
         t_Vtab(window, 6);
         t_Htab(window, 33);
         putText(texts::searchModeNames[s.SearchMode]);
