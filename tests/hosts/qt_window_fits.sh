@@ -40,6 +40,24 @@ fits() {
   ((x - l >= 0 && y - t >= 0 && x + w + r <= $1 && y + h + b <= $2))
 }
 
+# Starts openbox with the options given and waits until it manages the display; now and then
+# (on a busy machine, with other X servers coming and going) it fails to connect: it is started
+# again.
+start_manager() {
+  local attempt manager
+  for attempt in 1 2 3; do
+    openbox "$@" >"$work/openbox.out" 2>&1 &
+    manager=$!
+    if wait_for 100 eval 'kill -0 $manager 2>/dev/null && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window'; then
+      pids+=("$manager")
+      return 0
+    fi
+    kill "$manager" 2>/dev/null
+    wait "$manager" 2>/dev/null
+  done
+  return 1
+}
+
 titles=()
 for size in 1366x768 1280x720; do
   for theme in usual tall; do
@@ -47,17 +65,16 @@ for size in 1366x768 1280x720; do
     export DISPLAY=":$(head -n 1 "$work/display-$size-$theme")"
     config=()
     [ "$theme" = tall ] && config=(--config-file "$work/tall.xml")
-    openbox "${config[@]}" >"$work/openbox.out" 2>&1 &
-    pids+=($!)
-    wait_for 100 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window' || fail "openbox did not start"
+    start_manager "${config[@]}" || fail "openbox did not start"
     # A runtime folder of its own each time: no hand-over to the editor of a server gone.
     mkdir -m 700 "$work/run-$size-$theme"
     env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/run-$size-$theme" HOME="$work" \
       "$program" --log "$work/program.log" "$work/x.bin" </dev/null >"$work/program.out" 2>&1 &
     pids+=($!)
     width="${size%x*}" height="${size#*x}"
-    wait_for 300 eval 'geometry >/dev/null' || fail "no window on $size"
-    wait_for 50 fits "$width" "$height" || fail "$theme frame on $size: $(geometry) (x y width height left right top bottom)"
+    wait_for 300 eval 'geometry >/dev/null' ||
+      fail "no window on $size: $(xwininfo -root -tree | grep -v 'has no name' | head -n 12)"
+    wait_for 150 fits "$width" "$height" || fail "$theme frame on $size: $(geometry) (x y width height left right top bottom)"
     # The menu bar keeps its height, the picture (1312 × 832 with its border) its proportions.
     read -r _ _ w h _ < <(geometry)
     titles+=($((h - (w * 832 + 656) / 1312)))

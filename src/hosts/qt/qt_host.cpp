@@ -273,14 +273,14 @@ void QtHost::orderFront(int number) {
     w->show();
     keepTitleOnScreen();
     w->raise();
-    if (opening) fitWhenFramed(w, 40);
+    if (opening) fitWhenFramed(w, 200);
 }
 
 void QtHost::fitWhenFramed(HostWindow* w, int checksLeft) {
     const QRect frame = w->frameGeometry(), client = w->geometry();
     if (frame == client) {
         // Not framed yet (or never, without a title bar or a window manager): looked at again
-        // every 50 milliseconds for two seconds.
+        // every 50 milliseconds for ten seconds (a busy machine frames late).
         if (checksLeft > 0)
             QTimer::singleShot(50, w, [this, w, checksLeft] {
                 if (w->isVisible()) fitWhenFramed(w, checksLeft - 1);
