@@ -4,8 +4,10 @@
 work="$(mktemp -d)"
 pids=()
 cleanup() {
-  kill "${pids[@]}" 2>/dev/null
-  wait "${pids[@]}" 2>/dev/null
+  if ((${#pids[@]})); then  # a bare wait would wait for every child
+    kill "${pids[@]}" 2>/dev/null
+    wait "${pids[@]}" 2>/dev/null
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
