@@ -49,11 +49,14 @@ void BM_DrawScreenForced(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawScreenForced)->Unit(benchmark::kMicrosecond);
 
-// One byte right: the old byte drawn normal, the new one inverse, and the status values.
+// One byte right: the old byte drawn normal, the new one inverse, and the status values; with
+// the argument 1 the values view is shown and follows the cursor.
 void BM_CursorMotion(benchmark::State& state) {
     setUp();
     editor::resetState();
     editor::state().Buffer = bufferOf(randomBytes(1 << 16, 2));
+    editor::state().ValuesShown = state.range(0) == 1;
+    editor::DrawHeader();
     editor::redraw(0, 0, true);
     for (auto _ : state) {
         auto& s = editor::state();
@@ -67,7 +70,7 @@ void BM_CursorMotion(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_CursorMotion)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CursorMotion)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // Change all through the editor: 1,000,000 occurrences in 64 MiB, in insert mode with a longer
 // change text (the document alone is measured in document_bench).

@@ -35,6 +35,7 @@ void t_Window::reset() {
     InputString.clear();
     InputFinished = false;
     InputMode = InputHpos = InputVpos = InputCursorPos = InputMaxCharacters = 0;
+    InputOffered = false;
     LoResOffsetX = LoResOffsetY = LoResMode = 0;
     TextMemoryStart = TextMemoryEnd = -1;
 }

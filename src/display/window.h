@@ -108,6 +108,8 @@ struct t_Window {
     int64_t InputVpos = 0;
     int64_t InputCursorPos = 0;
     int64_t InputMaxCharacters = 0;
+    // The default text is offered: the first character that comes in replaces it.
+    bool InputOffered = false;
     int64_t LoResOffsetX = 0;
     int64_t LoResOffsetY = 0;
     int64_t LoResMode = 0;

@@ -129,6 +129,13 @@ public:
     // turns to a file.
     static void setStoreMemoryLimit(int64_t bytes);
 
+    // --- Changed bytes ---------------------------------------------------------------
+    // Marks each byte of [pos, pos + length) in marks: 1 where the document does not read it
+    // from the file it was last opened from or saved to (bytes typed, pasted or inserted, and
+    // bytes an undo brought back from an older version of the file), else 0. Returns how many
+    // bytes were marked (fewer at the end, 0 outside the document).
+    int64_t changedBytes(int64_t pos, int64_t length, uint8_t* marks) const;
+
     struct State;
     friend int saveDocument(Document&, const std::string&, const Progress&, ::SaveOutcome*);
 

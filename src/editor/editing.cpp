@@ -1,9 +1,12 @@
 // Cursor motion and editing: overwriting, inserting and deleting bytes.
 #include <algorithm>
+#include <limits>
+#include <optional>
 
 #include "app/startup.h"
 #include "display/window.h"
 #include "editor/editor.h"
+#include "editor/texts.h"
 #include "input/line_editor.h"
 #include "terminal/cursor.h"
 #include "terminal/modes.h"
@@ -17,6 +20,8 @@ int64_t size() { return state().Buffer.size(); }
 void moveTo(int64_t position) { redraw(state().TopLine, position, false); }
 
 constexpr uint8_t blank = 32;
+// "-#" and the nineteen decimal digits of the largest position, and a little room.
+constexpr int64_t positionCharacters = 24;
 
 // Inserts a blank at the position, or at the end when the cursor stands past it (an
 // emptied buffer keeps its old cursor).
@@ -25,15 +30,14 @@ void insertBlankAt(int64_t position) {
 }
 
 // The number that hexadecimal digits make, up to the first character that is none. The byte
-// entry looks at the low seven bits of each code only; a position is read as typed, so that
-// a letter such as "ä" ends it instead of counting as the digit D.
-int64_t hexValue(const std::string& text, bool lowSevenBits) {
+// entry looks at the low seven bits of each code only.
+int64_t hexValue(const std::string& text) {
     int64_t value = 0;
     bool stop = false;
     kt::forEachScalar(text, [&](uint32_t c) {
         if (stop) return;
-        const uint32_t code = lowSevenBits ? c & 0x7F : c;
-        int digit = code < 256 ? t_HexValues()[code] : -1;
+        const uint32_t code = c & 0x7F;
+        int digit = t_HexValues()[code];
         if (digit < 0) {
             stop = true;
             return;
@@ -47,6 +51,35 @@ std::string hexDigits(uint64_t value, int digits) {
     std::string out;
     for (int i = digits - 1; i >= 0; --i) out += static_cast<char>(t_HexDigits()[(value >> (4 * i)) & 15]);
     return out;
+}
+
+// A position as people write it: hexadecimal digits (after "0x" if wanted), or decimal ones
+// after "#"; after "+" or "-", a distance from the cursor. Nothing for a text that is none.
+// Numbers too large for a position stand for the largest one, which lands on the last byte.
+std::optional<int64_t> typedPosition(const std::string& typed, int64_t cursor) {
+    std::string_view text = typed;
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const char sign = !text.empty() && (text.front() == '+' || text.front() == '-') ? text.front() : 0;
+    if (sign) text.remove_prefix(1);
+    int base = 16;
+    if (!text.empty() && text.front() == '#') {
+        base = 10;
+        text.remove_prefix(1);
+    } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+    }
+    if (text.empty()) return std::nullopt;
+    constexpr int64_t largest = std::numeric_limits<int64_t>::max();
+    int64_t value = 0;
+    for (const char c : text) {
+        const int digit = t_HexValues()[static_cast<uint8_t>(c)];
+        if (digit < 0 || digit >= base) return std::nullopt;
+        value = value > (largest - digit) / base ? largest : value * base + digit;
+    }
+    if (sign == '+') return value > largest - cursor ? largest : cursor + value;
+    if (sign == '-') return cursor - value;
+    return value;
 }
 
 }  // namespace
@@ -141,14 +174,14 @@ void hexEntry() {
         // The input ends with a new line; on the last screen row that must not scroll the
         // whole screen up.
         w.ScrollLock = true;
-        std::string entered = t_InputForm(window, "", hexDigits(s.Buffer.byteAt(s.Cursor), 2), false, 0, 2);
+        std::string entered = t_InputFormOffered(window, "", hexDigits(s.Buffer.byteAt(s.Cursor), 2), 0, 2);
         w.ScrollLock = false;
         if (entered.empty()) {
             if (inserting) s.Modified = true;
             return;
         }
         s.Modified = true;
-        s.Buffer.overwrite(s.Cursor, static_cast<uint8_t>(hexValue(entered, true) & 0xFF));
+        s.Buffer.overwrite(s.Cursor, static_cast<uint8_t>(hexValue(entered) & 0xFF));
         DrawByte(s.TopLine, s.Cursor);
         moveTo(s.Cursor + 1);
         DrawStatus(s.Cursor);
@@ -194,14 +227,22 @@ void redoCommand() {
 void goToPosition() {
     State& s = state();
     if (s.HeaderRows == 0) return;
-    // The field lies over the cursor's position in the status line and takes as many digits.
+    // The field lies over the cursor's position in the status line, offering it; it takes a
+    // decimal or relative position too, and the longest reaches over "Ende", drawn again after.
     const int digits = positionDigits();
     t_Vtab(window, 1);
     t_Htab(window, 33 - 2 * (digits - 8));
     t_Inverse(window);
-    std::string entered = t_InputForm(window, "", hexDigits(static_cast<uint64_t>(s.Cursor), digits), false, 0, digits);
+    const std::string entered =
+        t_InputFormOffered(window, "", hexDigits(static_cast<uint64_t>(s.Cursor), digits), 0, positionCharacters);
     t_Normal(window);
-    if (!entered.empty()) redraw(s.TopLine, hexValue(entered, false), true);
+    DrawHeader();
+    DrawStatus(s.Cursor);
+    if (entered.empty()) return;
+    if (const auto position = typedPosition(entered, s.Cursor))
+        redraw(s.TopLine, *position, true);
+    else
+        showMessage(texts::badDigitTitle, texts::badPosition, texts::positionForms);
 }
 
 }  // namespace editor

@@ -40,6 +40,8 @@ struct State {
     // cursor motions extend it; made with Shift or the mouse, a plain motion ends it.
     int64_t SelectionAnchor = -1;
     bool SelectionMarked = false;
+    // The values view (Alt+W): the header's five menu rows show the values at the cursor.
+    bool ValuesShown = false;
 };
 
 State& state();

@@ -41,6 +41,7 @@ constexpr KeyHelp mainKeys[] = {
      "paste: hexadecimal pairs as their bytes, other text as its bytes; inserted in insert mode, else written "
      "over; in place of the selection when one stands"},
     {"Alt+F", "Füllen …", "fill the selection with a byte or a hexadecimal pattern, typed in a field"},
+    {"Alt+W", "Werte", "the values view instead of the menus: what the bytes at the cursor mean; again, the menus"},
     {"^L", "Datei laden", "load a file, chosen in the file browser"},
     {"^S", "Datei speichern",
      "save the file; without a file, or when the file refuses (its rights, a folder gone), ask where: the desktop's "
@@ -48,7 +49,8 @@ constexpr KeyHelp mainKeys[] = {
     {"^X", "Datei schließen", "close the file, leaving an empty buffer"},
     {"^Q", "Beenden", "quit Ostrakonix"},
     {"^F", "Suchen Menü, Hauptmenü", "switch between the main menu and the search menu"},
-    {"^Ö, Ctrl+\\", "Position", "go to a position, typed in hexadecimal"},
+    {"^Ö, Ctrl+\\", "Position",
+     "go to a position: hexadecimal (0x allowed), #decimal, or +/- that far from the cursor (+200, -#64)"},
     {"^Ü, Ctrl+]", "Über Ostrakonix", "about: name, version and copyright"},
     {"Esc", "Hilfe & Status", "next header: menus and status, status and column heads, status only, nothing"},
 };
@@ -77,6 +79,8 @@ constexpr KeyHelp fieldKeys[] = {
     {"Backspace, ^G, Delete", "—", "delete the character before, after the cursor"},
     {"^L, ^V", "—", "copy the field to the clipboard, paste the clipboard's first line"},
     {"Ctrl+6, digits", "—", "type a character by its decimal code (up to three digits)"},
+    {"any character", "—",
+     "in the position and the hexadecimal byte: replaces the value offered; a cursor key keeps it"},
 };
 
 constexpr KeyHelp questionKeys[] = {
@@ -113,6 +117,19 @@ constexpr KeyHelp screenWords[] = {
     {"Hilfe", "Hilfe", "the desktop's Help menu"},
 };
 
+// The values view's words, row by row (the status line's "dez." too).
+constexpr KeyHelp valueWords[] = {
+    {"Byte", "Byte", "the byte at the cursor: hexadecimal (h), decimal, signed, octal (o), binary (b)"},
+    {"16, 32, 64", "Bit", "the 16-, 32- and 64-bit integer from the cursor on: unsigned, then signed"},
+    {"LE, BE", "Little-Endian, Big-Endian", "byte order: the lowest byte first, the highest byte first"},
+    {"F32, F64", "Gleitkomma", "the 32- and 64-bit floating point number (IEEE 754); NaN, +∞, -∞"},
+    {"Zeit32, Zeit64", "Zeit", "the 32- or 64-bit Unix time as a UTC date, where it is one from 1980 to 2099"},
+    {"Zn", "Zeichen", "the UTF-8 character starting at the cursor: its number (U+) and glyph"},
+    {"unvollst., keins", "unvollständig, keins", "a character cut short; no character starts here"},
+    {"—", "—", "no value: the file ends before it, or a selection of 1 to 8 bytes, whose values these are"},
+    {"dez. #", "dezimal", "the cursor's position in decimal (in the status line)"},
+};
+
 constexpr KeyHelpSection sections[] = {
     {"The editor's keys (^X is Control with X)", "Key", mainKeys},
     {"In the search menu (^F)", "Key", searchKeys},
@@ -121,6 +138,7 @@ constexpr KeyHelpSection sections[] = {
     {"Questions and messages", "Key", questionKeys},
     {"In the file browser (^L)", "Key", browserKeys},
     {"Words on the screen", "Word", screenWords},
+    {"The values view (Alt+W, \"Fenster ▸ Werte\")", "Word", valueWords},
 };
 
 // Columns are counted in characters, not bytes.

@@ -6,6 +6,7 @@
 #include "display/window.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
+#include "editor/values.h"
 #include "platform/host.h"
 #include "display/placement.h"
 #include "input/dialog.h"
@@ -114,7 +115,7 @@ void showMessage(const std::string& title, const std::string& line1, const std::
 
 bool dispatch(int64_t value) {
     const SelectionShown shown;
-    if (rangeKey(value)) return false;
+    if (valuesKey(value) || rangeKey(value)) return false;
     switch (value) {
     case key::controlSpace: alert(); break;
     case key::controlA: changeAll(); break;

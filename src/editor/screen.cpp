@@ -8,6 +8,7 @@
 #include "display/window.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
+#include "editor/values.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/modes.h"
@@ -49,13 +50,26 @@ void putHex(uint64_t value, int digits) {
     for (int i = digits - 1; i >= 0; --i) putCode(table[(value >> (4 * i)) & 15]);
 }
 
+// --- Changed bytes ----------------------------------------------------------------------
+// Bytes that are not those of the file as last loaded or saved stand out in yellow, in both
+// columns, until they are saved or undone: no other cell of the byte rows is yellow. The rest
+// is green, control bytes red, and the cursor cyan while a selection stands.
+constexpr uint8_t textColour = 12, changedColour = 13, controlColour = 1, selectionCursorColour = 14;
+
+// The two hexadecimal digits of a byte at the text cursor, in the colour its change gives.
+void drawHexDigits(uint8_t b, bool changed) {
+    if (changed) t_Color(window, changedColour);
+    putHex(b, 2);
+    if (changed) t_Color(window, textColour);
+}
+
 // The character cell of a byte, drawn at the cursor without moving it: control bytes as
-// the letter 64 higher in red.
-void drawCharacterCell(uint8_t b) {
-    if (b < 32) {
-        t_Color(window, 1);
-        t_PrintSymbol(window, static_cast<uint8_t>(b + 64));
-        t_Color(window, 12);
+// the letter 64 higher in red (in yellow, changed).
+void drawCharacterCell(uint8_t b, bool changed) {
+    if (b < 32 || changed) {
+        t_Color(window, changed ? changedColour : controlColour);
+        t_PrintSymbol(window, static_cast<uint8_t>(b < 32 ? b + 64 : b));
+        t_Color(window, textColour);
     } else {
         t_PrintSymbol(window, b);
     }
@@ -140,8 +154,9 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
     const auto selected = selectionBetween(s.SelectionAnchor, c);
     const int64_t firstSelected = selected ? selected->first : 1, lastSelected = selected ? selected->second : 0;
     // The bytes of every row shown, read at once.
-    static uint8_t shown[16 * rows];
+    static uint8_t shown[16 * rows], changed[16 * rows];
     const int64_t available = s.Buffer.read(16 * t, 16 * R, shown);
+    s.Buffer.changedBytes(16 * t, available, changed);
     for (int64_t i = 0; i < R; ++i) {
         const int64_t line = t + i, start = 16 * line;
         if (start < N) {
@@ -153,7 +168,7 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
                 t_Htab(window, digits + 3 + 3 * j);
                 if (k < available) {
                     if (inverse) t_Inverse(window);
-                    putHex(shown[k], 2);
+                    drawHexDigits(shown[k], changed[k]);
                     // The blank between two selected bytes too: the selection is one bar.
                     if (j == 15 || start + j + 1 > lastSelected) t_Normal(window);
                     putCode(' ');
@@ -164,7 +179,7 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
                 t_Htab(window, 65 + j);
                 if (k < available) {
                     if (inverse) t_Inverse(window);
-                    drawCharacterCell(shown[k]);
+                    drawCharacterCell(shown[k], changed[k]);
                     t_Normal(window);
                 } else {
                     t_PrintSymbol(window, 32);
@@ -195,13 +210,14 @@ void DrawByte(int64_t top, int64_t cursor) {
     const int64_t row = d / 16, k = d - 16 * row;
     // A byte that is not on the screen is not drawn (the header rows stay as they are).
     if (d < 0 || row >= byteRows()) return;
-    // Drawn inverted, the cursor is yellow while a selection stands, so that it stays apart
+    // Drawn inverted, the cursor is cyan while a selection stands, so that it stays apart
     // from the selected bytes; a selected byte is inverted in normal display too.
     t_Window& w = record();
     const bool cursorShown = w.TextInverse;
+    const bool selectionCursor = cursorShown && s.SelectionAnchor >= 0;
     const auto selected = selectionRange();
-    if (cursorShown && s.SelectionAnchor >= 0)
-        t_Color(window, 13);
+    if (selectionCursor)
+        t_Color(window, selectionCursorColour);
     else if (selected && cursor >= selected->first && cursor <= selected->second)
         t_Inverse(window);
     t_Vtab(window, s.HeaderRows + row + 1);
@@ -212,11 +228,13 @@ void DrawByte(int64_t top, int64_t cursor) {
         t_PrintSymbol(window, 32);
     } else {
         const uint8_t b = s.Buffer.byteAt(cursor);
-        putHex(b, 2);
+        uint8_t changed = 0;
+        if (!selectionCursor) s.Buffer.changedBytes(cursor, 1, &changed);
+        drawHexDigits(b, changed);
         t_Htab(window, k + 65);
-        drawCharacterCell(b);
+        drawCharacterCell(b, changed);
     }
-    t_Color(window, 12);
+    t_Color(window, textColour);
     w.TextInverse = cursorShown;
 }
 
@@ -246,15 +264,20 @@ void DrawCursor(int64_t top, int64_t cursor, bool shown) {
         t_Normal(window);
         return;
     }
-    // The character cell keeps the block, yellow while a selection stands as DrawByte has it.
+    // The character cell keeps the block, in its own colour while a selection stands as
+    // DrawByte has it.
     t_Inverse(window);
-    if (s.SelectionAnchor >= 0) t_Color(window, 13);
     t_Htab(window, k + 65);
-    if (append)
+    const bool selecting = s.SelectionAnchor >= 0;
+    if (selecting) t_Color(window, selectionCursorColour);
+    if (append) {
         t_PrintSymbol(window, ' ');
-    else
-        drawCharacterCell(s.Buffer.byteAt(cursor));
-    t_Color(window, 12);
+    } else {
+        uint8_t changed = 0;
+        if (!selecting) s.Buffer.changedBytes(cursor, 1, &changed);
+        drawCharacterCell(s.Buffer.byteAt(cursor), changed);
+    }
+    t_Color(window, textColour);
     t_Normal(window);
 }
 
@@ -273,12 +296,20 @@ void DrawHeader() {
     t_CursorHome(window);
     headerDigits = positionDigits();
     if (s.HeaderRows > 0) {
+        std::string status = statusTemplate(headerDigits);
+        // The values view gives the status line the decimal position where the hint stands.
+        if (valuesShown()) status.replace(58, 22, 22, ' ');
         t_Inverse(window);
-        PrintMenuLine(statusTemplate(headerDigits));
+        PrintMenuLine(status);
         t_Normal(window);
     }
     if (s.HeaderRows == 7) {
-        if (s.MainMenuShown) {
+        if (valuesShown()) {
+            const auto [first, count] = valuesRange();
+            drawValues(first, count);
+            t_Vtab(window, 7);
+            t_Htab(window, 1);
+        } else if (s.MainMenuShown) {
             for (const char* line : texts::mainMenu) PrintMenuLine(line);
         } else {
             PrintMenuLine(std::string(texts::searchPrompt) + kt::bytesAsText(s.SearchText));
@@ -324,9 +355,14 @@ void DrawStatus(int64_t cursor) {
             putText(blanks);
         else
             putHex(static_cast<uint64_t>(s.Buffer.size() - 1), digits);
+        if (valuesShown()) drawDecimalPosition(cursor);
         t_Normal(window);
     }
-    if (s.HeaderRows == 7 && !s.MainMenuShown) {
+    if (valuesShown()) {
+        const auto [first, count] = valuesRange();
+        drawValues(first, count);
+    }
+    if (s.HeaderRows == 7 && !s.MainMenuShown && !valuesShown()) {
         t_Vtab(window, 6);
         t_Htab(window, 33);
         putText(texts::searchModeNames[s.SearchMode]);

@@ -38,6 +38,10 @@ inline constexpr const char* badDigitTitle = "Unzulässige Hex-Ziffer";
 inline constexpr const char* badSearchDigit = "Der Suchen-Text enthält eine unzulässige Hex-Ziffer.";
 inline constexpr const char* badChangeDigit = "Der Ändern-Text enthält eine unzulässige Hex-Ziffer.";
 inline constexpr const char* allowedDigits = "Es dürfen nur 0-9, a-f und A-F verwendet werden.";
+// Our own: an entry that is no position, and the forms a position takes (hexadecimal, "#"
+// decimal, "+" or "-" from the cursor).
+inline constexpr const char* badPosition = "Die Position enthält eine unzulässige Ziffer.";
+inline constexpr const char* positionForms = "Hex-Ziffern 0-9, a-f, A-F; # dezimal; +/- relativ.";
 inline constexpr const char* searchEndedTitle = "Suche beendet";
 inline constexpr const char* notFound = "Suchbegriff nicht gefunden.";
 inline constexpr const char* noMoreFound = "Keine weiteren Vorkommnisse gefunden.";

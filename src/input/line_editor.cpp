@@ -144,10 +144,8 @@ void copy(const Codes& codes) {
     });
 }
 
-}  // namespace
-
-std::string t_InputForm(uint8_t window, const std::string& prompt, const std::string& defaultText, bool displayOnly,
-                        int64_t mode, int64_t maxCharacters) {
+std::string inputForm(uint8_t window, const std::string& prompt, const std::string& defaultText, bool displayOnly,
+                      int64_t mode, int64_t maxCharacters, bool offered) {
     if (!kt::checkWindow("t_InputForm", window)) return {};
     t_Window& w = kt::windowRecord(window);
     w.TextDisplayMode = 4;
@@ -163,8 +161,10 @@ std::string t_InputForm(uint8_t window, const std::string& prompt, const std::st
     store(w, codes);
     w.InputFinished = false;
     w.InputCursorPos = lengthOf(codes);
+    w.InputOffered = false;
     drawField(window, w, codes, lengthOf(codes));
     if (displayOnly) return w.InputString;
+    w.InputOffered = offered;
 
     for (;;) {
         t_InputEdit(window, key::controlMinus);
@@ -172,8 +172,21 @@ std::string t_InputForm(uint8_t window, const std::string& prompt, const std::st
         t_InputEdit(window, value);
         if (value == key::returnKey || value == key::escape) break;
     }
+    w.InputOffered = false;
     t_Cr(window);
     return w.InputString;
+}
+
+}  // namespace
+
+std::string t_InputForm(uint8_t window, const std::string& prompt, const std::string& defaultText, bool displayOnly,
+                        int64_t mode, int64_t maxCharacters) {
+    return inputForm(window, prompt, defaultText, displayOnly, mode, maxCharacters, false);
+}
+
+std::string t_InputFormOffered(uint8_t window, const std::string& prompt, const std::string& defaultText, int64_t mode,
+                               int64_t maxCharacters) {
+    return inputForm(window, prompt, defaultText, false, mode, maxCharacters, true);
 }
 
 std::string t_InputForm(const std::string& prompt, const std::string& defaultText, bool displayOnly, int64_t mode,
@@ -191,6 +204,12 @@ void t_InputEdit(uint8_t window, int64_t value) {
     w.TextHpos = w.InputHpos + p;
     auto at = [&](int64_t index) { return codes.begin() + index; };
     auto before = [&](int64_t pos) { return codes[static_cast<size_t>(pos - 1)]; };
+    // Characters (typed, pasted or entered by their code) replace an offered text; any other
+    // key but the cursor's placing keeps it as an ordinary one.
+    const bool keepsOffer = value < 0 || (value >= key::space && value != key::backspace) ||
+                            value == key::controlSpace || value == key::controlV || value == key::controlCaret ||
+                            value == key::controlMinus;
+    if (!keepsOffer) w.InputOffered = false;
 
     if (value >= key::space && value != key::backspace) {
         t_InputInsert(window, value);
@@ -282,11 +301,14 @@ void t_InputInsert(uint8_t window, int64_t code) {
     if (!kt::checkWindow("t_InputInsert", window)) return;
     t_Window& w = kt::windowRecord(window);
     Codes codes = codesOf(w.InputString);
+    // An offered text goes as a selected one would: the character takes its place.
+    const int64_t shown = lengthOf(codes);
+    if (w.InputOffered) codes.clear();
     const int64_t n = lengthOf(codes);
     // The text never reaches the last column of the area.
     if (w.InputHpos + n >= w.TextLastColumn) return;
     if (n >= w.InputMaxCharacters) return;
-    const int64_t p = std::clamp<int64_t>(w.InputCursorPos, 0, n);
+    const int64_t p = w.InputOffered ? 0 : std::clamp<int64_t>(w.InputCursorPos, 0, n);
     const std::optional<int64_t> character = admitted(w, codes, p, code);
     if (!character) return;
 
@@ -304,5 +326,6 @@ void t_InputInsert(uint8_t window, int64_t code) {
     codes.insert(codes.begin() + p, piece.begin(), piece.end());
     store(w, codes);
     w.InputCursorPos = p + lengthOf(piece);
-    drawField(window, w, codes, lengthOf(codes));
+    w.InputOffered = false;
+    drawField(window, w, codes, std::max(lengthOf(codes), shown));
 }

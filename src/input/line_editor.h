@@ -15,6 +15,11 @@ std::string t_InputForm(uint8_t window, const std::string& prompt, const std::st
 std::string t_InputForm(const std::string& prompt, const std::string& defaultText, bool displayOnly, int64_t mode,
                         int64_t maxCharacters);
 
+// As t_InputForm, with the default text offered as a selected text is: the first character
+// typed or pasted replaces it, while the cursor and editing keys keep it for editing.
+std::string t_InputFormOffered(uint8_t window, const std::string& prompt, const std::string& defaultText, int64_t mode,
+                               int64_t maxCharacters);
+
 // Applies one key code to the window's input.
 void t_InputEdit(uint8_t window, int64_t key);
 

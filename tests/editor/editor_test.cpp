@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "display/image.h"
@@ -44,10 +45,9 @@ std::string windowTitle() {
 }
 
 // Found by the random keys: a change with bad digits in both texts showed only the search
-// text's message and took the next key as a command; a letter above 127 in the position
-// field counted as the digit of its low seven bits ("ä" as D), where it ends the number (the
-// byte entry keeps that reading).
-TEST(EditorModel, BadDigitsInBothTextsAndLettersInThePosition) {
+// text's message and took the next key as a command. The byte entry reads a letter above 127
+// by its low seven bits ("ä" as D).
+TEST(EditorModel, BadDigitsInBothTextsAndLettersInTheByteEntry) {
     testing_support::TempFolder folder;
     ASSERT_TRUE(openFile(folder, {'A', 'B', 'C', 'D'}));
     press(4);
@@ -61,13 +61,13 @@ TEST(EditorModel, BadDigitsInBothTextsAndLettersInThePosition) {
     EXPECT_EQ(contentOf(editor::state().Buffer), Bytes({'A', 'B', 'C', 'D'}));
     EXPECT_FALSE(editor::state().Modified);
 
-    press(28);
-    typeField(std::string("1") + char(228));
-    EXPECT_EQ(editor::state().Cursor, 1);
-    press(13);  // ^M: "ä" as a byte's digit is still D
-    typeField(std::string(1, char(228)));
+    press(21);
+    press(13);  // ^M: typed over the digits offered
+    press('7');
+    press(228);
+    press(13);
     press(27);
-    EXPECT_EQ(editor::state().Buffer.byteAt(1), 0x0D);
+    EXPECT_EQ(editor::state().Buffer.byteAt(1), 0x7D);
 }
 
 // The screen's rows 12 to 16, where messages are shown, as one text.
@@ -374,6 +374,102 @@ TEST(EditorScreen, TheInsertBarAndTheProgressBoxInThePicture) {
     progress.callback()(21, 50);
     EXPECT_EQ(testing_support::cells(0, 13, 10, 30), "\x8B      Bitte warten \xBF");  // "…" is 191
     EXPECT_EQ(testing_support::cells(0, 14, 11, 29), "  \xBF   42 % erledigt");
+}
+
+// The colour of a cell's glyph in the window's picture: its most common colour but the black
+// of the background.
+uint32_t inkAt(int64_t column, int64_t row) {
+    const auto image = t_WindowImage(0);
+    std::map<uint32_t, int> counts;
+    for (int64_t y = 32 * (row - 1); y < 32 * row; ++y)
+        for (int64_t x = 16 * (column - 1); x < 16 * column; ++x) ++counts[image->pixels[y * image->width + x]];
+    counts.erase(0xFF000000u);
+    return std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+}
+
+// A changed byte is yellow in both columns until the change is undone or saved; an undo after
+// the save brings back a byte the file no longer holds, yellow again.
+TEST(EditorScreen, ChangedBytesStandOutUntilSavedOrUndone) {
+    testing_support::TempFolder folder;
+    ASSERT_TRUE(openFile(folder, {'a', 'b', 'c'}));
+    constexpr uint32_t green = 0xFF00FF00u, yellow = 0xFFFFFF00u;
+    // Byte 0 with the cursor on byte 2, away from it.
+    auto byteZero = [](uint64_t flags = 0) {
+        if (flags) {
+            EXPECT_TRUE(deliverToEditor({127, {}, flags}));
+        }
+        press(2);
+        press(21);
+        press(21);
+        return std::pair(inkAt(11, 8), inkAt(65, 8));
+    };
+    EXPECT_EQ(byteZero(), std::pair(green, green));
+    press(2);
+    press('Z');
+    EXPECT_EQ(byteZero(), std::pair(yellow, yellow));
+    EXPECT_EQ(inkAt(14, 8), green);
+    EXPECT_EQ(byteZero(optionFlag), std::pair(green, green));
+    EXPECT_EQ(byteZero(optionFlag | shiftFlag), std::pair(yellow, yellow));
+    press(19);
+    EXPECT_FALSE(editor::state().Modified);
+    EXPECT_EQ(byteZero(), std::pair(green, green));
+    EXPECT_EQ(byteZero(optionFlag), std::pair(yellow, yellow));
+    EXPECT_EQ(contentOf(editor::state().Buffer), Bytes({'a', 'b', 'c'}));
+}
+
+// The values view (Alt+W) past 4 GiB and at the end of a file, reached with every form of
+// position, each typed over the position offered; a wrong one gets the bad-digit message.
+TEST(EditorValues, ValuesPastFourGiBAndAtTheEndReachedWithEveryPositionForm) {
+    testing_support::TempFolder folder;
+    const std::string path = folder.file("values.bin");
+    constexpr int64_t far = int64_t{1} << 32;
+    {
+        // A time stamp, "ä", infinity and NaN little-endian, minus infinity (and NaN as 32
+        // bits) big-endian, and a character that the file's end cuts short.
+        const uint8_t bytes[] = {0x00, 0xF1, 0x53, 0x65, 0, 0,    0,    0,    0xC3, 0xA4, 0, 0, 0, 0, 0, 0,    0,
+                                 0,    0x80, 0x7F, 0,    0, 0xF0, 0xFF, 0xFF, 0xF0, 0,    0, 0, 0, 0, 0, 0xE2, 0x82};
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, bytes, sizeof bytes, far), static_cast<ssize_t>(sizeof bytes));
+        ::close(fd);
+    }
+    startEditor();
+    editor::resetState();
+    ASSERT_TRUE(deliverToEditor({0, path}));
+    ASSERT_TRUE(deliverToEditor({'w', {}, optionFlag}));
+    auto goTo = [](const std::string& typed) {
+        press(28);
+        for (unsigned char c : typed) press(c);
+        press(13);
+    };
+    auto row = [](int64_t n) { return screenLine(0, n); };
+    goTo("#4294967296");
+    ASSERT_EQ(editor::state().Cursor, far);
+    EXPECT_EQ(row(1), " \u00B7values.bin            Pos = 100000000  Ende = 100000021  dez. #4294967296");
+    EXPECT_EQ(row(2), "Byte 00h 0   0    000o 00000000b 16 LE 61696 -3840  BE 241   241    Zn U+0000");
+    EXPECT_EQ(row(3), "32 LE 1700000000 1700000000   F32 6.255406e+22     Zeit32 2023-11-14 22:13:20");
+    EXPECT_EQ(row(4), "64 LE 1700000000           1700000000            F64 8.39911598e-315");
+    EXPECT_EQ(row(5), "32 BE 15815525   15815525     F32 2.2162271e-38    Zeit   \u009A");
+    EXPECT_EQ(row(6), "64 BE 67927162644070400    67927162644070400     F64 3.947632169460071e-304");
+    goTo("+8");
+    EXPECT_NE(row(2).find("Zn U+00E4 \u00E4"), std::string::npos) << row(2);
+    goTo("0x100000010");
+    EXPECT_NE(row(3).find("F32 +\u00FF "), std::string::npos) << row(3);
+    EXPECT_NE(row(4).find("F64 NaN"), std::string::npos) << row(4);
+    goTo("+#8");
+    EXPECT_NE(row(5).find("F32 NaN "), std::string::npos) << row(5);
+    EXPECT_NE(row(6).find("F64 -\u00FF"), std::string::npos) << row(6);
+    goTo("-#16");
+    EXPECT_EQ(editor::state().Cursor, far + 8);
+    press(5);
+    press(8);
+    EXPECT_EQ(row(2), "Byte E2h 226 -30  342o 11100010b 16 LE 33506 -32030 BE 57986 -7550  Zn unvollst.");
+    EXPECT_EQ(row(3), "32 LE \u009A          \u009A            F32 \u009A                Zeit   \u009A");
+    EXPECT_EQ(row(4), "64 LE \u009A                    \u009A                     F64 \u009A");
+    goTo("12g");
+    EXPECT_NE(messageRows().find("Die Position enthält eine unzulässige Ziffer."), std::string::npos) << messageRows();
+    press(' ');
+    EXPECT_EQ(editor::state().Cursor, far + 32);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST(CommandLine, HelpManualPageAndReadmeListEveryKeyAndVersionThePackagesVersio
     EXPECT_GE(dispatched.size(), 29u) << "the key table was not found";
     for (const std::string& key : dispatched) EXPECT_TRUE(listed.count(key)) << key << " is not in --help";
     for (const char* key : {"Alt+Backspace", "Shift+Alt+Backspace", "wheel up", "Ctrl+\\", "Ctrl+]", "Alt+M", "Alt+A",
-                            "Alt+X", "Alt+C", "Alt+T", "Alt+V", "Alt+F", "Shift+cursor keys"})
+                            "Alt+X", "Alt+C", "Alt+T", "Alt+V", "Alt+F", "Alt+W", "Shift+cursor keys"})
         EXPECT_TRUE(listed.count(key)) << key;
 
     const auto [version, versionStatus] = run("--version");

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -59,7 +60,7 @@ struct ModelState {
     std::string path, name;
     bool modified = false;
     int64_t insertMode = 0, searchMode = 0, headerRows = 7;
-    bool mainMenu = true;
+    bool mainMenu = true, values = false;
     Bytes searchText, changeText;
     int64_t found = -1, changed = -1, top = 0, cursor = 0;
     std::map<std::string, Bytes> disk;  // what each file should hold
@@ -163,16 +164,20 @@ private:
     void redraw(int64_t top, int64_t cursor) { std::tie(s_.top, s_.cursor) = fit(top, cursor); }
     void redraw() { redraw(s_.top, s_.cursor); }
 
-    // A line-editor field of mode 0 at the given column, edited until Return or Escape.
-    std::vector<uint8_t> field(Wait kind, std::vector<uint8_t> f, int64_t max, int64_t column) {
+    // A line-editor field of mode 0 at the given column, edited until Return or Escape. An
+    // offered text goes with the first character typed, or stays for good with any other key
+    // but the field's idle keys.
+    std::vector<uint8_t> field(Wait kind, std::vector<uint8_t> f, int64_t max, int64_t column, bool offered = false) {
         if (static_cast<int64_t>(f.size()) > max) f.resize(static_cast<size_t>(max));
         auto p = static_cast<int64_t>(f.size());
         for (;;) {
             const int64_t k = key(kind);
+            const bool character = k >= 32 && k != 127 && k <= 255;
+            if (offered && character) f.clear(), p = 0;
+            offered = offered && !character && (k == 0 || k == 31);
             const auto L = static_cast<int64_t>(f.size());
             auto it = [&](int64_t i) { return f.begin() + i; };
-            if (k >= 32 && k != 127 && k <= 255 && column + L < 80 && L < max)
-                f.insert(it(p++), static_cast<uint8_t>(k));
+            if (character && column + L < 80 && L < max) f.insert(it(p++), static_cast<uint8_t>(k));
             switch (k) {
             case 127: if (p >= 1) f.erase(it(--p)); break;
             case 1: case 2: case 11: case 18: p = 0; break;
@@ -195,8 +200,8 @@ private:
             if (k == 13 || k == 27) return f;
         }
     }
-    std::vector<uint8_t> field(Wait kind, const std::string& shown, int64_t max, int64_t column) {
-        return field(kind, std::vector<uint8_t>(shown.begin(), shown.end()), max, column);
+    std::vector<uint8_t> field(Wait kind, const std::string& shown, int64_t max, int64_t column, bool offered) {
+        return field(kind, std::vector<uint8_t>(shown.begin(), shown.end()), max, column, offered);
     }
 
     // Hexadecimal digits up to the first character that is none.
@@ -260,7 +265,7 @@ private:
                 redraw();
             }
             const int64_t column = 3 * ((s_.cursor - 16 * s_.top) % 16) + 11;
-            const auto entered = field(Wait::HexField, hexText(at(s_.cursor), 2), 2, column);
+            const auto entered = field(Wait::HexField, hexText(at(s_.cursor), 2), 2, column, true);
             if (entered.empty()) {
                 if (inserting) s_.modified = true;
                 return;
@@ -272,10 +277,36 @@ private:
         }
     }
 
+    // Hexadecimal (after "0x" if wanted), "#" decimal, and after "+" or "-" from the cursor;
+    // anything else is refused with a message. Too large a number is the largest position.
+    static std::optional<int64_t> position(std::string text, int64_t cursor) {
+        const size_t first = text.find_first_not_of(' ');
+        text = first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+        const char sign = !text.empty() && (text[0] == '+' || text[0] == '-') ? text[0] : 0;
+        if (sign) text.erase(0, 1);
+        const bool decimal = !text.empty() && text[0] == '#';
+        if (decimal) text.erase(0, 1);
+        if (!decimal && text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.erase(0, 2);
+        if (text.empty()) return std::nullopt;
+        const int64_t base = decimal ? 10 : 16, most = std::numeric_limits<int64_t>::max();
+        int64_t value = 0;
+        for (char c : text) {
+            const int d = hexDigit(static_cast<unsigned char>(c));
+            if (d < 0 || d >= base) return std::nullopt;
+            value = value > (most - d) / base ? most : value * base + d;
+        }
+        if (sign == '+') return value > most - cursor ? most : cursor + value;
+        return sign == '-' ? cursor - value : value;
+    }
+
     void goToPosition() {
         if (s_.headerRows == 0) return;
-        const auto entered = field(Wait::PositionField, hexText(static_cast<uint64_t>(s_.cursor), 8), 8, 33);
-        if (!entered.empty()) redraw(s_.top, hexNumber(entered, false));
+        const auto entered = field(Wait::PositionField, hexText(static_cast<uint64_t>(s_.cursor), 8), 24, 33, true);
+        if (entered.empty()) return;
+        if (const auto p = position(std::string(entered.begin(), entered.end()), s_.cursor))
+            redraw(s_.top, *p);
+        else
+            message();
     }
 
     // --- Search and change ---
@@ -536,8 +567,15 @@ private:
             else if (askToSave("Datei laden") != 0) load(*input.file);
             return redraw();
         }
-        if (rangeKey(input)) return;
         const int64_t k = input.key, R = rows(), N = size();
+        // Alt+W: the values view, with the full header (the selection stays); the search menu's
+        // keys switch it off.
+        if ((k == 'w' || k == 'W') && (input.flags & optionFlag)) {
+            if (s_.headerRows == 7) return void(s_.values = !s_.values);
+            s_.headerRows = 7, s_.values = true;
+            return redraw();
+        }
+        if (rangeKey(input)) return;
         if (k == 127) {  // Backspace: with Alt undo, with Shift and Alt redo; alone back one byte
             if (input.flags & optionFlag) return undoOrRedo(!(input.flags & shiftFlag));
             if (s_.insertMode == 0) return k == 127 && s_.cursor >= 1 ? redraw(s_.top, s_.cursor - 1) : void();
@@ -546,6 +584,10 @@ private:
             s_.buffer.erase(s_.buffer.begin() + s_.cursor - 1);
             s_.modified = true;
             return redraw(s_.top, s_.cursor - 1);
+        }
+        if (s_.values && s_.headerRows == 7 && (k == 4 || k == 20 || k == 6)) {
+            s_.values = false;
+            if (k == 6) s_.mainMenu = true;
         }
         switch (k) {
         case 1: changeAll(); break;
@@ -740,7 +782,8 @@ private:
                 plan_ = {chance(50) ? 27 : 26, 13};
                 return;
             }
-            plan_ = {127, 127, hexKey(true)};
+            // The offered digits go with the first one typed, or are taken back first.
+            plan_ = chance(50) ? std::deque<int64_t>{127, 127, hexKey(true)} : std::deque<int64_t>{hexKey(true)};
             if (chance(70)) plan_.push_back(hexKey());
             plan_.push_back(13);
             return;
@@ -749,9 +792,23 @@ private:
             text = r < 10 ? "" : r < 15 ? "4G" : r < 35 ? std::string(1, hexKey()) : "0x" + hexText(pick(0, 0xFFFF), 4);
             if (r >= 60) text = hexText(pick(0, 255), 2) + " " + std::string(1, hexKey());
         } else if (wait == Wait::PositionField) {
-            text = hexText(static_cast<uint64_t>(pick(0, static_cast<int64_t>(b.size()) + 40)), 8);
-            text.erase(0, std::min<size_t>(text.find_first_not_of('0'), 7));
+            // Hexadecimal (also after "0x"), "#" decimal, or a distance from the cursor.
+            const int64_t target = pick(0, static_cast<int64_t>(b.size()) + 40), form = pick(0, 9);
+            auto hex = [](int64_t n) {
+                std::string digits = hexText(static_cast<uint64_t>(n), 8);
+                return digits.erase(0, std::min<size_t>(digits.find_first_not_of('0'), 7));
+            };
+            const int64_t distance = std::abs(target - s.cursor);
+            if (form < 4) text = (form == 0 ? "0x" : "") + hex(target);
+            if (form == 4 || form == 5) text = "#" + std::to_string(target);
+            if (form > 5)
+                text = (target < s.cursor ? "-" : "+") + (form > 7 ? "#" + std::to_string(distance) : hex(distance));
             if (chance(10)) text += "x1";
+            if (chance(50)) {  // typed over the offered position
+                for (unsigned char c : text) plan_.push_back(c);
+                plan_.push_back(13);
+                return;
+            }
         } else if (chance(10)) {  // the search or change field left at once
             plan_.push_back(chance(50) ? 27 : 13);
             return;
@@ -810,6 +867,7 @@ private:
         if (r < 420) return {pick(32, 127), {}};
         for (const auto& [below, key] : commands)
             if (r < below) return {key, {}};
+        if (r < 952) return {chance(50) ? 'w' : 'W', {}, optionFlag};  // Alt+W, the values view
         if (r < 968) return {127, {}, optionFlag};              // undo
         if (r < 978) return {127, {}, optionFlag | shiftFlag};  // redo
         if (r < 987) return {0, paths_[static_cast<size_t>(pick(0, static_cast<int64_t>(paths_.size()) - 1))]};

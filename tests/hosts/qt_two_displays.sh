@@ -9,36 +9,7 @@ if ! command -v Xvfb >/dev/null || ! command -v xwininfo >/dev/null; then
   exit 77
 fi
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  kill "${pids[@]}" 2>/dev/null
-  wait "${pids[@]}" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {  # with the end of every output, each under its name
-  echo "FAILED: $*"
-  tail -n 20 "$work"/*.out
-  exit 1
-}
-
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-  for ((i = 0; i < $1; i++)); do
-    "${@:2}" && return 0
-    sleep 0.1
-  done
-  "${@:2}"
-}
-
-# Starts an X server on a free display; its number lands in $work/display<name>.
-start_display() {
-  Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$work/display$1" >"$work/xvfb$1.out" 2>&1 &
-  pids+=($!)
-  wait_for 100 grep -q '[0-9]' "$work/display$1" || fail "Xvfb did not start"
-}
+source "$(dirname "$0")/x_servers.sh"
 start_display 1
 start_display 2
 first=":$(head -n 1 "$work/display1")"

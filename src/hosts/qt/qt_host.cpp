@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 #include <chrono>
 #include <cmath>
@@ -267,10 +268,31 @@ void QtHost::orderFront(int number) {
         client.moveTop(area.top());
         w->setClientGeometry(client);
     };
+    const bool opening = !w->isVisible();
     keepTitleOnScreen();
     w->show();
     keepTitleOnScreen();
     w->raise();
+    if (opening) fitWhenFramed(w, 200);
+}
+
+void QtHost::fitWhenFramed(HostWindow* w, int checksLeft) {
+    const QRect frame = w->frameGeometry(), client = w->geometry();
+    if (frame == client) {
+        // Not framed yet (or never, without a title bar or a window manager): looked at again
+        // every 50 milliseconds for ten seconds (a busy machine frames late).
+        if (checksLeft > 0)
+            QTimer::singleShot(50, w, [this, w, checksLeft] {
+                if (w->isVisible()) fitWhenFramed(w, checksLeft - 1);
+            });
+        return;
+    }
+    QScreen* screen = screenOf(w);
+    const QRect area = screen ? screen->availableGeometry() : screenGeometry(w);
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                           frame.bottom() - client.bottom());
+    const QRect fitted = fittedOnScreen(client, margins, area, w->titleHeight(), w->number() < kt::graphicWindowCount);
+    if (fitted != client) w->setClientGeometry(fitted);
 }
 
 void QtHost::orderOut(int number) {

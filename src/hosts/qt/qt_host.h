@@ -136,6 +136,10 @@ private:
     // less the window manager's frame.
     QRect availableArea(const QWidget* window) const;
     QMargins frameMargins() const;
+    // A window manager frames a window some time after it is shown, and its frame may be
+    // larger than the one the window was scaled and placed for: once it is there, the window
+    // is fitted again, frame and all, into its screen's available area.
+    void fitWhenFramed(HostWindow* window, int checksLeft);
     void endApplication();
     void ring();
 

@@ -41,6 +41,21 @@ QSize fittedClient(QSize natural, int title, QSize room) {
                  title + std::max(1, static_cast<int>(std::floor(content * scale))));
 }
 
+QRect fittedOnScreen(QRect client, const QMargins& frame, const QRect& area, int title, bool scales) {
+    const QRect room = area.marginsRemoved(frame);
+    if (scales) {
+        const QSize size = fittedClient(client.size(), title, room.size());
+        const QPoint centre = client.center();
+        client.setSize(size);
+        client.moveCenter(centre);
+    }
+    if (client.right() > room.right()) client.moveRight(room.right());
+    if (client.bottom() > room.bottom()) client.moveBottom(room.bottom());
+    if (client.left() < room.left()) client.moveLeft(room.left());
+    if (client.top() < room.top()) client.moveTop(room.top());
+    return client;
+}
+
 bool keepsAspect(QSize client, int title, QSize content) {
     if (content.isEmpty()) return true;
     const QSize by = withAspect(client, title, content, true), other = withAspect(client, title, content, false);

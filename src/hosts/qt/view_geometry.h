@@ -2,6 +2,7 @@
 // a point on the screen to the toolkit's unscaled points.
 #pragma once
 
+#include <QMargins>
 #include <QPointF>
 #include <QRect>
 #include <QRectF>
@@ -28,6 +29,12 @@ QSize naturalContent(const host::Rect& viewFrame);
 // which keeps its height) in a room of `room` points: scaled down with the content's
 // proportions kept where it would not fit, never up.
 QSize fittedClient(QSize natural, int title, QSize room);
+
+// The client rectangle that puts a window, whose frame adds `frame` around `client`, whole
+// within `area`: scaled down about its centre where it is too large (only when `scales`, as
+// fittedClient scales), then moved in as far as needed, its top edge last so that the title
+// bar stays on the screen whatever else.
+QRect fittedOnScreen(QRect client, const QMargins& frame, const QRect& area, int title, bool scales);
 
 // Whether `client` shows a content of `content`'s proportions, give or take a point; and
 // the nearest client size that does, keeping the width (byWidth) or the height.

@@ -48,7 +48,8 @@ std::vector<Menu> menuDefinition() {
                     item("Bildschirm als Text kopieren", 111, "C", controlShift),
                     item("Bildschirm als Bild kopieren", 110, "B", controlShift)}});
     bar.push_back({"Fenster",
-                   {item("Zwischenablage zeigen", 211), item("Zwischenablage verbergen", 212), separator(),
+                   {itemWithKey("Werte", valuesMenuTag, "Alt+W"), separator(),
+                    item("Zwischenablage zeigen", 211), item("Zwischenablage verbergen", 212), separator(),
                     item("Drucker zeigen", 209), item("Drucker verbergen", 210), item("Drucker leeren", 112),
                     separator(), item("Konsole zeigen", 229), item("Konsole verbergen", 230),
                     item("Konsole leeren", 114)}});

@@ -29,6 +29,8 @@ constexpr int64_t copyTextMenuTag = -25;
 constexpr int64_t pasteMenuTag = -26;
 constexpr int64_t deleteMenuTag = -27;
 constexpr int64_t fillMenuTag = -28;
+// "Fenster ▸ Werte": the values view, Alt+W.
+constexpr int64_t valuesMenuTag = -20;
 
 std::vector<Menu> menuDefinition();
 

@@ -56,8 +56,9 @@ bool carryOutProgramCommand(int64_t tag, int window) {
     case redoMenuTag:
         sendProgramKey(window, key::backspace, modifier::option | modifier::shift);
         return true;
-    // The items for ranges are their keys with Alt; "Löschen" is Delete with Alt, which never
-    // deletes the byte at the cursor.
+    // The items for ranges and the values view are their keys with Alt; "Löschen" is Delete
+    // with Alt, which never deletes the byte at the cursor.
+    case valuesMenuTag:
     case markMenuTag:
     case selectAllMenuTag:
     case cutMenuTag:
@@ -67,7 +68,7 @@ bool carryOutProgramCommand(int64_t tag, int window) {
     case fillMenuTag: {
         static constexpr std::pair<int64_t, char> letters[] = {
             {markMenuTag, 'm'},     {selectAllMenuTag, 'a'}, {cutMenuTag, 'x'}, {copyHexMenuTag, 'c'},
-            {copyTextMenuTag, 't'}, {pasteMenuTag, 'v'},     {fillMenuTag, 'f'}};
+            {copyTextMenuTag, 't'}, {pasteMenuTag, 'v'},     {fillMenuTag, 'f'},       {valuesMenuTag, 'w'}};
         for (auto [itemTag, letter] : letters)
             if (itemTag == tag) sendProgramKey(window, letter, modifier::option);
         return true;

@@ -18,11 +18,11 @@ void sendProgramKey(int window, int64_t value, uint64_t flags);
 
 // Carries out the menu item of `tag` when it is one of the editor's commands, and tells
 // whether it was: "Neu" is ^X (close, asking to save, leaving an empty buffer), "Sichern" ^S,
-// "Über Ostrakonix" ^Ü, "Widerrufen" Alt+Backspace and "Wiederholen" Shift+Alt+Backspace, the
-// items for ranges of bytes their Alt keys, all typed in `window`; "Öffnen …" runs the open
-// panel and hands the path chosen to the program as a file event; "Sichern unter …" is a file
-// event to save without a path, for which the program runs the save panel itself, offering
-// its file's name. Main thread.
+// "Über Ostrakonix" ^Ü, "Widerrufen" Alt+Backspace, "Wiederholen" Shift+Alt+Backspace, the
+// items for ranges of bytes their Alt keys and "Werte" Alt+W, all typed in `window`; "Öffnen …"
+// runs the open panel and hands the path chosen to the program as a file event; "Sichern
+// unter …" is a file event to save without a path, for which the program runs the save panel
+// itself, offering its file's name. Main thread.
 bool carryOutProgramCommand(int64_t tag, int window);
 
 }  // namespace host
