@@ -156,6 +156,10 @@ std::string shownName(const std::string& name);
 std::optional<std::pair<int64_t, int64_t>> selectionRange();
 std::optional<std::pair<int64_t, int64_t>> selectionBetween(int64_t anchor, int64_t cursor);
 void endSelection();
+// The letter of the last key when it was typed with Alt (and without Control), else 0: the
+// letter itself, or the letter at the key's place where the host typed the character of the
+// keyboard's option layer instead.
+char altLetter();
 // The selection's part of a key: carries out the commands of the selection and of ranges
 // (true), or starts, extends or ends the selection as the key that follows does (false).
 bool rangeKey(int64_t key);

@@ -6,20 +6,20 @@
 #include <cctype>
 #include <cerrno>
 
-#include "input/file_events.h"
 #include "app/clock.h"
 #include "app/log.h"
 #include "app/program.h"
 #include "app/utf8.h"
+#include "display/placement.h"
 #include "display/window.h"
 #include "document/save.h"
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "files/browser.h"
 #include "files/fileio.h"
-#include "display/placement.h"
 #include "input/dialog.h"
 #include "input/events.h"
+#include "input/file_events.h"
 #include "input/keys.h"
 #include "terminal/area.h"
 

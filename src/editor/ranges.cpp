@@ -124,6 +124,11 @@ void removeBox() {
 
 }  // namespace
 
+char altLetter() {
+    const t_Event event = t_LastEvent();
+    return event.OptionPressed && !event.ControlPressed ? optionLetter(event) : 0;
+}
+
 std::optional<std::pair<int64_t, int64_t>> selectionBetween(int64_t anchor, int64_t cursor) {
     const int64_t size = state().Buffer.size();
     if (anchor < 0 || size == 0) return std::nullopt;
@@ -149,32 +154,30 @@ bool rangeKey(int64_t value) {
     if (value < 0) return false;
     State& s = state();
     const t_Event event = t_LastEvent();
-    if (event.OptionPressed && !event.ControlPressed) {
-        switch (optionLetter(event)) {
-        case 'm':
-            markCommand();
-            return true;
-        case 'a':
-            selectAll();
-            return true;
-        case 'x':
-            cutCommand();
-            return true;
-        case 'c':
-            copyCommand(true);
-            return true;
-        case 't':
-            copyCommand(false);
-            return true;
-        case 'v':
-            pasteCommand();
-            return true;
-        case 'f':
-            fillCommand();
-            return true;
-        default:
-            break;
-        }
+    switch (altLetter()) {
+    case 'm':
+        markCommand();
+        return true;
+    case 'a':
+        selectAll();
+        return true;
+    case 'x':
+        cutCommand();
+        return true;
+    case 'c':
+        copyCommand(true);
+        return true;
+    case 't':
+        copyCommand(false);
+        return true;
+    case 'v':
+        pasteCommand();
+        return true;
+    case 'f':
+        fillCommand();
+        return true;
+    default:
+        break;
     }
     // Delete with a selection deletes it; with Alt (the menu's item) it never deletes a byte.
     if (value == key::controlG && (event.OptionPressed || selectionRange())) {

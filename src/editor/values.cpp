@@ -278,7 +278,7 @@ void toggleValues() {
 
 bool valuesKey(int64_t value) {
     State& s = state();
-    if ((value == 'w' || value == 'W') && t_LastEvent().OptionPressed) {
+    if (value >= 0 && altLetter() == 'w') {
         toggleValues();
         return true;
     }

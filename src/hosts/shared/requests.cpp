@@ -6,13 +6,13 @@
 #include <utility>
 
 #include "app/file_primitives.h"
-#include "platform/host.h"
 #include "hosts/shared/menu_definition.h"
 #include "input/entries.h"
 #include "input/events.h"
 #include "input/file_events.h"
 #include "input/keys.h"
 #include "input/panels.h"
+#include "platform/host.h"
 
 namespace host {
 namespace {
@@ -67,8 +67,8 @@ bool carryOutProgramCommand(int64_t tag, int window) {
     case pasteMenuTag:
     case fillMenuTag: {
         static constexpr std::pair<int64_t, char> letters[] = {
-            {markMenuTag, 'm'},     {selectAllMenuTag, 'a'}, {cutMenuTag, 'x'}, {copyHexMenuTag, 'c'},
-            {copyTextMenuTag, 't'}, {pasteMenuTag, 'v'},     {fillMenuTag, 'f'},       {valuesMenuTag, 'w'}};
+            {markMenuTag, 'm'},     {selectAllMenuTag, 'a'}, {cutMenuTag, 'x'},  {copyHexMenuTag, 'c'},
+            {copyTextMenuTag, 't'}, {pasteMenuTag, 'v'},     {fillMenuTag, 'f'}, {valuesMenuTag, 'w'}};
         for (auto [itemTag, letter] : letters)
             if (itemTag == tag) sendProgramKey(window, letter, modifier::option);
         return true;

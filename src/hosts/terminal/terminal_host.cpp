@@ -11,7 +11,6 @@
 #include <cstring>
 #include <memory>
 
-#include "input/entries.h"
 #include "app/startup.h"
 #include "app/threads.h"
 #include "display/window.h"
@@ -20,6 +19,7 @@
 #include "hosts/shared/menu_definition.h"
 #include "hosts/shared/requests.h"
 #include "hosts/terminal/terminal_mode.h"
+#include "input/entries.h"
 
 namespace host::terminal {
 namespace {
