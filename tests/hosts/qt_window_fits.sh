@@ -40,6 +40,14 @@ fits() {
   ((x - l >= 0 && y - t >= 0 && x + w + r <= $1 && y + h + b <= $2))
 }
 
+# Whether a window manager runs on the display: the window it names on the root lives (the root
+# keeps naming the window of a manager that has ended).
+manager_window_lives() {
+  local window
+  window="$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | sed -n 's/.*window id # //p')"
+  [ -n "$window" ] && xprop -id "$window" >/dev/null 2>&1
+}
+
 # Starts openbox with the options given and waits until it manages the display; now and then
 # (on a busy machine, with other X servers coming and going) it fails to connect: it is started
 # again.
@@ -48,7 +56,7 @@ start_manager() {
   for attempt in 1 2 3; do
     openbox "$@" >"$work/openbox.out" 2>&1 &
     manager=$!
-    if wait_for 100 eval 'kill -0 $manager 2>/dev/null && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window'; then
+    if wait_for 100 eval 'kill -0 $manager 2>/dev/null && manager_window_lives'; then
       pids+=("$manager")
       return 0
     fi

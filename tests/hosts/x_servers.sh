@@ -28,9 +28,23 @@ wait_for() {
 }
 
 # Starts an X server of the screen size $2 (1366x768 when not given) on a free display; its
-# number lands in $work/display$1.
+# number lands in $work/display$1. The number is picked at random and claimed by the server's
+# lock file: servers that other tests start at the same time never share one (servers that
+# chose their own number could race for it and split its two sockets between them).
 start_display() {
-  Xvfb -displayfd 3 -screen 0 "${2:-1366x768}x24" -nolisten tcp 3>"$work/display$1" >"$work/xvfb$1.out" 2>&1 &
-  pids+=($!)
-  wait_for 100 grep -q '[0-9]' "$work/display$1" || fail "Xvfb did not start"
+  local attempt server number
+  for attempt in $(seq 1 20); do
+    number=$((100 + RANDOM % 800))
+    Xvfb ":$number" -screen 0 "${2:-1366x768}x24" -nolisten tcp >"$work/xvfb$1.out" 2>&1 &
+    server=$!
+    if wait_for 100 eval 'kill -0 $server 2>/dev/null && xdpyinfo -display ":$number" >/dev/null 2>&1' &&
+      [ "$(tr -d ' \n' <"/tmp/.X$number-lock" 2>/dev/null)" = "$server" ]; then
+      echo "$number" >"$work/display$1"
+      pids+=("$server")
+      return 0
+    fi
+    kill "$server" 2>/dev/null
+    wait "$server" 2>/dev/null
+  done
+  fail "Xvfb did not start"
 }
