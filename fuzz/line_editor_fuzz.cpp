@@ -9,7 +9,7 @@
 #include "app/clock.h"
 #include "app/log.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "input/events.h"
 #include "input/line_editor.h"
 #include "terminal/cursor.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 int64_t t_MenuItemIndex(const std::string& menuTitle, const std::string& itemTitle);
 void t_MenuItemDelete(const std::string& menuTitle, int64_t position);

@@ -6,7 +6,7 @@
 
 #include "app/log.h"
 #include "app/threads.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace {
 std::array<uint8_t, 16> hexDigits{};

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/log.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace kt {
 namespace {

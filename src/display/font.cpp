@@ -4,7 +4,7 @@
 
 #include "app/log.h"
 #include "app/file_primitives.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace kt {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 // The picture of graphic window `window` (0 to 7): Width × Height pixels, rows from the
 // top. Nothing for a window that is not initialised or not shown.

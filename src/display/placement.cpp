@@ -4,7 +4,7 @@
 #include "app/startup.h"
 #include "display/glyph.h"
 #include "display/window.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "display/font.h"
 #include "display/glyph.h"
 #include "display/image.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "display/placement.h"
 
 namespace kt {

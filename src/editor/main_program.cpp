@@ -7,7 +7,7 @@
 #include "editor/editor.h"
 #include "editor/texts.h"
 #include "editor/values.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "display/placement.h"
 #include "input/dialog.h"
 #include "input/events.h"

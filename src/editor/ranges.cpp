@@ -13,7 +13,7 @@
 #include "input/events.h"
 #include "input/keys.h"
 #include "input/line_editor.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 

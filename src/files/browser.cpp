@@ -8,7 +8,7 @@
 #include "display/window.h"
 #include "files/catalog.h"
 #include "files/fileio.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "input/dialog.h"
 #include "input/events.h"
 #include "input/keys.h"

@@ -6,7 +6,7 @@
 
 #include "app/log.h"
 #include "files/save.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 // A key press, a key release and a change of the modifier keys in graphic window `window`.
 void viewKeyDown(uint8_t window, const host::KeyEvent& event);

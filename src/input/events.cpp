@@ -10,7 +10,7 @@
 #include "input/keys.h"
 #include "input/mouse.h"
 #include "input/wheel.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "terminal/cursor.h"
 #include "terminal/print.h"
 

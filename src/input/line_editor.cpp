@@ -7,7 +7,7 @@
 #include "app/clock.h"
 #include "app/log.h"
 #include "display/window.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "input/events.h"
 #include "input/keys.h"
 #include "terminal/cursor.h"

@@ -8,7 +8,7 @@
 #include "display/image.h"
 #include "display/window.h"
 #include "app/file_primitives.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "display/placement.h"
 #include "input/events.h"
 #include "input/entries.h"

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "input/events.h"
 
 bool t_MouseEventAvailable();

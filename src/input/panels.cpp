@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/utf8.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "app/utf8.h"
 #include "display/glyph.h"
 #include "display/window.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"
 #include "terminal/modes.h"

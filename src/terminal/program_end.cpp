@@ -8,7 +8,7 @@
 #include "app/threads.h"
 #include "display/image.h"
 #include "display/window.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "display/placement.h"
 #include "terminal/area.h"
 #include "terminal/cursor.h"

@@ -21,7 +21,7 @@
 #include "display/font.h"
 #include "files/fileio.h"
 #include "hosts/headless/png_writer.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "pieces.h"
 #include "text_raster.h"
 

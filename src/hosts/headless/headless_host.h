@@ -14,7 +14,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace host {
 

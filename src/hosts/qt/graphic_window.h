@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "hosts/qt/host_window.h"
 
 namespace host::qt {

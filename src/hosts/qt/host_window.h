@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "hosts/qt/menu_bar.h"
 
 class QLabel;

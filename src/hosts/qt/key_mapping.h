@@ -8,7 +8,7 @@
 #include <Qt>
 #include <cstdint>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 class QKeyEvent;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 class QMenuBar;
 class QWidget;

@@ -21,7 +21,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 class QMargins;
 class QObject;

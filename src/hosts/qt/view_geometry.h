@@ -8,7 +8,7 @@
 #include <QRectF>
 #include <QSize>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace host::qt {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace host {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace host {
 

@@ -12,7 +12,7 @@
 #include "input/file_events.h"
 #include "input/keys.h"
 #include "input/panels.h"
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace host {
 namespace {

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 
 namespace host::terminal {
 

@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/host.h"
+#include "platform/platform.h"
 #include "hosts/terminal/input_decoder.h"
 #include "hosts/terminal/screen_writer.h"
 

@@ -1,4 +1,4 @@
-#include "platform/host.h"
+#include "platform/platform.h"
 
 #include <atomic>
 #include <cstdio>
