@@ -135,16 +135,11 @@ std::string saveUnderField(const std::string& current) {
 }  // namespace
 
 std::string fontText(const std::string& text) {
-    std::string out;
-    kt::forEachScalar(text, [&](uint32_t c) {
-        if (c < 32 || c == 127)
-            out += '?';
-        else if (c < 256)
-            out += kt::utf8Of(c);
-        else
-            out += t_ConvertUniCode(kt::utf8Of(c)).first;
-    });
-    return out;
+    // Control characters would act on the screen; the rest is converted as one text, so that
+    // letters and their separate accents are joined and Æ, Ø, æ get the spellings the font has.
+    std::string shown;
+    kt::forEachScalar(text, [&](uint32_t c) { shown += c < 32 || c == 127 ? std::string("?") : kt::utf8Of(c); });
+    return t_ConvertUniCode(shown).first;
 }
 
 std::string failureLine(int error, const std::string& path) {
@@ -170,8 +165,7 @@ bool askYesNo(const std::string& title, const std::string& line1, const std::str
         else if (upper == 'N' || value == key::escape)
             answer = 0;
     }
-    t_FullArea(window);
-    t_ClearRect(window, 18, 12, columns - 18, 16);
+    removeMessageBox();
     return answer == 1;
 }
 

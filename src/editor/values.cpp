@@ -136,7 +136,9 @@ Text character(const uint8_t* bytes, int64_t count) {
         scalar = scalar << 6 | (bytes[i] & 0x3F);
     }
     t.length = static_cast<size_t>(std::snprintf(t.chars, sizeof t.chars, "U+%04X", static_cast<unsigned>(scalar)));
-    if ((scalar > 32 && scalar < 127) || (scalar >= 160 && scalar < 256)) {
+    // Æ, Ø and æ have no glyph of their own: the font keeps others at their codes.
+    const bool fontHasIt = scalar != 198 && scalar != 216 && scalar != 230;
+    if ((scalar > 32 && scalar < 127) || (scalar >= 160 && scalar < 256 && fontHasIt)) {
         t.chars[t.length++] = ' ';
         t.chars[t.length++] = static_cast<char>(scalar);
     }

@@ -294,7 +294,9 @@ TEST(EditorFiles, AFailedLoadKeepsTheBufferWithItsEditsAndSaysWhy) {
     const std::pair<std::string, std::string> cases[] = {
         {pipe, "Keine gewöhnliche Datei: pipe"},
         {folder.file(std::string(300, 'n')), "Systemfehler Nr. 36: nnn"},
-        {writeOnly, "Zugriff verweigert: write-only.bin"}};
+        {writeOnly, "Zugriff verweigert: write-only.bin"},
+        // A name in the font's spelling, its accent joined to its letter.
+        {folder.file("\u00C6r\u00F8e\u0301.bin"), "Datei nicht gefunden: Aer\u00F8\u00E9.bin"}};
     testing_support::AsOrdinaryUser user;
     for (const auto& [path, reason] : cases) {
         ASSERT_TRUE(deliverToEditor({0, path}));
