@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -77,6 +78,8 @@ bool dispatch(int64_t key);
 void alert();
 // Shows a message box, waits for a key and removes the box.
 void showMessage(const std::string& title, const std::string& line1, const std::string& line2);
+// Removes a message box or question from the middle of the screen and gives back the whole area.
+void removeMessageBox();
 // Waits for one key as t_GetKey does and returns its value.
 int64_t waitForKey();
 
@@ -110,6 +113,10 @@ void searchCommand();
 void changeCommand();
 void changeAndSearchCommand();
 void changeAll();
+// The bytes a text of hexadecimal digits stands for: pairs, in groups separated by blanks and
+// line breaks, with "0x" allowed before the first. With oddGroups a group of an odd count
+// reads as if a 0 stood before it. Nothing when the text is anything else.
+std::optional<std::vector<uint8_t>> hexBytes(std::string_view text, bool oddGroups);
 
 int64_t AskToSave(const std::string& title);
 // Writes the buffer to its file: 0, or the error (logged).

@@ -38,11 +38,6 @@ void showSaveFailure(int error, const std::string& path) {
                 texts::newContentIn + fontText(beside ? f_PathName(keptAt) : keptAt));
 }
 
-void removeDialog() {
-    t_FullArea(window);
-    t_ClearRect(window, 18, 12, columns - 18, 16);
-}
-
 // A file changed by another program since it was loaded: saving over it writes this
 // buffer's view of it, which may mix the two. Only a yes saves.
 bool mayOverwriteChangedFile() {
@@ -114,7 +109,7 @@ std::string shownName(const std::string& name) {
 ProgressBox::ProgressBox(std::string title) : title_(std::move(title)), started_(kt::milliseconds()) {}
 
 ProgressBox::~ProgressBox() {
-    if (shown_) removeDialog();
+    if (shown_) removeMessageBox();
 }
 
 document::Progress ProgressBox::callback() {
@@ -147,7 +142,7 @@ int64_t AskToSave(const std::string& title) {
         else if (upper == 'A' || value == key::escape)
             answer = 0;
     }
-    removeDialog();
+    removeMessageBox();
     // A save that fails cancels the command, so that nothing unsaved is dropped.
     if (answer == 1 && !saveAndReport()) return 0;
     return answer;

@@ -109,6 +109,10 @@ int64_t waitForKey() {
 void showMessage(const std::string& title, const std::string& line1, const std::string& line2) {
     t_Dialog(window, title, line1, line2, texts::pressAnyKey, "!");
     waitForKey();
+    removeMessageBox();
+}
+
+void removeMessageBox() {
     t_FullArea(window);
     t_ClearRect(window, 18, 12, columns - 18, 16);
 }

@@ -88,40 +88,6 @@ void startSelection(bool marked) {
 
 int64_t selectedLength(const std::pair<int64_t, int64_t>& range) { return range.second - range.first + 1; }
 
-// The bytes a text of hexadecimal digits stands for: pairs, in groups separated by blanks and
-// line breaks, with "0x" allowed before the first. With oddGroups a group of an odd count
-// reads as if a 0 stood before it. Nothing when the text is anything else.
-std::optional<std::vector<uint8_t>> hexBytes(std::string_view text, bool oddGroups) {
-    constexpr std::string_view blanks = " \t\r\n";
-    size_t at = text.find_first_not_of(blanks);
-    if (at != std::string_view::npos && (text.substr(at, 2) == "0x" || text.substr(at, 2) == "0X")) at += 2;
-    std::vector<uint8_t> bytes;
-    while ((at = text.find_first_not_of(blanks, at)) != std::string_view::npos) {
-        const size_t end = std::min(text.find_first_of(blanks, at), text.size());
-        const std::string_view group = text.substr(at, end - at);
-        if (group.size() % 2 == 1 && !oddGroups) return std::nullopt;
-        int high = group.size() % 2 == 1 ? 0 : -1;  // the first digit of a pair, waiting for the second
-        for (const char c : group) {
-            const int digit = static_cast<unsigned char>(c) < 128 ? t_HexValues()[static_cast<unsigned char>(c)] : -1;
-            if (digit < 0) return std::nullopt;
-            if (high < 0) {
-                high = digit;
-            } else {
-                bytes.push_back(static_cast<uint8_t>(16 * high + digit));
-                high = -1;
-            }
-        }
-        at = end;
-    }
-    if (bytes.empty()) return std::nullopt;
-    return bytes;
-}
-
-void removeBox() {
-    t_FullArea(window);
-    t_ClearRect(window, 18, 12, columns - 18, 16);
-}
-
 }  // namespace
 
 char altLetter() {
@@ -331,7 +297,7 @@ void fillCommand() {
     t_Vtab(window, 14);
     t_Htab(window, 17);
     const std::string entered = t_InputForm(window, "", "", false, 0, 48);
-    removeBox();
+    removeMessageBox();
     if (!entered.empty()) {
         if (const auto pattern = hexBytes(entered, true)) {
             s.Buffer.fill(range->first, selectedLength(*range), *pattern);

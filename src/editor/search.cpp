@@ -1,4 +1,5 @@
 // Search and replace: the search menu's texts and modes, finding, changing, changing all.
+#include <algorithm>
 #include <optional>
 
 #include "app/startup.h"
@@ -17,24 +18,46 @@ namespace {
 
 bool isHexDigit(uint8_t c) { return t_HexValues()[c] >= 0; }
 
-// The digits of a text with a "0" before an odd count; nothing (after the bad-digit
-// message) when a character is no hexadecimal digit.
-std::optional<std::vector<uint8_t>> hexBytes(const std::vector<uint8_t>& text, const char* badMessage) {
+// The digits of a search or change text with a "0" before an odd count; nothing (after the
+// bad-digit message) when a character is no hexadecimal digit.
+std::optional<std::vector<uint8_t>> typedDigits(const std::vector<uint8_t>& text, const char* badMessage) {
     for (uint8_t c : text)
         if (!isHexDigit(c)) {
             showMessage(texts::badDigitTitle, badMessage, texts::allowedDigits);
             return std::nullopt;
         }
-    std::vector<uint8_t> digits;
-    if (text.size() % 2 == 1) digits.push_back('0');
-    digits.insert(digits.end(), text.begin(), text.end());
-    std::vector<uint8_t> bytes;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(16 * t_HexValues()[digits[i]] + t_HexValues()[digits[i + 1]]));
-    return bytes;
+    if (text.empty()) return std::vector<uint8_t>{};
+    return hexBytes(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), true);
 }
 
 }  // namespace
+
+std::optional<std::vector<uint8_t>> hexBytes(std::string_view text, bool oddGroups) {
+    constexpr std::string_view blanks = " \t\r\n";
+    size_t at = text.find_first_not_of(blanks);
+    if (at != std::string_view::npos && (text.substr(at, 2) == "0x" || text.substr(at, 2) == "0X")) at += 2;
+    std::vector<uint8_t> bytes;
+    while ((at = text.find_first_not_of(blanks, at)) != std::string_view::npos) {
+        const size_t end = std::min(text.find_first_of(blanks, at), text.size());
+        const std::string_view group = text.substr(at, end - at);
+        if (group.size() % 2 == 1 && !oddGroups) return std::nullopt;
+        int high = group.size() % 2 == 1 ? 0 : -1;  // the first digit of a pair, waiting for the second
+        for (const char c : group) {
+            const int digit = t_HexValues()[static_cast<unsigned char>(c)];
+            if (digit < 0) return std::nullopt;
+            if (high < 0) {
+                high = digit;
+            } else {
+                bytes.push_back(static_cast<uint8_t>(16 * high + digit));
+                high = -1;
+            }
+        }
+        at = end;
+    }
+    if (bytes.empty()) return std::nullopt;
+    return bytes;
+}
+
 
 void enterSearchText(bool change) {
     State& s = state();
@@ -73,7 +96,7 @@ int64_t SearchNext(int64_t start) {
         case 1: found = s.Buffer.findExact(s.SearchText, from, progress.callback()); break;
         case 2: found = s.Buffer.findFolded(search::capitals(s.SearchText), from, progress.callback()); break;
         default: {
-            auto pattern = hexBytes(s.SearchText, texts::badSearchDigit);
+            auto pattern = typedDigits(s.SearchText, texts::badSearchDigit);
             if (pattern) found = s.Buffer.findExact(*pattern, from, progress.callback());
             break;
         }
@@ -102,8 +125,8 @@ std::optional<Change> checkChange(int64_t position) {
     State& s = state();
     forgetStaleFind();
     // Both texts are checked, each with its own message.
-    auto searchBytes = hexBytes(s.SearchText, texts::badSearchDigit);
-    auto changeBytes = hexBytes(s.ChangeText, texts::badChangeDigit);
+    auto searchBytes = typedDigits(s.SearchText, texts::badSearchDigit);
+    auto changeBytes = typedDigits(s.ChangeText, texts::badChangeDigit);
     if (!searchBytes || !changeBytes) {
         s.ChangedPosition = -1;
         return std::nullopt;
