@@ -29,10 +29,8 @@ char optionLetter(const t_Event& event) {
     const int64_t value = event.Value;
     if (value >= 'a' && value <= 'z') return static_cast<char>(value);
     if (value >= 'A' && value <= 'Z') return static_cast<char>(value + 32);
-    // The host key codes of the letters, by their place on the keyboard.
-    static constexpr std::string_view places = "asdfhgzxcv?bqweryt123465=97-80]ou[ip?lj'k;\\,/nm";
-    if (value < 128 || event.Index < 0 || event.Index >= static_cast<int64_t>(places.size())) return 0;
-    const char letter = places[static_cast<size_t>(event.Index)];
+    if (value < 128 || event.Index < 0 || event.Index >= static_cast<int64_t>(key::places.size())) return 0;
+    const char letter = key::places[static_cast<size_t>(event.Index)];
     return letter >= 'a' && letter <= 'z' ? letter : 0;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace key {
 
@@ -25,5 +26,18 @@ inline constexpr int64_t backspace = 127;  // the key left of the line end: DEL
 // Keys that share a code with a control letter.
 inline constexpr int64_t tab = controlI;
 inline constexpr int64_t returnKey = controlM;
+
+// The host key codes of the keyboard's character keys by their place on a US layout: the
+// character at index N is the one the key of code N gives unshifted ('?' where that code is
+// no character key).
+inline constexpr std::string_view places = "asdfhgzxcv?bqweryt123465=97-80]ou[ip?lj'k;\\,/nm.";
+
+// The key code of the place that gives a character unshifted (a capital at its letter's
+// place), or -1 when no key of the table gives it.
+constexpr int64_t placeOf(char c) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    const size_t at = c == '?' ? std::string_view::npos : places.find(c);
+    return at == std::string_view::npos ? -1 : static_cast<int64_t>(at);
+}
 
 }  // namespace key

@@ -21,12 +21,7 @@ constexpr uint8_t scriptWindow = 0;
 
 // Key codes of letters and digits by their place on the keyboard.
 int64_t keyCodeOf(uint32_t c) {
-    static const std::string letters = "asdfhgzxcv?bqweryt123465=97-80]ou[ip?lj'k;\\,/nm.";
-    if (c >= 'A' && c <= 'Z') c += 32;
-    if (c < 128) {
-        auto at = letters.find(static_cast<char>(c));
-        if (at != std::string::npos && c != '?') return static_cast<int64_t>(at);
-    }
+    if (const int64_t at = c < 128 ? key::placeOf(static_cast<char>(c)) : -1; at >= 0) return at;
     if (c == ' ') return 49;
     return 200;  // no key of the table: the character alone decides
 }

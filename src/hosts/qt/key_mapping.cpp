@@ -210,11 +210,8 @@ int64_t keyCodeForQtKey(int key, bool keypad) {
     if (keypad) {
         if (int64_t code = keypadCode(key); code != unknownKeyCode) return code;
     }
-    static constexpr int64_t letters[26] = {0,  11, 8,  2,  14, 3, 5,  4,  34, 38, 40, 37, 46,
-                                            45, 31, 35, 12, 15, 1, 17, 32, 9,  13, 7,  16, 6};
-    static constexpr int64_t digits[10] = {29, 18, 19, 20, 21, 23, 22, 26, 28, 25};
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) return letters[key - Qt::Key_A];
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) return digits[key - Qt::Key_0];
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return key::placeOf(static_cast<char>('a' + (key - Qt::Key_A)));
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return key::placeOf(static_cast<char>('0' + (key - Qt::Key_0)));
     static constexpr int64_t functionKeys[20] = {122, 120, 99,  118, 96,  97,  98, 100, 101, 109,
                                                  103, 111, 105, 107, 113, 106, 64, 79,  80,  90};
     if (key >= Qt::Key_F1 && key <= Qt::Key_F20) return functionKeys[key - Qt::Key_F1];

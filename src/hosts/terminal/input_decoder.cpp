@@ -25,14 +25,10 @@ struct Place {
 };
 
 Place placeOf(char c) {
-    static const std::string plain = "asdfhgzxcv?bqweryt123465=97-80]ou[ip?lj'k;\\,/nm.";
-    if (c >= 'A' && c <= 'Z') return {static_cast<int64_t>(plain.find(char(c + 32))), true};
+    if (c >= 'A' && c <= 'Z') return {key::placeOf(c), true};
     if (c == ' ') return {49, false};
     if (c == '`') return {50, false};
-    if (c != '?') {
-        const size_t at = plain.find(c);
-        if (at != std::string::npos) return {static_cast<int64_t>(at), false};
-    }
+    if (const int64_t at = key::placeOf(c); at >= 0) return {at, false};
     static const std::string shifted = "!@#$%^&*()_+{}|:\"<>?~";
     static const int64_t shiftedCodes[] = {18, 19, 20, 21, 23, 22, 26, 28, 25, 29, 27,
                                            24, 33, 30, 42, 41, 39, 43, 47, 44, 50};
