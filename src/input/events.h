@@ -70,6 +70,12 @@ public:
     bool take(Record& into) {
         return takeFirst([](const Record&) { return true; }, into);
     }
+    // Whether a record that `matches` waits in the queue.
+    template <typename Matches>
+    bool holds(Matches&& matches) {
+        std::lock_guard guard(lock_);
+        return std::any_of(items_.begin(), items_.end(), matches);
+    }
     // Takes the oldest record that `matches` into `last`; false when there is none.
     template <typename Matches>
     bool takeFirst(Matches&& matches, Record& into) {

@@ -42,10 +42,13 @@ std::pair<int64_t, int64_t> textCell(uint8_t window, int64_t clickX, int64_t cli
     return {column + 1, line + 1};
 }
 
-// The latest place a drag has reached in each graphic window, until the program takes it.
+// The latest place a drag has reached in each graphic window, until the program takes it,
+// and the text cell of the last place stored since the press: moves within one cell are
+// not news.
 struct Drags {
     std::mutex lock;
     std::array<std::optional<std::pair<int64_t, int64_t>>, kt::graphicWindowCount> place{};
+    std::array<std::pair<int64_t, int64_t>, kt::graphicWindowCount> cell{};
     std::atomic<bool> available{false};
     void update() {
         bool any = false;
@@ -63,6 +66,7 @@ void forgetDrag(uint8_t window) {
     Drags& d = drags();
     std::lock_guard guard(d.lock);
     d.place[window].reset();
+    d.cell[window] = {-1, -1};
     d.update();
 }
 }  // namespace
@@ -123,6 +127,8 @@ bool t_MouseDragAvailable() { return drags().available.load(std::memory_order_ac
 
 bool t_MouseDragAvailable(uint8_t window) {
     if (window >= kt::graphicWindowCount || !drags().available.load(std::memory_order_acquire)) return false;
+    // A drag follows its press: while the press waits in the queue, so does the drag.
+    if (kt::mouseQueue().holds([window](const t_Event& e) { return e.Window == window; })) return false;
     std::lock_guard guard(drags().lock);
     return drags().place[window].has_value();
 }
@@ -163,10 +169,18 @@ void viewMouseDragged(uint8_t window, const host::MouseEvent& event) {
     if (!kt::memoryReady() || window >= kt::graphicWindowCount || !(leftDown || rightDown)) return;
     const t_Window& w = kt::windowRecord(window);
     if (!w.Initialized || w.IgnoreEvents) return;
-    const auto place = drawingAreaPlace(w, static_cast<int64_t>(event.x), static_cast<int64_t>(event.y));
+    // A drag beyond the drawing area reaches its edge (the button held, the host goes on
+    // reporting moves outside the window).
+    const std::pair<int64_t, int64_t> place{
+        std::clamp<int64_t>(static_cast<int64_t>(event.x) - w.BorderWidth, 0, std::max<int64_t>(w.Width - 1, 0)),
+        std::clamp<int64_t>(w.BorderHeight + w.Height - static_cast<int64_t>(event.y), 0,
+                            std::max<int64_t>(w.Height - 1, 0))};
+    const auto cell = textCell(window, place.first, place.second);
     Drags& d = drags();
     {
         std::lock_guard guard(d.lock);
+        if (d.cell[window] == cell) return;
+        d.cell[window] = cell;
         d.place[window] = place;
         d.update();
     }

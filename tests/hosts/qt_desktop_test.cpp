@@ -418,6 +418,17 @@ TEST(QtDesktopEditor, DragAndAltKeysSelectAndTheEditMenuCopies) {
     QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
     QTest::keyClick(view, Qt::Key_T, Qt::AltModifier);
     EXPECT_TRUE(spinUntil([] { return QGuiApplication::clipboard()->text() == QStringLiteral("34"); }));
+    // A drag on beyond the window's right side reaches the row's end, not its start.
+    QTest::keyClick(view, Qt::Key_M, Qt::AltModifier);
+    QTest::mousePress(view, Qt::LeftButton, {}, cell(11, 8));
+    const QPoint outside(view->width() + 40, cell(20, 8).y());
+    QMouseEvent away(QEvent::MouseMove, outside, view->mapToGlobal(outside), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view, &away);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, outside);
+    choose(0, "Kopieren (Hex)");
+    EXPECT_TRUE(spinUntil([] {
+        return QGuiApplication::clipboard()->text() == QStringLiteral("30 31 32 33 34 35 36 37 38 39");
+    }));
 }
 
 // The story of quitting: the close box and the quit item while the editor runs ask it to
