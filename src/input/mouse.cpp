@@ -146,6 +146,15 @@ std::pair<int64_t, int64_t> t_GetMouseDragText(uint8_t window) {
     return textCell(window, place->first, place->second);
 }
 
+host::MouseEvent kt::cellPoint(uint8_t window, int64_t column, int64_t line) {
+    const t_Window& w = kt::windowRecord(window);
+    host::MouseEvent event;
+    event.x = static_cast<double>(w.BorderWidth + (column - 1) * w.Font.Width + w.Font.Width / 2);
+    event.y = static_cast<double>(w.BorderHeight + w.Height - ((line - 1) * w.Font.Height + w.Font.Height / 2));
+    event.buttons = 1;
+    return event;
+}
+
 void t_MouseEventPostCloseBoxClick(uint8_t window) {
     t_WindowVisible(window, false);
     kt::logLine("t_MouseEventPostCloseBoxClick: Window = " + std::to_string(window));

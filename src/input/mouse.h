@@ -31,3 +31,10 @@ bool t_MouseDragAvailable();  // in any graphic window
 // Takes the place the drag in `window` has reached as a text column and line (from 1), as
 // t_GetMouseText does for a press; (−1, −1) when there is none.
 std::pair<int64_t, int64_t> t_GetMouseDragText(uint8_t window);
+
+namespace kt {
+// The middle of a text cell (column and line from 1) of graphic window `window`, in the
+// window's points from its bottom left: where a left press there on the desktop lands. For
+// hosts that point at cells rather than pixels.
+host::MouseEvent cellPoint(uint8_t window, int64_t column, int64_t line);
+}  // namespace kt

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "input/entries.h"
+#include "input/mouse.h"
 #include "input/keys.h"
 #include "app/log.h"
 #include "display/image.h"
@@ -102,16 +103,6 @@ std::vector<std::string> screenRows() {
         rows.push_back(trimRight(kt::latin1ToUtf8(codes)));
     }
     return rows;
-}
-
-// A left press in the middle of a text cell of the script's window, as the desktop gives it.
-MouseEvent cellPoint(int64_t column, int64_t row) {
-    const t_Window& w = kt::windowRecord(scriptWindow);
-    MouseEvent event;
-    event.x = static_cast<double>(w.BorderWidth + (column - 1) * w.Font.Width + w.Font.Width / 2);
-    event.y = static_cast<double>(w.BorderHeight + w.Height - ((row - 1) * w.Font.Height + w.Font.Height / 2));
-    event.buttons = 1;
-    return event;
 }
 
 class Runner {
@@ -222,7 +213,7 @@ private:
                 return scriptError("drag needs two columns and rows");
             if (!kt::memoryReady() || !kt::windowRecord(scriptWindow).Initialized)
                 return failure("there is no window to drag in");
-            const MouseEvent from = cellPoint(fromColumn, fromRow), to = cellPoint(toColumn, toRow);
+            const MouseEvent from = kt::cellPoint(scriptWindow, fromColumn, fromRow), to = kt::cellPoint(scriptWindow, toColumn, toRow);
             return deliver([from, to] {
                 viewMouseDown(scriptWindow, from, false);
                 viewMouseDragged(scriptWindow, to);
@@ -265,7 +256,7 @@ private:
             if (!(numbers >> column >> row)) return scriptError("click needs a column and a row");
             if (!kt::memoryReady() || !kt::windowRecord(scriptWindow).Initialized)
                 return failure("there is no window to click in");
-            const MouseEvent event = cellPoint(column, row);
+            const MouseEvent event = kt::cellPoint(scriptWindow, column, row);
             return deliver([event] {
                 viewMouseDown(scriptWindow, event, false);
                 viewMouseUp(scriptWindow);

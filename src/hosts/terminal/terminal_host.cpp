@@ -20,6 +20,7 @@
 #include "hosts/shared/requests.h"
 #include "hosts/terminal/terminal_mode.h"
 #include "input/entries.h"
+#include "input/mouse.h"
 
 namespace host::terminal {
 namespace {
@@ -334,8 +335,8 @@ void TerminalHost::deliverMouse(const MouseInput& mouse) {
         // A move with the button held since a press in the grid: a drag.
         int columns = 0, rows = 0;
         if (!mouseDown_ || messageShown_ || !gridCells(columns, rows)) return;
-        viewMouseDragged(0, cellPoint(std::clamp(mouse.column - originColumn_, 1, columns),
-                                      std::clamp(mouse.row - originRow_, 1, rows)));
+        viewMouseDragged(0, kt::cellPoint(0, std::clamp(mouse.column - originColumn_, 1, columns),
+                                            std::clamp(mouse.row - originRow_, 1, rows)));
         inputSinceIdle_.store(true);
         return;
     }
@@ -359,24 +360,13 @@ void TerminalHost::deliverMouse(const MouseInput& mouse) {
     if (messageShown_ || !gridCells(columns, rows)) return;
     const int column = mouse.column - originColumn_, row = mouse.row - originRow_;
     if (column < 1 || row < 1 || column > columns || row > rows) return;
-    MouseEvent event = cellPoint(column, row);
+    MouseEvent event = kt::cellPoint(0, column, row);
     const bool right = mouse.button == 2;
     event.buttons = right ? 2 : 1;
     event.modifierFlags = mouse.modifierFlags;
     viewMouseDown(0, event, right);
     mouseDown_ = true;
     inputSinceIdle_.store(true);
-}
-
-MouseEvent TerminalHost::cellPoint(int column, int row) const {
-    // The middle of the cell, in the window's points from its bottom left, as a click there
-    // in the desktop's window would give.
-    const t_Window& w = kt::windowRecord(0);
-    const int64_t fontWidth = w.Font.Width, fontHeight = w.Font.Height;
-    MouseEvent event;
-    event.x = double(w.BorderWidth + (column - 1) * fontWidth + fontWidth / 2);
-    event.y = double(w.BorderHeight + w.Height - ((row - 1) * fontHeight + fontHeight / 2));
-    return event;
 }
 
 void TerminalHost::readSize() {

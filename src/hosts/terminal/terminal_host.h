@@ -109,8 +109,6 @@ private:
     bool readInput();
     void deliver(const Input& input);
     void deliverMouse(const MouseInput& mouse);
-    // The point a press in a cell of the grid is, in window 0's points.
-    MouseEvent cellPoint(int column, int row) const;
     void readSize();
     // The cells of window 0 to show, when it is set up and shown.
     bool gridCells(int& columns, int& rows);
