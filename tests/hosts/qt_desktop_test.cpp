@@ -420,11 +420,13 @@ TEST(QtDesktopEditor, DragAndAltKeysSelectAndTheEditMenuCopies) {
     EXPECT_TRUE(spinUntil([] { return QGuiApplication::clipboard()->text() == QStringLiteral("34"); }));
     // A drag on beyond the window's right side reaches the row's end, not its start.
     QTest::keyClick(view, Qt::Key_M, Qt::AltModifier);
+    ASSERT_TRUE(spinUntil([&] { return !copyHex->isEnabled(); }));  // the selection has ended
     QTest::mousePress(view, Qt::LeftButton, {}, cell(11, 8));
     const QPoint outside(view->width() + 40, cell(20, 8).y());
     QMouseEvent away(QEvent::MouseMove, outside, view->mapToGlobal(outside), Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(view, &away);
     QTest::mouseRelease(view, Qt::LeftButton, {}, outside);
+    ASSERT_TRUE(spinUntil([&] { return copyHex->isEnabled(); }));
     choose(0, "Kopieren (Hex)");
     EXPECT_TRUE(spinUntil([] {
         return QGuiApplication::clipboard()->text() == QStringLiteral("30 31 32 33 34 35 36 37 38 39");
