@@ -184,16 +184,16 @@ void pasteCommand();
 void deleteSelection();
 void fillCommand();
 
-// Redraws the byte rows when the selection has changed by the time it goes out of scope.
+// The selection the byte rows show, as their last drawing left them.
+const std::optional<std::pair<int64_t, int64_t>>& drawnSelection();
+// Redraws the byte rows when, by the time it goes out of scope, they show another selection
+// than the one that stands (a command that drew them itself is not drawn again).
 class SelectionShown {
 public:
-    SelectionShown() : before_(selectionRange()) {}
+    SelectionShown() = default;
     ~SelectionShown();
     SelectionShown(const SelectionShown&) = delete;
     SelectionShown& operator=(const SelectionShown&) = delete;
-
-private:
-    std::optional<std::pair<int64_t, int64_t>> before_;
 };
 
 // Runs a long operation with its progress shown once it has taken half a second: a box with

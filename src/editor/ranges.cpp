@@ -111,7 +111,7 @@ void endSelection() {
 }
 
 SelectionShown::~SelectionShown() {
-    if (selectionRange() != before_) redraw(state().TopLine, state().Cursor, true);
+    if (selectionRange() != drawnSelection()) redraw(state().TopLine, state().Cursor, true);
 }
 
 bool rangeKey(int64_t value) {

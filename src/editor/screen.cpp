@@ -141,6 +141,12 @@ std::pair<int64_t, int64_t> FitView(int64_t top, int64_t cursor) {
     return {MT < 0 ? 0 : MT, N - 1};
 }
 
+namespace {
+std::optional<std::pair<int64_t, int64_t>> shownSelection;
+}
+
+const std::optional<std::pair<int64_t, int64_t>>& drawnSelection() { return shownSelection; }
+
 std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) {
     State& s = state();
     t_Vtab(window, s.HeaderRows + 1);
@@ -152,6 +158,7 @@ std::pair<int64_t, int64_t> DrawScreen(int64_t top, int64_t cursor, bool force) 
     const int digits = positionDigits();
     // Selected bytes are drawn inverted.
     const auto selected = selectionBetween(s.SelectionAnchor, c);
+    shownSelection = selected;
     const int64_t firstSelected = selected ? selected->first : 1, lastSelected = selected ? selected->second : 0;
     // The bytes of every row shown, read at once.
     static uint8_t shown[16 * rows], changed[16 * rows];
