@@ -6,7 +6,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 
 #include "app/file_primitives.h"
@@ -62,18 +61,9 @@ const char* reason(int error, const std::string& path) {
 // what a group holds).
 std::string fieldText(const std::string& path) {
     if (!kt::isValidUtf8(path)) return {};
-    std::string text;
-    for (uint32_t c : kt::scalarsOf(path)) {
+    for (uint32_t c : kt::scalarsOf(path))
         if (c > 0xFFFF || c < 32) return {};
-        if (c < 256) {
-            text += kt::utf8Of(c);
-        } else {
-            char group[8];
-            std::snprintf(group, sizeof group, "%04X", static_cast<unsigned>(c));
-            text += kt::utf8Of(27) + group + kt::utf8Of(29);
-        }
-    }
-    return text;
+    return kt::latin1ToUtf8(Text::withGroups(path).Elements);
 }
 
 // Whether to write over a file that is there already, other than the buffer's own.

@@ -18,7 +18,6 @@ namespace {
 
 using Codes = std::vector<uint8_t>;
 
-constexpr uint8_t groupStart = 27, groupEnd = 29;
 constexpr int64_t groupLength = 6;  // 27, four digits, 29
 
 // The codes of a field string. Its scalars are codes already; one above 255 can't stand in
@@ -32,15 +31,6 @@ Codes codesOf(const std::string& utf8) {
 int64_t lengthOf(const Codes& codes) { return static_cast<int64_t>(codes.size()); }
 
 void store(t_Window& w, const Codes& codes) { w.InputString = kt::latin1ToUtf8(codes); }
-
-// The escape group that carries a character above 255 in a field.
-Codes escapeGroup(uint32_t c) {
-    static const char digits[] = "0123456789ABCDEF";
-    Codes group{groupStart};
-    for (int shift = 12; shift >= 0; shift -= 4) group.push_back(static_cast<uint8_t>(digits[(c >> shift) & 15]));
-    group.push_back(groupEnd);
-    return group;
-}
 
 bool isDigit(int64_t c) { return c >= '0' && c <= '9'; }
 
@@ -321,7 +311,7 @@ void t_InputInsert(uint8_t window, int64_t code) {
         if (*character > 0xFFFF || w.InputHpos + n + groupLength - 1 >= w.TextLastColumn ||
             n + groupLength > w.InputMaxCharacters)
             return;
-        piece = escapeGroup(static_cast<uint32_t>(*character));
+        piece = Text::withGroups(kt::utf8Of(static_cast<uint32_t>(*character))).Elements;
     }
     codes.insert(codes.begin() + p, piece.begin(), piece.end());
     store(w, codes);

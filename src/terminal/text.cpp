@@ -9,6 +9,24 @@ Text Text::fromString(std::string_view utf8) {
     return text;
 }
 
+Text Text::withGroups(std::string_view utf8) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    Text text;
+    auto& e = text.Elements;
+    kt::forEachScalar(utf8, [&](uint32_t c) {
+        if (c < 256) {
+            e.push_back(static_cast<uint8_t>(c));
+        } else if (c > 0xFFFF) {
+            e.push_back('?');
+        } else {
+            e.push_back(27);
+            for (int shift = 12; shift >= 0; shift -= 4) e.push_back(static_cast<uint8_t>(digits[(c >> shift) & 15]));
+            e.push_back(29);
+        }
+    });
+    return text;
+}
+
 std::string Text::toString() const {
     auto hex = [](uint8_t c) -> int {
         if (c >= '0' && c <= '9') return c - '0';

@@ -19,5 +19,8 @@ struct Text {
     // Code by code, each code the scalar of the same number; an escape group (27, four
     // hexadecimal digits, 29) becomes the one scalar it names.
     std::string toString() const;
+    // The codes that toString makes a string of again: a scalar below 256 as its code, one up
+    // to U+FFFF as its escape group; "?" for one beyond.
+    static Text withGroups(std::string_view utf8);
     bool operator==(const Text&) const = default;
 };
