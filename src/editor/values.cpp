@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 #include "display/glyph.h"
@@ -82,21 +83,11 @@ Text floating(Float value) {
 
 // A Unix time as a date and time of day in UTC.
 Text utcTime(uint64_t seconds) {
-    // Days to a civil date (proleptic Gregorian), counting eras of 400 years from 0000-03-01.
-    const int64_t z = static_cast<int64_t>(seconds / 86400) + 719468, era = z / 146097;
-    const int64_t dayOfEra = z - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
-    const int64_t day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
-    const int64_t month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
-    const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-    const int64_t second = static_cast<int64_t>(seconds % 86400);
+    const auto when = static_cast<time_t>(seconds);
+    std::tm parts{};
+    ::gmtime_r(&when, &parts);
     Text t;
-    t.length = static_cast<size_t>(std::snprintf(
-        t.chars, sizeof t.chars, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", static_cast<long long>(year),
-        static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(second / 3600),
-        static_cast<long long>(second / 60 % 60), static_cast<long long>(second % 60)));
+    t.length = std::strftime(t.chars, sizeof t.chars, "%Y-%m-%d %H:%M:%S", &parts);
     return t;
 }
 
