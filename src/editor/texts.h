@@ -9,7 +9,7 @@ namespace editor::texts {
 inline constexpr const char* programName = "Ostrakonix";
 inline constexpr const char* programKind = "Hexadezimaler Editor";
 inline constexpr const char* programNotice = "© 2026 die Ostrakonix-Autoren";
-inline constexpr int64_t programVersion = 121;  // the version times 100
+inline constexpr int64_t programVersion = OSTRAKONIX_VERSION_NUMBER;  // major × 100 + minor
 
 inline constexpr const char* statusTemplate =
     "                          Pos =           Ende =           Esc = Hilfe & Status ";
