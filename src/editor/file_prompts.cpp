@@ -26,11 +26,6 @@
 namespace editor {
 namespace {
 
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.empty() ? "." : path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 const char* reason(int error, const std::string& path) {
     switch (error) {
     case EACCES:
@@ -49,8 +44,10 @@ const char* reason(int error, const std::string& path) {
         return texts::notRegular;
     case ENOTDIR:
         return texts::folderNotFound;
-    case ENOENT:
-        return isFolder(f_PathDirectory(path)) ? texts::fileNotFound : texts::folderNotFound;
+    case ENOENT: {
+        const std::string folder = f_PathDirectory(path);
+        return kt::fileStatus(folder.empty() ? "." : folder) == 2 ? texts::fileNotFound : texts::folderNotFound;
+    }
     default:
         return nullptr;
     }
