@@ -194,12 +194,17 @@ void finish(const std::string& target, const struct stat& info, const std::strin
         return remove("The file is not the one the journal was written for");
     OwnedFile out(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!out) return kt::logLine("f_FinishJournal: Error #" + kt::fileErrorDescription(errno, "finished", target));
+    // Each byte holds its old or its new value: a range may have been written in part (a
+    // kill during a long write, a write cut short, a failure amid one), and only a byte that
+    // is neither was changed by someone else.
     std::vector<uint8_t> now;
     for (const Entry& entry : journal->entries) {
         now.resize(entry.before.size());
-        if (readAt(out.get(), now.data(), static_cast<int64_t>(now.size()), entry.at) != 0 ||
-            (now != entry.before && now != entry.after))
+        if (readAt(out.get(), now.data(), static_cast<int64_t>(now.size()), entry.at) != 0)
             return remove("The file was changed since its save");
+        for (size_t i = 0; i < now.size(); ++i)
+            if (now[i] != entry.before[i] && now[i] != entry.after[i])
+                return remove("The file was changed since its save");
     }
     int code = 0;
     for (const Entry& entry : journal->entries)

@@ -23,8 +23,8 @@ struct JournalChange {
 int f_WriteJournaled(const std::string& path, int fd, const std::vector<JournalChange>& changes, bool& touched);
 
 // To be run before a file is opened: a journal left for it by a save that was cut short is
-// finished when it is complete and the file holds its old or new bytes (with a log line), and
-// removed otherwise (an incomplete journal means the file was not touched).
+// finished when it is complete and each byte it names holds its old or its new value (with a
+// log line), and removed otherwise (an incomplete journal means the file was not touched).
 void f_FinishJournal(const std::string& path);
 
 // Removes the journals of the file at path (of identity file) that an earlier save left: a

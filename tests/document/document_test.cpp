@@ -599,6 +599,23 @@ TEST(DocumentSaves, AJournalCutShortAtEachStepIsHandled) {
     doc->insert(0, Bytes{'i'});
     ASSERT_EQ(document::saveDocument(*doc, path), 0);
     EXPECT_FALSE(std::filesystem::exists(journal));
+
+    // A range written in part (a kill or a failure amid its write): its first half new, its
+    // second half old. Every byte is its old or its new value, so the save is finished.
+    const Bytes saved = contentOf(*doc);
+    ASSERT_TRUE(doc->replace(1000, 2000, Bytes(2000, 'r')));
+    const Bytes edited = contentOf(*doc);
+    for (int k = 1; !std::filesystem::exists(journal) && k < 20; ++k) {
+        io::failCall(k, EIO);
+        document::saveDocument(*doc, path);
+    }
+    io::failCall(0, 0);
+    Bytes torn = saved;
+    std::fill(torn.begin() + 1000, torn.begin() + 2000, 'r');
+    testing_support::writeFile(path, torn);
+    EXPECT_TRUE(openOrFail(path));
+    EXPECT_EQ(std::tuple(testing_support::readFile(path) == edited, std::filesystem::exists(journal)),
+              std::tuple(true, false));
 }
 
 }  // namespace
