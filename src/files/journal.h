@@ -3,15 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "files/save.h"
 
-// New bytes for a file, from position `at` on.
+// New bytes for a file, from position `at` on (held by the caller).
 struct JournalChange {
     int64_t at;
-    std::vector<uint8_t> bytes;
+    std::span<const uint8_t> bytes;
 };
 
 // Writes the changes into the file at path, open for reading and writing in fd: first a

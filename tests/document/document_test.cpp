@@ -548,6 +548,38 @@ TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
     }
 }
 
+// A change-all of the same length is written in place through a journal when its changes
+// lie close together (merged into one range), and the file is saved whole when they are
+// scattered into more ranges than a journal takes; either way the file is the new content
+// and undo brings back the old.
+TEST(DocumentSaves, CloseChangesAreJournaledAsOneRangeAndTooManyRangesSaveTheFileWhole) {
+    const std::string shm = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
+    TempFolder folder(shm);
+    const std::string path = folder.file("data.bin");
+    const int64_t marks = 4200;
+    for (const int64_t spacing : {int64_t{100}, int64_t{4100}}) {
+        Bytes original(static_cast<size_t>(marks * spacing), 0);
+        for (int64_t i = 0; i < marks; ++i) original[static_cast<size_t>(i * spacing)] = 'M';
+        testing_support::writeFile(path, original);
+        struct stat before {}, after{};
+        ::stat(path.c_str(), &before);
+        auto doc = openOrFail(path);
+        ASSERT_EQ(doc->changeAll(0, Bytes{'M'}, Bytes{'N'}, false).changes, marks);
+        Bytes expected = original;
+        std::replace(expected.begin(), expected.end(), uint8_t{'M'}, uint8_t{'N'});
+        SaveOutcome outcome;
+        ASSERT_EQ(document::saveDocument(*doc, path, {}, &outcome), 0);
+        ::stat(path.c_str(), &after);
+        const bool journaled = spacing < 4096;
+        EXPECT_EQ(std::tuple(outcome.inPlace, after.st_ino == before.st_ino, testing_support::readFile(path) == expected,
+                             doc->isModified()),
+                  std::tuple(journaled, journaled, true, false))
+            << spacing;
+        EXPECT_TRUE(doc->undo());
+        EXPECT_EQ(std::tuple(contentOf(*doc) == original, doc->checkInvariants()), std::tuple(true, "")) << spacing;
+    }
+}
+
 // A journal cut short at each of its bytes means the save never touched the file: opening
 // the file removes it and the file keeps its old content. A whole journal is finished on
 // opening, whether the save had written none, some or all of the new bytes; one whose file
