@@ -10,6 +10,7 @@
 
 #include "app/file_primitives.h"
 #include "app/log.h"
+#include "files/file_ranges.h"
 #include "files/io_calls.h"
 #include "files/save.h"
 #include "files/save_internal.h"
@@ -82,18 +83,6 @@ std::optional<Journal> parse(const std::vector<uint8_t>& bytes) {
     return journal;
 }
 
-int readAt(int fd, uint8_t* out, int64_t count, int64_t at) {
-    for (int64_t done = 0; done < count;) {
-        const ssize_t n = ::pread(fd, out + done, static_cast<size_t>(count - done), at + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n < 0 ? errno : EIO;
-        done += n;
-    }
-    return 0;
-}
-
-std::string folderOf(const std::string& path) { return f_PathDirectory(path).empty() ? "./" : f_PathDirectory(path); }
-
 std::string besideOf(const std::string& target) {
     return folderOf(target) + temporaryStem(f_PathName(target)) + "journal";
 }
@@ -126,7 +115,8 @@ int compose(int fd, const std::vector<JournalChange>& changes, std::vector<uint8
         put(out, static_cast<uint64_t>(change.at));
         put(out, static_cast<uint64_t>(length));
         out.resize(out.size() + change.bytes.size());
-        if (const int code = readAt(fd, out.data() + out.size() - change.bytes.size(), length, change.at)) return code;
+        if (const int code = f_ReadAt(fd, out.data() + out.size() - change.bytes.size(), length, change.at))
+            return code;
         out.insert(out.end(), change.bytes.begin(), change.bytes.end());
     }
     put(out, checksum(out.data(), out.size()));
@@ -153,15 +143,7 @@ int placeJournal(const std::string& target, const struct stat& info, const std::
         file = OwnedFile(createTemporary(folder, stem, temporary));
     }
     if (!file) return errno;
-    int code = 0;
-    for (size_t done = 0; code == 0 && done < bytes.size();) {
-        const ssize_t n = io::write(file.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            code = n < 0 ? errno : EIO;
-        else
-            done += static_cast<size_t>(n);
-    }
+    int code = f_WriteAt(file.get(), bytes.data(), static_cast<int64_t>(bytes.size()), 0);
     if (code == 0 && io::fsync(file.get()) != 0) code = errno;
     if (!temporary.empty()) {
         // Once renamed, the journal stays even when the folder cannot be synced: it is whole,
@@ -182,7 +164,7 @@ void finish(const std::string& target, const struct stat& info, const std::strin
     struct stat own {};
     if (!file || ::fstat(file.get(), &own) != 0 || !S_ISREG(own.st_mode) || own.st_uid != ::geteuid()) return;
     std::vector<uint8_t> bytes(static_cast<size_t>(own.st_size));
-    const bool read = readAt(file.get(), bytes.data(), own.st_size, 0) == 0;
+    const bool read = f_ReadAt(file.get(), bytes.data(), own.st_size, 0) == 0;
     const std::optional<Journal> journal = read ? parse(bytes) : std::nullopt;
     const std::string named = "the journal “" + journalPath + "” of “" + target + "”";
     auto remove = [&](const std::string& why) {
@@ -200,7 +182,7 @@ void finish(const std::string& target, const struct stat& info, const std::strin
     std::vector<uint8_t> now;
     for (const Entry& entry : journal->entries) {
         now.resize(entry.before.size());
-        if (readAt(out.get(), now.data(), static_cast<int64_t>(now.size()), entry.at) != 0)
+        if (f_ReadAt(out.get(), now.data(), static_cast<int64_t>(now.size()), entry.at) != 0)
             return remove("The file was changed since its save");
         for (size_t i = 0; i < now.size(); ++i)
             if (now[i] != entry.before[i] && now[i] != entry.after[i])
@@ -209,7 +191,7 @@ void finish(const std::string& target, const struct stat& info, const std::strin
     int code = 0;
     for (const Entry& entry : journal->entries)
         if (code == 0)
-            code = writeAt(out.get(), entry.after.data(), static_cast<int64_t>(entry.after.size()), entry.at);
+            code = f_WriteAt(out.get(), entry.after.data(), static_cast<int64_t>(entry.after.size()), entry.at);
     if (code == 0) restoreMode(out.get(), info.st_mode, target);
     if (code == 0 && ::fsync(out.get()) != 0) code = errno;
     if (code != 0) return kt::logLine("f_FinishJournal: Error #" + kt::fileErrorDescription(code, "finished", target));
@@ -241,7 +223,7 @@ int f_WriteJournaled(const std::string& path, int fd, const std::vector<JournalC
     touched = true;
     int code = 0;
     for (const JournalChange& change : changes)
-        if (code == 0) code = writeAt(fd, change.bytes.data(), static_cast<int64_t>(change.bytes.size()), change.at);
+        if (code == 0) code = f_WriteAt(fd, change.bytes.data(), static_cast<int64_t>(change.bytes.size()), change.at);
     if (code == 0) restoreMode(fd, info.st_mode, target);
     if (code == 0 && io::fsync(fd) != 0) code = errno;
     if (code != 0) {
