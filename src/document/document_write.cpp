@@ -24,7 +24,10 @@ constexpr int64_t smallPiece = 64 << 10;  // pieces below this are gathered into
 
 class Writer {
 public:
-    Writer(int out, int64_t total, const Progress& progress) : out_(out), total_(total), progress_(progress) {}
+    // readFailed is set when a file the content is copied from could not be read (not when
+    // the output could not be written).
+    Writer(int out, int64_t total, const Progress& progress, bool& readFailed)
+        : out_(out), total_(total), progress_(progress), readFailed_(readFailed) {}
 
     // Room for count bytes of a small piece in the pending buffer; the many small pieces of
     // an edited file go out in large writes.
@@ -54,8 +57,10 @@ public:
     // Copies a range of a file, leaving out its holes: the output was emptied and is sized
     // at the end, so what is not written reads as zeros and takes no space.
     int file(const FileSource& source, int64_t offset, int64_t count) {
+        bool readSide = false;
         const int error =
-            f_CopyRange(source.fd(), offset, out_, at_, count, nullptr, [this](int64_t done) { report(done); });
+            f_CopyRange(source.fd(), offset, out_, at_, count, &readSide, [this](int64_t done) { report(done); });
+        if (readSide) readFailed_ = true;
         at_ += count;
         report(at_);
         return error;
@@ -69,6 +74,7 @@ private:
     int out_;
     int64_t total_;
     const Progress& progress_;
+    bool& readFailed_;
     int64_t at_ = 0;
     std::unique_ptr<uint8_t[]> pending_;
     int64_t pendingAt_ = 0, pendingCount_ = 0;
@@ -79,10 +85,10 @@ private:
 int Document::writeTo(int fd, const Progress& progress) {
     endStep();
     if (io::ftruncate(fd, 0) != 0) return errno;
-    Writer writer(fd, size(), progress);
-    int error = 0;
     const bool failedBefore = s_->readFailed;
     s_->readFailed = false;
+    Writer writer(fd, size(), progress, s_->readFailed);
+    int error = 0;
     std::vector<bool> checked(s_->sources.size());
     s_->tree.forEach(s_->root, 0, size(), [&](const Piece& piece, int64_t first, int64_t count) {
         if (error != 0) return;

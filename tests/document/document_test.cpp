@@ -362,6 +362,16 @@ TEST(DocumentFiles, FileTruncatedUnderneathOrSavedInPlaceAndWhatIsNoRegularFile)
               std::tuple(Bytes(1000, 'q'), 1));
     ASSERT_EQ(::truncate(path.c_str(), 300000), 0);  // same size again: still a changed file
     EXPECT_TRUE(doc->changedOnDisk());
+    // Cut short while it is copied: the write fails and the document knows a read failed.
+    const std::string cutWhileCopied = folder.file("cut while copied");
+    testing_support::writeFile(cutWhileCopied, Bytes(300000, 'q'));
+    doc = openOrFail(cutWhileCopied);
+    ASSERT_TRUE(doc->overwrite(10, 'x'));
+    const int out = ::open(folder.file("copy").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    EXPECT_EQ(doc->writeTo(out, [&](int64_t, int64_t) { ::truncate(cutWhileCopied.c_str(), 1000); }), EIO);
+    ::close(out);
+    EXPECT_TRUE(doc->readFailed());
+    std::filesystem::remove(folder.file("copy")), std::filesystem::remove(cutWhileCopied);
 
     // A file with a second name is written over in place: both names hold the new content, the
     // document reads it from its place, and the history keeps the bytes written over.
