@@ -1,6 +1,7 @@
 #include "files/journal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,9 +128,11 @@ int compose(int fd, const std::vector<JournalChange>& changes, std::vector<uint8
 // Writes the journal and syncs it with its folder. It is made under its own name (a journal
 // cut short is told by its checksum), which costs one commit less than a rename; only over a
 // journal left by an earlier save it goes through a temporary name and a rename, so that one
-// whole journal is there at every moment. 0 or an errno, with nothing left behind.
+// whole journal is there at every moment. 0 or an errno, with nothing left behind. The
+// journal is locked (flock) from before it has its name, and stays locked while held is
+// open: another process opening the file meanwhile does not take it for one cut short.
 int placeJournal(const std::string& target, const struct stat& info, const std::vector<uint8_t>& bytes,
-                 std::string& journal) {
+                 std::string& journal, OwnedFile& held) {
     const std::string stem = temporaryStem(f_PathName(target));
     std::string folder = folderOf(target), temporary;
     journal = besideOf(target);
@@ -143,6 +146,15 @@ int placeJournal(const std::string& target, const struct stat& info, const std::
         file = OwnedFile(createTemporary(folder, stem, temporary));
     }
     if (!file) return errno;
+    // Where the file system has no locks, saves go on without. Another process may have taken
+    // the journal made under its name for one cut short in the moment before it was locked,
+    // and removed it: then it is no journal any more.
+    ::flock(file.get(), LOCK_EX);
+    struct stat mine {
+    }, named{};
+    if (temporary.empty() && (::fstat(file.get(), &mine) != 0 || ::stat(journal.c_str(), &named) != 0 ||
+                              mine.st_ino != named.st_ino || mine.st_dev != named.st_dev))
+        return EAGAIN;
     int code = f_WriteAt(file.get(), bytes.data(), static_cast<int64_t>(bytes.size()), 0);
     if (code == 0 && io::fsync(file.get()) != 0) code = errno;
     if (!temporary.empty()) {
@@ -150,10 +162,13 @@ int placeJournal(const std::string& target, const struct stat& info, const std::
         // and the one it replaced may have been needed to finish the file.
         if (code == 0 && io::rename(temporary.c_str(), journal.c_str()) != 0) code = errno;
         if (code != 0) ::unlink(temporary.c_str());
-        return code != 0 ? code : syncFolder(folderOf(journal));
+        if (code == 0) code = syncFolder(folderOf(journal));
+        held = std::move(file);
+        return code;
     }
     if (code == 0) code = syncFolder(folderOf(journal));
     if (code != 0) ::unlink(journal.c_str());
+    held = std::move(file);
     return code;
 }
 
@@ -163,6 +178,10 @@ void finish(const std::string& target, const struct stat& info, const std::strin
     OwnedFile file(::open(journalPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat own {};
     if (!file || ::fstat(file.get(), &own) != 0 || !S_ISREG(own.st_mode) || own.st_uid != ::geteuid()) return;
+    // A journal locked by another is one whose save is still being written.
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+        return kt::logLine("f_FinishJournal: The journal “" + journalPath + "” of “" + target +
+                           "” is in use by a save going on; it is left alone.");
     std::vector<uint8_t> bytes(static_cast<size_t>(own.st_size));
     const bool read = f_ReadAt(file.get(), bytes.data(), own.st_size, 0) == 0;
     const std::optional<Journal> journal = read ? parse(bytes) : std::nullopt;
@@ -217,7 +236,8 @@ int f_WriteJournaled(const std::string& path, int fd, const std::vector<JournalC
     std::string journal;
     if (::fstat(fd, &info) != 0) return errno;
     if (const int code = compose(fd, changes, bytes)) return code;
-    if (const int code = placeJournal(target, info, bytes, journal)) return code;
+    OwnedFile held;  // the journal's lock, until the file is written
+    if (const int code = placeJournal(target, info, bytes, journal, held)) return code;
     bytes = {};
 
     touched = true;

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -640,6 +641,19 @@ TEST(DocumentSaves, AJournalCutShortAtEachStepIsHandled) {
     testing_support::writeFile(journal, whole);
     doc->insert(0, Bytes{'i'});
     ASSERT_EQ(document::saveDocument(*doc, path), 0);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+
+    // A journal locked by a save going on (here this test, through a description of its own)
+    // is left alone, however short it still is; once unlocked it is judged as ever.
+    const Bytes current = testing_support::readFile(path);
+    testing_support::writeFile(journal, Bytes(whole.begin(), whole.begin() + 40));
+    const int locked = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+    EXPECT_TRUE(openOrFail(path));
+    EXPECT_EQ(std::tuple(testing_support::readFile(path) == current, std::filesystem::exists(journal)),
+              std::tuple(true, true));
+    ::close(locked);
+    EXPECT_TRUE(openOrFail(path));
     EXPECT_FALSE(std::filesystem::exists(journal));
 
     // A range written in part (a kill or a failure amid its write): its first half new, its
