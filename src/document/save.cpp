@@ -18,11 +18,13 @@ using detail::FileSource;
 
 namespace {
 
-// Whether any file the document reads from is that file.
-bool readsFrom(const Document::State& s, const FileIdentity& file) {
-    for (const auto& source : s.sources)
-        if (source && !source->isStore() && source->identity().sameFile(file)) return true;
-    return false;
+// The whole of each file the document reads from that is that file.
+Document::State::Ranges sourcesOf(const Document::State& s, const FileIdentity& file) {
+    Document::State::Ranges ranges;
+    for (uint32_t i = 0; i < s.sources.size(); ++i)
+        if (s.sources[i] && !s.sources[i]->isStore() && s.sources[i]->identity().sameFile(file))
+            ranges[i] = {{0, INT64_MAX}};
+    return ranges;
 }
 
 // What the history needs of files other than the current one goes to its store; should
@@ -141,10 +143,12 @@ int saveDocument(Document& document, const std::string& path, const Progress& pr
     int error = f_SaveFile(
         path, [&](int fd) { return document.writeTo(fd, progress); }, result,
         [&](const FileIdentity& target) {
-            // The bytes of that file are about to change: first the history's share of every
-            // file goes to its own store. Failing that, a history that reads the file is dropped.
-            ownFileOverwritten = readsFrom(s, target);
-            if (s.storeHistory(s.allFiles()) != 0 && ownFileOverwritten) {
+            // The bytes of that file are about to change: first the history's share of it goes
+            // to its own store (the other files go once the save has succeeded). Failing that, a
+            // history that reads the file is dropped.
+            const Document::State::Ranges doomed = sourcesOf(s, target);
+            ownFileOverwritten = !doomed.empty();
+            if (ownFileOverwritten && s.storeHistory(doomed) != 0) {
                 kt::logLine("saveDocument: The undo history could not be kept; it is dropped.");
                 s.dropHistory();
             }
