@@ -92,7 +92,16 @@ private:
             const detail::FileSource& file = *state_.sources[piece.source];
             const int64_t offset = piece.offset + within;
             const int64_t end = piece.offset + piece.length;
-            const detail::FileRun run = detail::fileRunAt(file.fd(), offset, end, std::min(end, offset + inPlaceSize));
+            // The run found last is asked again only once the scan has passed it: within one
+            // large piece every copied window would cost its seeks (and on a fragmented sparse
+            // file a walk of up to inPlaceSize) otherwise.
+            if (piece.source != runSource_ || offset < runStart_ || offset + n > run_.end) {
+                run_ = detail::fileRunAt(file.fd(), offset, end, std::min(end, offset + inPlaceSize));
+                runSource_ = piece.source;
+                runStart_ = offset;
+            }
+            detail::FileRun run = run_;
+            run.end = std::min(run.end, end);  // an earlier piece of the same file may reach further
             if (run.ended) state_.readFailed = true;
             stop = from + (run.end - offset);
             if (from + n <= stop && (run.hole || run.ended)) return show(from, stop, nullptr);
@@ -140,6 +149,10 @@ private:
     bool inPlace_ = false;             // the window is mapped_
     int64_t windowStart_ = 0, windowEnd_ = 0;
     int64_t copyUntil_ = 0;
+    // The run of a file the last window lay in: its source, where it was asked for, what it is.
+    uint32_t runSource_ = detail::addedSource;
+    int64_t runStart_ = 0;
+    detail::FileRun run_;
 };
 
 // Walks a sequence of pieces front to back handing out the pieces of consecutive ranges.

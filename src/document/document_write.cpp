@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/state.h"
+#include "files/file_ranges.h"
 #include "files/io_calls.h"
 
 namespace document {
@@ -18,26 +19,15 @@ using detail::Piece;
 
 namespace {
 
-constexpr int64_t copyChunk = 64 << 20;   // a kernel copy between two progress reports
-constexpr int64_t bufferSize = 1 << 20;   // the bounded buffer for small pieces and for copies
+constexpr int64_t bufferSize = 1 << 20;   // the bounded buffer for small pieces
 constexpr int64_t smallPiece = 64 << 10;  // pieces below this are gathered into the buffer
-
-int writeAll(int fd, const uint8_t* bytes, int64_t count, int64_t at) {
-    while (count > 0) {
-        const ssize_t n = io::pwrite(fd, bytes, static_cast<size_t>(std::min<int64_t>(count, 1 << 30)), at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        bytes += n;
-        at += n;
-        count -= n;
-    }
-    return 0;
-}
 
 class Writer {
 public:
-    Writer(int out, int64_t total, const Progress& progress) : out_(out), total_(total), progress_(progress) {}
+    // readFailed is set when a file the content is copied from could not be read (not when
+    // the output could not be written).
+    Writer(int out, int64_t total, const Progress& progress, bool& readFailed)
+        : out_(out), total_(total), progress_(progress), readFailed_(readFailed) {}
 
     // Room for count bytes of a small piece in the pending buffer; the many small pieces of
     // an edited file go out in large writes.
@@ -51,14 +41,14 @@ public:
         return room;
     }
     int flush() {
-        const int error = writeAll(out_, pending_.get(), pendingCount_, pendingAt_);
+        const int error = f_WriteAt(out_, pending_.get(), pendingCount_, pendingAt_);
         pendingCount_ = 0;
         report(at_);
         return error;
     }
 
     int added(const uint8_t* bytes, int64_t count) {
-        const int error = writeAll(out_, bytes, count, at_);
+        const int error = f_WriteAt(out_, bytes, count, at_);
         at_ += count;
         report(at_);
         return error;
@@ -67,55 +57,16 @@ public:
     // Copies a range of a file, leaving out its holes: the output was emptied and is sized
     // at the end, so what is not written reads as zeros and takes no space.
     int file(const FileSource& source, int64_t offset, int64_t count) {
-        const int64_t end = offset + count;
-        int64_t pos = offset;
-        while (pos < end) {
-            off_t data = ::lseek(source.fd(), pos, SEEK_DATA);
-            if (data < 0 && errno == ENXIO) break;  // only a hole is left
-            if (data < 0) data = pos;               // no hole information: all data
-            if (data >= end) break;
-            off_t hole = ::lseek(source.fd(), data, SEEK_HOLE);
-            if (hole <= data || hole > end) hole = end;
-            if (const int error = copy(source, data, hole - data, at_ + (data - offset))) return error;
-            pos = hole;
-        }
+        bool readSide = false;
+        const int error =
+            f_CopyRange(source.fd(), offset, out_, at_, count, &readSide, [this](int64_t done) { report(done); });
+        if (readSide) readFailed_ = true;
         at_ += count;
         report(at_);
-        return 0;
+        return error;
     }
 
 private:
-    int copy(const FileSource& source, int64_t offset, int64_t count, int64_t to) {
-        while (count > 0 && kernelCopies_) {
-            off_t in = offset, out = to;
-            const ssize_t n =
-                io::copyFileRange(source.fd(), &in, out_, &out, static_cast<size_t>(std::min(count, copyChunk)));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 &&
-                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
-                kernelCopies_ = false;  // this pair of files is copied through the buffer
-                break;
-            }
-            if (n < 0) return errno;
-            if (n == 0) return EIO;  // the file ended early: it was cut short underneath
-            offset += n;
-            to += n;
-            count -= n;
-            report(to);
-        }
-        if (count > 0 && !buffer_) buffer_ = std::make_unique_for_overwrite<uint8_t[]>(bufferSize);
-        while (count > 0) {
-            const int64_t n = std::min(count, bufferSize);
-            if (!source.read(offset, buffer_.get(), n)) return EIO;
-            if (const int error = writeAll(out_, buffer_.get(), n, to)) return error;
-            offset += n;
-            to += n;
-            count -= n;
-            report(to);
-        }
-        return 0;
-    }
-
     void report(int64_t done) {
         if (progress_) progress_(done, total_);
     }
@@ -123,11 +74,10 @@ private:
     int out_;
     int64_t total_;
     const Progress& progress_;
+    bool& readFailed_;
     int64_t at_ = 0;
     std::unique_ptr<uint8_t[]> pending_;
     int64_t pendingAt_ = 0, pendingCount_ = 0;
-    bool kernelCopies_ = true;
-    std::unique_ptr<uint8_t[]> buffer_;
 };
 
 }  // namespace
@@ -135,10 +85,10 @@ private:
 int Document::writeTo(int fd, const Progress& progress) {
     endStep();
     if (io::ftruncate(fd, 0) != 0) return errno;
-    Writer writer(fd, size(), progress);
-    int error = 0;
     const bool failedBefore = s_->readFailed;
     s_->readFailed = false;
+    Writer writer(fd, size(), progress, s_->readFailed);
+    int error = 0;
     std::vector<bool> checked(s_->sources.size());
     s_->tree.forEach(s_->root, 0, size(), [&](const Piece& piece, int64_t first, int64_t count) {
         if (error != 0) return;

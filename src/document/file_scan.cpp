@@ -9,24 +9,13 @@
 #include <cerrno>
 #include <mutex>
 
+#include "files/file_ranges.h"
+
 namespace document::detail {
 
 // --- Holes -----------------------------------------------------------------------------
 
 namespace {
-
-// The first data at or after offset; −1 when only a hole (or the end) follows. A file system
-// that cannot tell says data.
-int64_t seekData(int fd, int64_t offset) {
-    const off_t at = ::lseek(fd, offset, SEEK_DATA);
-    if (at >= 0) return at;
-    return errno == ENXIO ? -1 : offset;
-}
-
-int64_t seekHole(int fd, int64_t offset) {
-    const off_t at = ::lseek(fd, offset, SEEK_HOLE);
-    return at >= offset ? at : INT64_MAX;
-}
 
 bool endedBefore(int fd, int64_t offset) {
     struct stat info {};
@@ -36,14 +25,14 @@ bool endedBefore(int fd, int64_t offset) {
 }  // namespace
 
 FileRun fileRunAt(int fd, int64_t offset, int64_t end, int64_t dataLimit) {
-    const int64_t data = seekData(fd, offset);
+    const int64_t data = f_SeekData(fd, offset);
     if (data < 0) return {end, true, endedBefore(fd, offset)};
     if (data > offset && (data >= dataLimit || data - offset >= minimumHole)) return {std::min(data, end), true};
     // Data from offset on, over the short holes within it.
     for (int64_t at = data;;) {
-        const int64_t hole = seekHole(fd, at);
+        const int64_t hole = f_SeekHole(fd, at);
         if (hole >= dataLimit) return {dataLimit, false};
-        const int64_t next = seekData(fd, hole);
+        const int64_t next = f_SeekData(fd, hole);
         if (next < 0 || next >= dataLimit || next - hole >= minimumHole) return {hole, false};
         at = next;
     }

@@ -2,6 +2,7 @@
 // lets go of (a file replaced by a save, bytes about to be written over), kept in memory up
 // to a bound and beyond it in an unnamed file of the cache folder.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 #include <climits>
 
 #include "document/state.h"
+#include "files/file_ranges.h"
+#include "files/io_calls.h"
 #include "files/save.h"
 
 namespace document {
@@ -55,30 +58,6 @@ void cut(const Piece& piece, const std::vector<std::pair<int64_t, int64_t>>& ran
         doomed.push_back(true);
         at = to;
     }
-}
-
-// Copies count bytes at offset of one file to another at to.
-int copyBytes(const FileSource& from, int64_t offset, int to, int64_t at, int64_t count) {
-    while (count > 0) {
-        loff_t in = offset, out = at;
-        const ssize_t n = ::copy_file_range(from.fd(), &in, to, &out, static_cast<size_t>(count), 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;  // not offered here, or the file ended early: read and write
-        offset += n, at += n, count -= n;
-    }
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(count, 1 << 20)));
-    while (count > 0) {
-        const int64_t n = std::min<int64_t>(count, static_cast<int64_t>(buffer.size()));
-        if (!from.read(offset, buffer.data(), n)) return EIO;
-        for (int64_t done = 0; done < n;) {
-            const ssize_t m = ::pwrite(to, buffer.data() + done, static_cast<size_t>(n - done), at + done);
-            if (m < 0 && errno == EINTR) continue;
-            if (m <= 0) return m < 0 ? errno : EIO;
-            done += m;
-        }
-        offset += n, at += n, count -= n;
-    }
-    return 0;
 }
 
 }  // namespace
@@ -149,22 +128,32 @@ int Document::State::storeHistory(const Ranges& ranges) {
     }
     FileSource* file = inMemory ? nullptr : sources[storeFile].get();
     int64_t at = inMemory ? static_cast<int64_t>(added.size()) : file->identity().size;
+    // The copies into the store file leave out holes, which read as zeros only where nothing
+    // was written: it is cut back to what it holds first (a store that failed may have written
+    // past that), and made as long as it reads at the end.
+    auto sizeStore = [&](int64_t size, bool cut) {
+        struct stat info {};
+        if (::fstat(file->fd(), &info) != 0) return errno;
+        return (cut ? info.st_size > size : info.st_size < size) && io::ftruncate(file->fd(), size) != 0 ? errno : 0;
+    };
+    int error = inMemory ? 0 : sizeStore(at, true);
     for (Kept& run : runs) {
+        if (error != 0) break;
         const int64_t length = run.end - run.start;
         run.at = at;
-        int error = 0;
         if (inMemory) {
             added.resize(added.size() + static_cast<size_t>(length));
             if (!sources[run.source]->read(run.start, added.data() + run.at, length)) error = EIO;
         } else {
-            error = copyBytes(*sources[run.source], run.start, file->fd(), at, length);
-        }
-        if (error != 0) {
-            added.resize(addedBefore);
-            releaseUnusedSources();  // a store file made for this, should nothing else refer to it
-            return error;
+            error = f_CopyRange(sources[run.source]->fd(), run.start, file->fd(), at, length);
         }
         at += length;
+    }
+    if (error == 0 && !inMemory) error = sizeStore(at, false);
+    if (error != 0) {
+        added.resize(addedBefore);
+        releaseUnusedSources();  // a store file made for this, should nothing else refer to it
+        return error;
     }
     const uint32_t store = inMemory ? detail::addedSource : storeFile;
     if (inMemory) storedInMemory += total;

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "app/log.h"
 #include "document/state.h"
@@ -16,11 +18,13 @@ using detail::FileSource;
 
 namespace {
 
-// Whether any file the document reads from is that file.
-bool readsFrom(const Document::State& s, const FileIdentity& file) {
-    for (const auto& source : s.sources)
-        if (source && !source->isStore() && source->identity().sameFile(file)) return true;
-    return false;
+// The whole of each file the document reads from that is that file.
+Document::State::Ranges sourcesOf(const Document::State& s, const FileIdentity& file) {
+    Document::State::Ranges ranges;
+    for (uint32_t i = 0; i < s.sources.size(); ++i)
+        if (s.sources[i] && !s.sources[i]->isStore() && s.sources[i]->identity().sameFile(file))
+            ranges[i] = {{0, INT64_MAX}};
+    return ranges;
 }
 
 // What the history needs of files other than the current one goes to its store; should
@@ -35,28 +39,42 @@ void letGoOfOlderFiles(Document::State& s) {
 }
 
 constexpr int64_t journaledLimit = int64_t{64} << 20;  // changed bytes a journaled save writes at most
+// Changes closer than this are written as one range: the bytes between them are the file's
+// own (old and new alike, so writing them changes nothing), and each range costs a journal
+// entry, a read of its old bytes and a write.
+constexpr int64_t mergedGap = 4 << 10;
+// Ranges a journaled save writes at most, after merging. Each costs two system calls and a
+// place in memory when the journal is written and read back; a few thousand take
+// milliseconds. Past that (a change-all of the same length with millions of scattered hits)
+// the per-range costs grow beyond rewriting the file, whose data the kernel copies in large
+// blocks: the file is saved whole.
+constexpr size_t journaledRanges = 4096;
 constexpr int notTried = -1;
 
 // Where the content differs from its current file, when every change kept the length (the
 // content reads the file only at the same places, so writing the other places in place
-// takes nothing it reads) and the changed bytes are few enough; nothing otherwise.
-std::optional<std::vector<std::pair<int64_t, int64_t>>> changedRanges(const Document::State& s) {
+// takes nothing it reads) and the changed bytes and their ranges are few enough; nothing
+// otherwise. total is the bytes the ranges hold.
+std::optional<std::vector<std::pair<int64_t, int64_t>>> changedRanges(const Document::State& s, int64_t& total) {
     if (s.current == detail::addedSource || s.sources[s.current]->identity().size != s.size()) return std::nullopt;
     std::vector<std::pair<int64_t, int64_t>> ranges;
-    int64_t at = 0, total = 0;
+    int64_t at = 0;
+    total = 0;
     bool shifted = false;
     s.tree.forEach(s.root, 0, s.size(), [&](const detail::Piece& piece, int64_t first, int64_t count) {
         shifted = shifted || (piece.source == s.current && piece.offset + first != at);
-        if (piece.source != s.current) {
-            if (!ranges.empty() && ranges.back().second == at)
-                ranges.back().second += count;
-            else
+        if (piece.source != s.current && ranges.size() <= journaledRanges) {
+            if (!ranges.empty() && at - ranges.back().second < mergedGap) {
+                total += at + count - ranges.back().second;
+                ranges.back().second = at + count;
+            } else {
                 ranges.emplace_back(at, at + count);
-            total += count;
+                total += count;
+            }
         }
         at += count;
     });
-    if (shifted || total > journaledLimit) return std::nullopt;
+    if (shifted || total > journaledLimit || ranges.size() > journaledRanges) return std::nullopt;
     return ranges;
 }
 
@@ -64,7 +82,8 @@ std::optional<std::vector<std::pair<int64_t, int64_t>>> changedRanges(const Docu
 // place, through a journal; the history first takes the bytes they replace into its store.
 // notTried when the save is not of that kind (or the file is no longer as it was read).
 int saveJournaled(Document::State& s, const std::string& path, SaveOutcome& result) {
-    const auto ranges = path == s.path ? changedRanges(s) : std::nullopt;
+    int64_t total = 0;
+    const auto ranges = path == s.path ? changedRanges(s, total) : std::nullopt;
     if (!ranges) return notTried;
     FileSource& file = *s.sources[s.current];
     OwnedFile out(::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -72,12 +91,18 @@ int saveJournaled(Document::State& s, const std::string& path, SaveOutcome& resu
     if (!out || ::fstat(out.get(), &info) != 0 || !S_ISREG(info.st_mode) || !(f_IdentityOf(info) == file.identity()) ||
         !(s.identity == file.identity()))
         return notTried;
+    // The new bytes of all ranges in one buffer.
+    std::vector<uint8_t> bytes(static_cast<size_t>(total));
     std::vector<JournalChange> changes;
+    changes.reserve(ranges->size());
     const bool failedBefore = s.readFailed;
     s.readFailed = false;
+    size_t used = 0;
     for (const auto& [from, to] : *ranges) {
-        changes.push_back(JournalChange{from, std::vector<uint8_t>(static_cast<size_t>(to - from))});
-        s.gather(from, to - from, changes.back().bytes.data());
+        const auto length = static_cast<size_t>(to - from);
+        s.gather(from, to - from, bytes.data() + used);
+        changes.push_back(JournalChange{from, std::span<const uint8_t>(bytes.data() + used, length)});
+        used += length;
     }
     const bool unread = s.readFailed;
     s.readFailed = s.readFailed || failedBefore;
@@ -118,10 +143,12 @@ int saveDocument(Document& document, const std::string& path, const Progress& pr
     int error = f_SaveFile(
         path, [&](int fd) { return document.writeTo(fd, progress); }, result,
         [&](const FileIdentity& target) {
-            // The bytes of that file are about to change: first the history's share of every
-            // file goes to its own store. Failing that, a history that reads the file is dropped.
-            ownFileOverwritten = readsFrom(s, target);
-            if (s.storeHistory(s.allFiles()) != 0 && ownFileOverwritten) {
+            // The bytes of that file are about to change: first the history's share of it goes
+            // to its own store (the other files go once the save has succeeded). Failing that, a
+            // history that reads the file is dropped.
+            const Document::State::Ranges doomed = sourcesOf(s, target);
+            ownFileOverwritten = !doomed.empty();
+            if (ownFileOverwritten && s.storeHistory(doomed) != 0) {
                 kt::logLine("saveDocument: The undo history could not be kept; it is dropped.");
                 s.dropHistory();
             }

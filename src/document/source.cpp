@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "app/file_primitives.h"
+#include "files/file_ranges.h"
 
 namespace document::detail {
 
@@ -50,16 +51,9 @@ FileSource::~FileSource() { ::close(fd_); }
 
 bool FileSource::read(int64_t offset, uint8_t* out, int64_t count) const {
     int64_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd_, out + done, static_cast<size_t>(count - done), offset + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            std::memset(out + done, 0, static_cast<size_t>(count - done));
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    if (f_ReadAt(fd_, out, count, offset, &done) == 0) return true;
+    std::memset(out + done, 0, static_cast<size_t>(count - done));
+    return false;
 }
 
 const uint8_t* BlockCache::block(const FileSource& file, uint32_t source, int64_t index, bool& ok) {

@@ -1,6 +1,7 @@
 #include "files/journal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 
 #include "app/file_primitives.h"
 #include "app/log.h"
+#include "files/file_ranges.h"
 #include "files/io_calls.h"
 #include "files/save.h"
 #include "files/save_internal.h"
@@ -82,18 +84,6 @@ std::optional<Journal> parse(const std::vector<uint8_t>& bytes) {
     return journal;
 }
 
-int readAt(int fd, uint8_t* out, int64_t count, int64_t at) {
-    for (int64_t done = 0; done < count;) {
-        const ssize_t n = ::pread(fd, out + done, static_cast<size_t>(count - done), at + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n < 0 ? errno : EIO;
-        done += n;
-    }
-    return 0;
-}
-
-std::string folderOf(const std::string& path) { return f_PathDirectory(path).empty() ? "./" : f_PathDirectory(path); }
-
 std::string besideOf(const std::string& target) {
     return folderOf(target) + temporaryStem(f_PathName(target)) + "journal";
 }
@@ -126,7 +116,8 @@ int compose(int fd, const std::vector<JournalChange>& changes, std::vector<uint8
         put(out, static_cast<uint64_t>(change.at));
         put(out, static_cast<uint64_t>(length));
         out.resize(out.size() + change.bytes.size());
-        if (const int code = readAt(fd, out.data() + out.size() - change.bytes.size(), length, change.at)) return code;
+        if (const int code = f_ReadAt(fd, out.data() + out.size() - change.bytes.size(), length, change.at))
+            return code;
         out.insert(out.end(), change.bytes.begin(), change.bytes.end());
     }
     put(out, checksum(out.data(), out.size()));
@@ -137,9 +128,11 @@ int compose(int fd, const std::vector<JournalChange>& changes, std::vector<uint8
 // Writes the journal and syncs it with its folder. It is made under its own name (a journal
 // cut short is told by its checksum), which costs one commit less than a rename; only over a
 // journal left by an earlier save it goes through a temporary name and a rename, so that one
-// whole journal is there at every moment. 0 or an errno, with nothing left behind.
+// whole journal is there at every moment. 0 or an errno, with nothing left behind. The
+// journal is locked (flock) from before it has its name, and stays locked while held is
+// open: another process opening the file meanwhile does not take it for one cut short.
 int placeJournal(const std::string& target, const struct stat& info, const std::vector<uint8_t>& bytes,
-                 std::string& journal) {
+                 std::string& journal, OwnedFile& held) {
     const std::string stem = temporaryStem(f_PathName(target));
     std::string folder = folderOf(target), temporary;
     journal = besideOf(target);
@@ -153,25 +146,29 @@ int placeJournal(const std::string& target, const struct stat& info, const std::
         file = OwnedFile(createTemporary(folder, stem, temporary));
     }
     if (!file) return errno;
-    int code = 0;
-    for (size_t done = 0; code == 0 && done < bytes.size();) {
-        const ssize_t n = io::write(file.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            code = n < 0 ? errno : EIO;
-        else
-            done += static_cast<size_t>(n);
-    }
+    // Where the file system has no locks, saves go on without. Another process may have taken
+    // the journal made under its name for one cut short in the moment before it was locked,
+    // and removed it: then it is no journal any more.
+    ::flock(file.get(), LOCK_EX);
+    struct stat mine {
+    }, named{};
+    if (temporary.empty() && (::fstat(file.get(), &mine) != 0 || ::stat(journal.c_str(), &named) != 0 ||
+                              mine.st_ino != named.st_ino || mine.st_dev != named.st_dev))
+        return EAGAIN;
+    int code = f_WriteAt(file.get(), bytes.data(), static_cast<int64_t>(bytes.size()), 0);
     if (code == 0 && io::fsync(file.get()) != 0) code = errno;
     if (!temporary.empty()) {
         // Once renamed, the journal stays even when the folder cannot be synced: it is whole,
         // and the one it replaced may have been needed to finish the file.
         if (code == 0 && io::rename(temporary.c_str(), journal.c_str()) != 0) code = errno;
         if (code != 0) ::unlink(temporary.c_str());
-        return code != 0 ? code : syncFolder(folderOf(journal));
+        if (code == 0) code = syncFolder(folderOf(journal));
+        held = std::move(file);
+        return code;
     }
     if (code == 0) code = syncFolder(folderOf(journal));
     if (code != 0) ::unlink(journal.c_str());
+    held = std::move(file);
     return code;
 }
 
@@ -181,8 +178,12 @@ void finish(const std::string& target, const struct stat& info, const std::strin
     OwnedFile file(::open(journalPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat own {};
     if (!file || ::fstat(file.get(), &own) != 0 || !S_ISREG(own.st_mode) || own.st_uid != ::geteuid()) return;
+    // A journal locked by another is one whose save is still being written.
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+        return kt::logLine("f_FinishJournal: The journal “" + journalPath + "” of “" + target +
+                           "” is in use by a save going on; it is left alone.");
     std::vector<uint8_t> bytes(static_cast<size_t>(own.st_size));
-    const bool read = readAt(file.get(), bytes.data(), own.st_size, 0) == 0;
+    const bool read = f_ReadAt(file.get(), bytes.data(), own.st_size, 0) == 0;
     const std::optional<Journal> journal = read ? parse(bytes) : std::nullopt;
     const std::string named = "the journal “" + journalPath + "” of “" + target + "”";
     auto remove = [&](const std::string& why) {
@@ -194,17 +195,22 @@ void finish(const std::string& target, const struct stat& info, const std::strin
         return remove("The file is not the one the journal was written for");
     OwnedFile out(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!out) return kt::logLine("f_FinishJournal: Error #" + kt::fileErrorDescription(errno, "finished", target));
+    // Each byte holds its old or its new value: a range may have been written in part (a
+    // kill during a long write, a write cut short, a failure amid one), and only a byte that
+    // is neither was changed by someone else.
     std::vector<uint8_t> now;
     for (const Entry& entry : journal->entries) {
         now.resize(entry.before.size());
-        if (readAt(out.get(), now.data(), static_cast<int64_t>(now.size()), entry.at) != 0 ||
-            (now != entry.before && now != entry.after))
+        if (f_ReadAt(out.get(), now.data(), static_cast<int64_t>(now.size()), entry.at) != 0)
             return remove("The file was changed since its save");
+        for (size_t i = 0; i < now.size(); ++i)
+            if (now[i] != entry.before[i] && now[i] != entry.after[i])
+                return remove("The file was changed since its save");
     }
     int code = 0;
     for (const Entry& entry : journal->entries)
         if (code == 0)
-            code = writeAt(out.get(), entry.after.data(), static_cast<int64_t>(entry.after.size()), entry.at);
+            code = f_WriteAt(out.get(), entry.after.data(), static_cast<int64_t>(entry.after.size()), entry.at);
     if (code == 0) restoreMode(out.get(), info.st_mode, target);
     if (code == 0 && ::fsync(out.get()) != 0) code = errno;
     if (code != 0) return kt::logLine("f_FinishJournal: Error #" + kt::fileErrorDescription(code, "finished", target));
@@ -230,13 +236,14 @@ int f_WriteJournaled(const std::string& path, int fd, const std::vector<JournalC
     std::string journal;
     if (::fstat(fd, &info) != 0) return errno;
     if (const int code = compose(fd, changes, bytes)) return code;
-    if (const int code = placeJournal(target, info, bytes, journal)) return code;
+    OwnedFile held;  // the journal's lock, until the file is written
+    if (const int code = placeJournal(target, info, bytes, journal, held)) return code;
     bytes = {};
 
     touched = true;
     int code = 0;
     for (const JournalChange& change : changes)
-        if (code == 0) code = writeAt(fd, change.bytes.data(), static_cast<int64_t>(change.bytes.size()), change.at);
+        if (code == 0) code = f_WriteAt(fd, change.bytes.data(), static_cast<int64_t>(change.bytes.size()), change.at);
     if (code == 0) restoreMode(fd, info.st_mode, target);
     if (code == 0 && io::fsync(fd) != 0) code = errno;
     if (code != 0) {

@@ -3,15 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "files/save.h"
 
-// New bytes for a file, from position `at` on.
+// New bytes for a file, from position `at` on (held by the caller).
 struct JournalChange {
     int64_t at;
-    std::vector<uint8_t> bytes;
+    std::span<const uint8_t> bytes;
 };
 
 // Writes the changes into the file at path, open for reading and writing in fd: first a
@@ -23,8 +24,8 @@ struct JournalChange {
 int f_WriteJournaled(const std::string& path, int fd, const std::vector<JournalChange>& changes, bool& touched);
 
 // To be run before a file is opened: a journal left for it by a save that was cut short is
-// finished when it is complete and the file holds its old or new bytes (with a log line), and
-// removed otherwise (an incomplete journal means the file was not touched).
+// finished when it is complete and each byte it names holds its old or its new value (with a
+// log line), and removed otherwise (an incomplete journal means the file was not touched).
 void f_FinishJournal(const std::string& path);
 
 // Removes the journals of the file at path (of identity file) that an earlier save left: a

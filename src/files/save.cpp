@@ -113,6 +113,8 @@ std::string privateFolder() {
     return {};
 }
 
+std::string folderOf(const std::string& path) { return f_PathDirectory(path).empty() ? "./" : f_PathDirectory(path); }
+
 int syncFolder(const std::string& folder) {
     const int dir = io::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return errno;
@@ -233,7 +235,7 @@ int f_SaveFile(const std::string& path, const std::function<int(int fd)>& writeC
     outcome = {};
     if (path.empty()) return ENOENT;
     const std::string target = resolveLinks(path);
-    const std::string folder = f_PathDirectory(target).empty() ? "./" : f_PathDirectory(target);
+    const std::string folder = folderOf(target);
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT) return errno;

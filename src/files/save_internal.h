@@ -22,11 +22,10 @@ int createTemporary(const std::string& folder, const std::string& stem, std::str
 // A folder of our own (with a trailing "/") for what the file's folder does not take; empty
 // when there is none.
 std::string privateFolder();
+// The folder of a file's path, with its trailing "/" ("./" for a bare name).
+std::string folderOf(const std::string& path);
 // Makes a folder's entries durable: 0 or an errno.
 int syncFolder(const std::string& folder);
-
-// Writes count bytes at `at` of the file: 0 or an errno.
-int writeAt(int fd, const void* bytes, int64_t count, int64_t at);
 
 // Writing clears the set-ID bits of a file: its owner gets them back (mode as before the
 // write); a log line tells when they are lost.

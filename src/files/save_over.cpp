@@ -11,6 +11,7 @@
 
 #include "app/file_primitives.h"
 #include "app/log.h"
+#include "files/file_ranges.h"
 #include "files/io_calls.h"
 #include "files/journal.h"
 #include "files/save_internal.h"
@@ -18,55 +19,7 @@
 namespace save_detail {
 namespace {
 
-using Ranges = std::vector<std::pair<off_t, off_t>>;
-
-// The ranges of a file below size that hold data; the whole where the file system cannot
-// tell its holes.
-Ranges dataRanges(int fd, off_t from, off_t size) {
-    Ranges ranges;
-    for (off_t pos = from; pos < size;) {
-        const off_t data = ::lseek(fd, pos, SEEK_DATA);
-        if (data < 0 && errno == ENXIO) break;  // only a hole is left
-        if (data < 0) {
-            ranges.emplace_back(pos, size);
-            break;
-        }
-        if (data >= size) break;
-        off_t hole = ::lseek(fd, data, SEEK_HOLE);
-        if (hole <= data || hole > size) hole = size;
-        ranges.emplace_back(data, hole);
-        pos = hole;
-    }
-    return ranges;
-}
-
-bool copyNotOffered(int code) {
-    return code == EXDEV || code == EINVAL || code == ENOSYS || code == EOPNOTSUPP || code == EBADF;
-}
-
-// Copies [at, end) of one file to the same place of another.
-int copyRange(int from, int to, off_t at, off_t end) {
-    while (at < end) {
-        off_t in = at, out = at;
-        const ssize_t n = io::copyFileRange(from, &in, to, &out, static_cast<size_t>(end - at));
-        if (n > 0) {
-            at += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && !copyNotOffered(errno)) return errno;
-        break;  // not offered here (or the end came early): read and write
-    }
-    std::vector<char> buffer(at < end ? size_t{1} << 20 : 0);
-    while (at < end) {
-        const ssize_t n = ::pread(from, buffer.data(), std::min(buffer.size(), static_cast<size_t>(end - at)), at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n < 0 ? errno : EIO;
-        if (const int code = writeAt(to, buffer.data(), n, at)) return code;
-        at += n;
-    }
-    return 0;
-}
+using Ranges = std::vector<std::pair<int64_t, int64_t>>;
 
 // Makes [at, end) of the file zeros that take no room: a hole punched, or, where the file
 // system has none, zeros written over its data there.
@@ -75,9 +28,10 @@ int clearRange(int fd, off_t at, off_t end) {
     if (io::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, at, end - at) == 0) return 0;
     if (errno != EOPNOTSUPP) return errno;
     const std::vector<char> zeros(size_t{1} << 20);
-    for (const auto& [from, to] : dataRanges(fd, at, end))
-        for (off_t pos = from; pos < to; pos += static_cast<off_t>(zeros.size()))
-            if (const int code = writeAt(fd, zeros.data(), std::min<off_t>(to - pos, zeros.size()), pos)) return code;
+    for (const auto& [from, to] : f_DataRanges(fd, at, end))
+        for (int64_t pos = from; pos < to; pos += static_cast<int64_t>(zeros.size()))
+            if (const int code = f_WriteAt(fd, zeros.data(), std::min<int64_t>(to - pos, zeros.size()), pos))
+                return code;
     return 0;
 }
 
@@ -101,7 +55,7 @@ int copyOver(int out, int from, const Ranges& ranges, off_t size, off_t oldSize)
     off_t at = 0;
     for (const auto& [data, hole] : ranges) {
         if (const int code = clearRange(out, at, std::min(data, oldSize))) return code;
-        if (const int code = copyRange(from, out, data, hole)) return code;
+        if (const int code = f_CopyRange(from, data, out, data, hole - data)) return code;
         at = hole;
     }
     if (const int code = clearRange(out, at, std::min(size, oldSize))) return code;
@@ -134,17 +88,6 @@ FileIdentity identityOf(int fd) {
 
 }  // namespace
 
-int writeAt(int fd, const void* bytes, int64_t count, int64_t at) {
-    for (int64_t written = 0; written < count;) {
-        const ssize_t n = io::pwrite(fd, static_cast<const char*>(bytes) + written,
-                                     static_cast<size_t>(count - written), at + written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n < 0 ? errno : EIO;
-        written += n;
-    }
-    return 0;
-}
-
 void restoreMode(int fd, mode_t mode, const std::string& target) {
     struct stat now {};
     if (::fstat(fd, &now) == 0 && (now.st_mode & 07777) != (mode & 07777) &&
@@ -167,7 +110,7 @@ int writeOver(const std::string& target, const std::string& temporary, int fd, S
         code = ENOTSUP;
     else if (::fcntl(out.get(), F_SETFL, ::fcntl(out.get(), F_GETFL) & ~O_NONBLOCK) != 0)
         code = errno;
-    const Ranges ranges = code == 0 ? dataRanges(from.get(), 0, newContent.st_size) : Ranges{};
+    const Ranges ranges = code == 0 ? f_DataRanges(from.get(), 0, newContent.st_size) : Ranges{};
     if (code == 0) code = reserve(out.get(), ranges, before.st_size);
     // The new content under a lasting name before the file is touched.
     const std::string rescue = rescueName(temporary);

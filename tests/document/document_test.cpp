@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -362,6 +363,16 @@ TEST(DocumentFiles, FileTruncatedUnderneathOrSavedInPlaceAndWhatIsNoRegularFile)
               std::tuple(Bytes(1000, 'q'), 1));
     ASSERT_EQ(::truncate(path.c_str(), 300000), 0);  // same size again: still a changed file
     EXPECT_TRUE(doc->changedOnDisk());
+    // Cut short while it is copied: the write fails and the document knows a read failed.
+    const std::string cutWhileCopied = folder.file("cut while copied");
+    testing_support::writeFile(cutWhileCopied, Bytes(300000, 'q'));
+    doc = openOrFail(cutWhileCopied);
+    ASSERT_TRUE(doc->overwrite(10, 'x'));
+    const int out = ::open(folder.file("copy").c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    EXPECT_EQ(doc->writeTo(out, [&](int64_t, int64_t) { ::truncate(cutWhileCopied.c_str(), 1000); }), EIO);
+    ::close(out);
+    EXPECT_TRUE(doc->readFailed());
+    std::filesystem::remove(folder.file("copy")), std::filesystem::remove(cutWhileCopied);
 
     // A file with a second name is written over in place: both names hold the new content, the
     // document reads it from its place, and the history keeps the bytes written over.
@@ -548,6 +559,38 @@ TEST(DocumentSaves, EveryCallOfASaveFailedInTurn) {
     }
 }
 
+// A change-all of the same length is written in place through a journal when its changes
+// lie close together (merged into one range), and the file is saved whole when they are
+// scattered into more ranges than a journal takes; either way the file is the new content
+// and undo brings back the old.
+TEST(DocumentSaves, CloseChangesAreJournaledAsOneRangeAndTooManyRangesSaveTheFileWhole) {
+    const std::string shm = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
+    TempFolder folder(shm);
+    const std::string path = folder.file("data.bin");
+    const int64_t marks = 4200;
+    for (const int64_t spacing : {int64_t{100}, int64_t{4100}}) {
+        Bytes original(static_cast<size_t>(marks * spacing), 0);
+        for (int64_t i = 0; i < marks; ++i) original[static_cast<size_t>(i * spacing)] = 'M';
+        testing_support::writeFile(path, original);
+        struct stat before {}, after{};
+        ::stat(path.c_str(), &before);
+        auto doc = openOrFail(path);
+        ASSERT_EQ(doc->changeAll(0, Bytes{'M'}, Bytes{'N'}, false).changes, marks);
+        Bytes expected = original;
+        std::replace(expected.begin(), expected.end(), uint8_t{'M'}, uint8_t{'N'});
+        SaveOutcome outcome;
+        ASSERT_EQ(document::saveDocument(*doc, path, {}, &outcome), 0);
+        ::stat(path.c_str(), &after);
+        const bool journaled = spacing < 4096;
+        EXPECT_EQ(std::tuple(outcome.inPlace, after.st_ino == before.st_ino, testing_support::readFile(path) == expected,
+                             doc->isModified()),
+                  std::tuple(journaled, journaled, true, false))
+            << spacing;
+        EXPECT_TRUE(doc->undo());
+        EXPECT_EQ(std::tuple(contentOf(*doc) == original, doc->checkInvariants()), std::tuple(true, "")) << spacing;
+    }
+}
+
 // A journal cut short at each of its bytes means the save never touched the file: opening
 // the file removes it and the file keeps its old content. A whole journal is finished on
 // opening, whether the save had written none, some or all of the new bytes; one whose file
@@ -599,6 +642,36 @@ TEST(DocumentSaves, AJournalCutShortAtEachStepIsHandled) {
     doc->insert(0, Bytes{'i'});
     ASSERT_EQ(document::saveDocument(*doc, path), 0);
     EXPECT_FALSE(std::filesystem::exists(journal));
+
+    // A journal locked by a save going on (here this test, through a description of its own)
+    // is left alone, however short it still is; once unlocked it is judged as ever.
+    const Bytes current = testing_support::readFile(path);
+    testing_support::writeFile(journal, Bytes(whole.begin(), whole.begin() + 40));
+    const int locked = ::open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(locked, LOCK_EX), 0);
+    EXPECT_TRUE(openOrFail(path));
+    EXPECT_EQ(std::tuple(testing_support::readFile(path) == current, std::filesystem::exists(journal)),
+              std::tuple(true, true));
+    ::close(locked);
+    EXPECT_TRUE(openOrFail(path));
+    EXPECT_FALSE(std::filesystem::exists(journal));
+
+    // A range written in part (a kill or a failure amid its write): its first half new, its
+    // second half old. Every byte is its old or its new value, so the save is finished.
+    const Bytes saved = contentOf(*doc);
+    ASSERT_TRUE(doc->replace(1000, 2000, Bytes(2000, 'r')));
+    const Bytes edited = contentOf(*doc);
+    for (int k = 1; !std::filesystem::exists(journal) && k < 20; ++k) {
+        io::failCall(k, EIO);
+        document::saveDocument(*doc, path);
+    }
+    io::failCall(0, 0);
+    Bytes torn = saved;
+    std::fill(torn.begin() + 1000, torn.begin() + 2000, 'r');
+    testing_support::writeFile(path, torn);
+    EXPECT_TRUE(openOrFail(path));
+    EXPECT_EQ(std::tuple(testing_support::readFile(path) == edited, std::filesystem::exists(journal)),
+              std::tuple(true, false));
 }
 
 }  // namespace
