@@ -64,6 +64,25 @@ QRect screenGeometry(const QWidget* window) {
     return screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
 }
 
+// The screen's room for windows: without the panels and docks of the desktop.
+QRect screenRoom(const QWidget* window) {
+    QScreen* screen = screenOf(window);
+    return screen ? screen->availableGeometry() : screenGeometry(window);
+}
+
+// What the window manager's frame adds around a window; none before it is framed.
+QMargins marginsOf(const QWidget* w) {
+    const QRect frame = w->frameGeometry(), client = w->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+            frame.bottom() - client.bottom()};
+}
+
+// Whether windows get frames on this platform (not offscreen, not a bare screen).
+bool platformFrames() {
+    const QString platform = QGuiApplication::platformName();
+    return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+}
+
 int64_t steadyMilliseconds() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -214,23 +233,14 @@ void QtHost::setWindowFrame(int number, const Rect& frame) {
 QMargins QtHost::frameMargins() const {
     for (const HostWindow* w : windows_) {
         if (!w || !w->isVisible() || !w->titled()) continue;
-        const QRect frame = w->frameGeometry(), client = w->geometry();
-        if (frame != client)
-            return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                    frame.bottom() - client.bottom()};
+        if (const QMargins margins = marginsOf(w); !margins.isNull()) return margins;
     }
     // Before a window manager has framed one of ours: the size of a usual frame, where
     // windows get one.
-    const QString platform = QGuiApplication::platformName();
-    const bool framed = platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
-    return framed ? QMargins(4, 32, 4, 8) : QMargins();
+    return platformFrames() ? QMargins(4, 32, 4, 8) : QMargins();
 }
 
-QRect QtHost::availableArea(const QWidget* window) const {
-    QScreen* screen = screenOf(window);
-    const QRect area = screen ? screen->availableGeometry() : screenGeometry(window);
-    return area.marginsRemoved(frameMargins());
-}
+QRect QtHost::availableArea(const QWidget* window) const { return screenRoom(window).marginsRemoved(frameMargins()); }
 
 void QtHost::setViewFrame(int number, const Rect& frame) {
     if (GraphicWindow* w = graphicWindow(number)) w->setViewFrame(frame);
@@ -273,25 +283,23 @@ void QtHost::orderFront(int number) {
     w->show();
     keepTitleOnScreen();
     w->raise();
-    if (opening) fitWhenFramed(w, 200);
+    if (opening && w->titled() && platformFrames()) fitWhenFramed(w, 200);
 }
 
 void QtHost::fitWhenFramed(HostWindow* w, int checksLeft) {
-    const QRect frame = w->frameGeometry(), client = w->geometry();
-    if (frame == client) {
-        // Not framed yet (or never, without a title bar or a window manager): looked at again
-        // every 50 milliseconds for ten seconds (a busy machine frames late).
+    const QMargins margins = marginsOf(w);
+    if (margins.isNull()) {
+        // Not framed yet (or never, without a window manager): looked at again every 50
+        // milliseconds for ten seconds (a busy machine frames late).
         if (checksLeft > 0)
             QTimer::singleShot(50, w, [this, w, checksLeft] {
                 if (w->isVisible()) fitWhenFramed(w, checksLeft - 1);
             });
         return;
     }
-    QScreen* screen = screenOf(w);
-    const QRect area = screen ? screen->availableGeometry() : screenGeometry(w);
-    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                           frame.bottom() - client.bottom());
-    const QRect fitted = fittedOnScreen(client, margins, area, w->titleHeight(), w->number() < kt::graphicWindowCount);
+    const QRect client = w->geometry();
+    const QRect fitted =
+        fittedOnScreen(client, margins, screenRoom(w), w->titleHeight(), w->number() < kt::graphicWindowCount);
     if (fitted != client) w->setClientGeometry(fitted);
 }
 
