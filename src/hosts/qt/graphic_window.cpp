@@ -216,6 +216,12 @@ void GraphicWindow::mousePressEvent(QMouseEvent* event) {
 
 void GraphicWindow::mouseReleaseEvent(QMouseEvent* event) { view_->mouseRelease(event->button()); }
 
+// A drag from a press in the border: the window holds the mouse until the button is let go.
+void GraphicWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() & (Qt::LeftButton | Qt::RightButton))
+        view_->mouseDrag(view_->mapFrom(this, event->position()), event->modifiers());
+}
+
 void GraphicWindow::dragEnterEvent(QDragEnterEvent* event) {
     if (!droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
 }
