@@ -40,42 +40,34 @@ void sendProgramKey(int window, int64_t value, uint64_t flags) {
 }
 
 bool carryOutProgramCommand(int64_t tag, int window) {
+    // The items that are the program's keys. The items for ranges and the values view are
+    // their keys with Alt; "Löschen" is Delete with Alt, which never deletes the byte at the
+    // cursor.
+    struct ItemKey {
+        int64_t tag, value;
+        uint64_t flags;
+    };
+    static constexpr ItemKey itemKeys[] = {
+        {newMenuTag, key::controlX, modifier::control},
+        {aboutMenuTag, key::controlUUmlaut, modifier::control},
+        {saveMenuTag, key::controlS, modifier::control},
+        {undoMenuTag, key::backspace, modifier::option},
+        {redoMenuTag, key::backspace, modifier::option | modifier::shift},
+        {markMenuTag, 'm', modifier::option},
+        {selectAllMenuTag, 'a', modifier::option},
+        {cutMenuTag, 'x', modifier::option},
+        {copyHexMenuTag, 'c', modifier::option},
+        {copyTextMenuTag, 't', modifier::option},
+        {pasteMenuTag, 'v', modifier::option},
+        {fillMenuTag, 'f', modifier::option},
+        {valuesMenuTag, 'w', modifier::option},
+        {deleteMenuTag, key::controlG, modifier::option}};
+    for (const ItemKey& item : itemKeys)
+        if (item.tag == tag) {
+            sendProgramKey(window, item.value, item.flags);
+            return true;
+        }
     switch (tag) {
-    case newMenuTag:
-        sendProgramKey(window, key::controlX, modifier::control);
-        return true;
-    case aboutMenuTag:
-        sendProgramKey(window, key::controlUUmlaut, modifier::control);
-        return true;
-    case saveMenuTag:
-        sendProgramKey(window, key::controlS, modifier::control);
-        return true;
-    case undoMenuTag:
-        sendProgramKey(window, key::backspace, modifier::option);
-        return true;
-    case redoMenuTag:
-        sendProgramKey(window, key::backspace, modifier::option | modifier::shift);
-        return true;
-    // The items for ranges and the values view are their keys with Alt; "Löschen" is Delete
-    // with Alt, which never deletes the byte at the cursor.
-    case valuesMenuTag:
-    case markMenuTag:
-    case selectAllMenuTag:
-    case cutMenuTag:
-    case copyHexMenuTag:
-    case copyTextMenuTag:
-    case pasteMenuTag:
-    case fillMenuTag: {
-        static constexpr std::pair<int64_t, char> letters[] = {
-            {markMenuTag, 'm'},     {selectAllMenuTag, 'a'}, {cutMenuTag, 'x'},  {copyHexMenuTag, 'c'},
-            {copyTextMenuTag, 't'}, {pasteMenuTag, 'v'},     {fillMenuTag, 'f'}, {valuesMenuTag, 'w'}};
-        for (auto [itemTag, letter] : letters)
-            if (itemTag == tag) sendProgramKey(window, letter, modifier::option);
-        return true;
-    }
-    case deleteMenuTag:
-        sendProgramKey(window, key::controlG, modifier::option);
-        return true;
     case openMenuTag: {
         const auto paths = f_OpenPanel("Datei öffnen", "", "", false, true, false);
         handOver(paths.empty() ? std::string() : paths.front(), fileRequest::open);
