@@ -298,30 +298,23 @@ size_t InputDecoder::decodeCharacter(size_t at, bool final, uint64_t extraFlags,
         out.push_back(withAlt(lead & 0x7F));
         return size_t(1);
     };
+    // The length the lead byte gives its character.
     size_t length = 0;
-    uint32_t c = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
+    if (lead >= 0xC2 && lead <= 0xDF)
         length = 2;
-        c = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
+    else if (lead >= 0xE0 && lead <= 0xEF)
         length = 3;
-        c = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
+    else if (lead >= 0xF0 && lead <= 0xF4)
         length = 4;
-        c = lead & 0x07;
-    } else {
+    else
         return eightBit();
-    }
+    // Cut off or broken off: the lead byte alone, and what follows decoded anew.
     const size_t available = pending_.size() - at;
-    for (size_t i = 1; i < length; ++i) {
-        // Cut off or broken off: the lead byte alone, and what follows decoded anew.
-        if (i >= available) return final ? eightBit() : 0;
-        const auto b = static_cast<unsigned char>(pending_[at + i]);
-        if ((b & 0xC0) != 0x80) return eightBit();
-        c = c << 6 | (b & 0x3F);
-    }
-    const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-    if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return eightBit();
+    for (size_t i = 1; i < std::min(length, available); ++i)
+        if ((static_cast<unsigned char>(pending_[at + i]) & 0xC0) != 0x80) return eightBit();
+    if (available < length) return final ? eightBit() : 0;
+    uint32_t c = 0;
+    if (kt::decodeScalar(pending_, at, c) != length) return eightBit();  // overlong, a surrogate, too large
     // A control character of the upper half is no typed character: the eight-bit Alt form
     // of a terminal that sends it as UTF-8.
     out.push_back(c < 0xA0 ? withAlt(c & 0x7F) : keyForCharacter(c, extraFlags));
